@@ -1,0 +1,82 @@
+// The operating-system services gridtally needs, behind one small interface.
+// posix.cpp implements it for Linux and other POSIX systems.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// A file that cannot be examined or opened. The message names the path and
+// carries the system's reason.
+class FileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A code-page conversion the system refuses (unknown code page). The message
+// is the system's error text only; callers add their own prefix.
+class ConversionError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Existence and directory tests follow symbolic links.
+bool exists(const std::string& path);
+bool isDirectory(const std::string& path);
+
+// Throws FileError when the path cannot be examined (stat fails).
+// Returns true for a directory.
+bool examineIsDirectory(const std::string& path);
+
+// Read-only mapping of a whole file. The bytes stay valid and in place for
+// the life of the object. A 0-byte file gives size() 0 and a non-null data().
+class FileMapping {
+public:
+    explicit FileMapping(const std::string& path); // throws FileError
+    ~FileMapping();
+    FileMapping(const FileMapping&) = delete;
+    FileMapping& operator=(const FileMapping&) = delete;
+
+    const std::uint8_t* data() const { return data_; }
+    std::uint64_t size() const { return size_; }
+
+private:
+    const std::uint8_t* data_ = nullptr;
+    std::uint64_t size_ = 0;
+    void* mapped_ = nullptr;
+};
+
+// Reads a whole file into memory; throws FileError.
+std::string readFile(const std::string& path);
+
+// Writes (creates or truncates) a file with the given bytes; throws FileError.
+void writeFile(const std::string& path, std::string_view bytes);
+
+std::string currentDirectory();
+
+// Names of the entries of a directory, without "." and "..", in the order the
+// system gives them. Throws FileError when the directory cannot be listed.
+std::vector<std::string> listDirectory(const std::string& path);
+
+bool isTerminal(std::FILE* stream);
+
+// Code pages are Windows code page numbers; 0 is the system ANSI code page
+// (Windows-1252 here). decode: bytes in the code page to UTF-8. encode: UTF-8
+// to the code page, every character the page lacks becoming one '?'.
+// Both throw ConversionError for an unknown code page.
+std::string decodeCodePage(std::string_view bytes, unsigned codePage);
+std::string encodeCodePage(std::string_view utf8, unsigned codePage);
+
+// The code page of the locale's character set (LC_ALL / LC_CTYPE / LANG).
+unsigned localeCodePage();
+
+// The system's text for the last error (errno).
+std::string lastErrorText();
+
+} // namespace platform
