@@ -1,0 +1,51 @@
+// Helpers for tests: temporary directories and running the real binary.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace testutil {
+
+// A fresh directory under the system's temporary directory, removed with
+// everything in it when the object dies.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    // Path of a file inside the directory.
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    // Writes bytes to a file inside the directory (parent folders created).
+    std::string write(const std::string& name, const std::string& bytes) const;
+
+private:
+    std::string path_;
+};
+
+std::string readFile(const std::string& path);
+bool fileExists(const std::string& path);
+
+struct RunResult {
+    int status = -1; // exit status (0..255), or -1 when killed by a signal
+    std::string out;
+    std::string err;
+};
+
+struct RunOptions {
+    std::string cwd;               // working directory; empty keeps the current one
+    std::string stdinText;         // fed to standard input
+    bool closeStdin = false;       // no standard input at all (end of input at once)
+    std::vector<std::string> env;  // extra NAME=VALUE entries (LC_ALL=C etc.)
+};
+
+// Runs the gridtally binary with the arguments (argv[0] is "gridtally").
+RunResult runGridtally(const std::vector<std::string>& args, const RunOptions& opts = {});
+
+// Runs any program; argv[0] is given in args.
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const RunOptions& opts = {});
+
+} // namespace testutil
