@@ -1,0 +1,211 @@
+#include "gridtally.h"
+
+#include <cstdio>
+#include <exception>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "console.h"
+#include "globals.h"
+#include "mklib.h"
+#include "platform/platform.h"
+
+namespace {
+
+int exitStatus(int status) { return status & 0xFF; }
+
+// A slot ("--cst", "-o") is closed, or open and waiting for the next free
+// argument; it holds the last argument that filled it.
+struct Slot {
+    bool open = false;
+    std::string value;
+
+    void openSlot() {
+        open = true;
+        value.clear();
+    }
+    void fill(const std::string& arg) {
+        value = arg;
+        open = false;
+    }
+};
+
+struct CommandLine {
+    std::optional<std::string> replay;
+    Slot carset;
+    Slot output;
+};
+
+void addOption(const std::string& key) { globals().options[key]; }
+
+// Applies the arguments in order. Returns an exit status when an option ends
+// the run where it stands.
+std::optional<int> parseArguments(const std::vector<std::string>& args, const std::string& program,
+                                  CommandLine& cl) {
+    Globals& g = globals();
+    for (const std::string& arg : args) {
+        if (arg == "--cst") {
+            cl.carset.openSlot();
+        } else if (arg == "--cst-auto") {
+            addOption("cst-auto");
+        } else if (arg == "-o") {
+            cl.output.openSlot();
+        } else if (arg == "-osame") {
+            addOption("osame");
+        } else if (arg == "--force") {
+            addOption("force");
+        } else if (arg == "--format=txt") {
+            g.options["format"].push_back("txt");
+        } else if (arg == "--format=semikv") {
+            g.options["format"].push_back("semikv");
+        } else if (arg == "--no-header") {
+            g.reportFlags[Flag::REPLAY_INFO] = false;
+            g.reportFlags[Flag::EVENT_INFO] = false;
+        } else if (arg == "--convert=yes") {
+            stdoutConsole().mode(ConvertMode::ALWAYS);
+            stderrConsole().mode(ConvertMode::ALWAYS);
+        } else if (arg == "--convert=no" || arg == "--no-std-conv") {
+            stdoutConsole().mode(ConvertMode::NEVER);
+            stderrConsole().mode(ConvertMode::NEVER);
+        } else if (arg == "--laps") {
+            g.reportFlags[Flag::LAPS] = true;
+        } else if (arg == "--help") {
+            stdoutConsole().writeln(usageText(program));
+            return 0;
+        } else if (arg == "--version") {
+            stdoutConsole().writeln(versionText(program));
+            return 0;
+        } else if (cl.carset.open) {
+            cl.carset.fill(arg);
+        } else if (cl.output.open) {
+            cl.output.fill(arg);
+        } else if (!arg.empty() && arg[0] == '-') {
+            stderrConsole().writefln("invalid option '%s'", arg);
+            stdoutConsole().writeln(usageText(program));
+            return exitStatus(-1);
+        } else {
+            cl.replay = arg;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string absolutePath(const std::string& path) {
+    if (!path.empty() && path[0] == '/') return path;
+    return platform::currentDirectory() + "/" + path;
+}
+
+// Asks before an existing output file is overwritten; false when declined.
+bool confirmOverwrite(const std::string& outputPath) {
+    stderrConsole().writef("Output file %s already exists. Overwrite ? (Y/N): ", outputPath);
+    int c = std::fgetc(stdin);
+    return c == 'y' || c == 'Y';
+}
+
+// Builds the report text for the replay. Replay reading, game data and the
+// report writers are added here as they land; until then the report is empty.
+std::string convertReplay(const std::string& replayPath) {
+    (void)replayPath;
+    return std::string();
+}
+
+void writeReport(const std::string& text, const std::string& outputPath) {
+    if (outputPath.empty()) {
+        stdoutConsole().write(text);
+        return;
+    }
+    stderrConsole().writefln("Writing output to file %s", absolutePath(outputPath));
+    platform::writeFile(outputPath, text);
+}
+
+int run(const std::vector<std::string>& args, const std::string& program) {
+    Globals& g = globals();
+    setDefaultReportFlags();
+
+    if (args.empty()) {
+        stdoutConsole().writeln(usageText(program));
+        return 3;
+    }
+    CommandLine cl;
+    if (auto status = parseArguments(args, program, cl)) return *status;
+
+    if (!cl.replay) fatalError(1, "need replay file as parameter");
+    const std::string& replay = *cl.replay;
+    if (!platform::exists(replay) || platform::isDirectory(replay))
+        fatalError(1, "cannot read %s: no such file", replay);
+
+    std::string carset = cl.carset.open ? std::string() : cl.carset.value;
+    if (!carset.empty() && (!platform::exists(carset) || platform::isDirectory(carset)))
+        fatalError(2, "cannot read %s: no such file", carset);
+    g.cstFile = carset;
+
+    std::string outputPath = cl.output.open ? std::string() : cl.output.value;
+    if (outputPath.empty() && g.options.count("osame")) outputPath = osamePath(replay);
+    if (!outputPath.empty() && platform::exists(outputPath) && !g.options.count("force")) {
+        if (!confirmOverwrite(outputPath)) return 4;
+    }
+
+    std::string text = convertReplay(replay);
+    writeReport(text, outputPath);
+    return 0;
+}
+
+} // namespace
+
+std::string programName(std::string_view argv0) {
+    std::size_t cut = argv0.find_last_of("/\\:");
+    return std::string(cut == std::string_view::npos ? argv0 : argv0.substr(cut + 1));
+}
+
+std::string usageText(const std::string& program) {
+    return "\nUsage: " + program +
+           " [OPTION] <REPLAY>\n"
+           "Make reports from replay files (.rpy)\n"
+           "\n"
+           "  --cst <file>       use GEM+ carset (.cst) file for string data\n"
+           "  --cst-auto         try to detect and find the correct carset file\n"
+           "  -o <output>        output file (UTF-8 encoded)\n"
+           "  -osame             output file with same name as replay (.txt extension)\n"
+           "  --force            overwrite existing file\n"
+           "  --format=txt       output format: text (default)\n"
+           "  --format=semikv    output format: semicolon delimited key=value\n"
+           "  --no-header        do not display replay information\n"
+           "  --convert=<yes|no> force codepage conversion (Windows only)\n"
+           "  --laps             dump all laptimes of all cars\n"
+           "  --help             display this text and exit\n"
+           "  --version          output version information and exit\n";
+}
+
+std::string versionText(const std::string& program) {
+    return program + " " + programVersion + "\n\n" +
+           "Race weekend reports from Grand Prix Legends replays, by the gridtally developers.";
+}
+
+std::string osamePath(const std::string& replayPath) {
+    // The extension separator is the last '.' of the final component, unless
+    // it is that component's first character.
+    std::size_t stem = replayPath.size();
+    for (std::size_t i = replayPath.size(); i-- > 0;) {
+        char c = replayPath[i];
+        if (c == '\\' || c == '/' || c == ':') break;
+        if (c == '.') {
+            bool first = i == 0 || replayPath[i - 1] == '\\' || replayPath[i - 1] == '/' ||
+                         replayPath[i - 1] == ':';
+            if (!first) stem = i;
+            break;
+        }
+    }
+    return replayPath.substr(0, stem) + ".txt";
+}
+
+int runMain(int argc, char** argv) {
+    std::string program = programName(argc > 0 ? argv[0] : "gridtally");
+    std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    try {
+        return exitStatus(run(args, program));
+    } catch (const std::exception& e) {
+        stderrConsole().writeln("Error: " + std::string(e.what()));
+        return 1;
+    }
+}
