@@ -1,5 +1,13 @@
 #include "data.h"
 
+#include <algorithm>
+
+#include "gemplus.h"
+#include "globals.h"
+#include "mklib.h"
+#include "platform/platform.h"
+#include "unicode.h"
+
 // ---- Entry and driver lookups ---------------------------------------------
 
 Driver Drivers::find(std::int32_t driverId) const {
@@ -14,4 +22,172 @@ Entry Entries::find(std::int32_t carId) const {
     for (const Entry& e : *this)
         if (e.carId == carId) return e;
     return Entry{};
+}
+
+// ---- Carsets and built-in name tables --------------------------------------
+// Everything below reads or sets globals().carsetIni and nothing else of the
+// game data.
+
+const std::array<const char*, 7> teamNames = {
+    "Brabham Racing Organisation", "Owen Racing Organisation", "Cooper Car Company",
+    "Anglo American Racers",       "Scuderia Ferrari SpA SEFAC", "Team Lotus",
+    "Honda Racing",
+};
+
+const std::array<const char*, 7> chassisNames = {
+    "Brabham BT24", "BRM P115", "Cooper T81b", "Gurney Eagle",
+    "Ferrari 312",  "Lotus 49", "Honda RA300",
+};
+
+const std::array<const char*, 7> engineNames = {
+    "Repco V8",    "BRM H16",     "Maserati V12", "Weslake V12",
+    "Ferrari V12", "Ford DFV V8", "Honda V12",
+};
+
+namespace {
+
+constexpr std::int16_t defaultCarsetYear = 1967;
+
+const IniSection* topSection(const IniSection& carset, const std::string& section) {
+    for (const IniSection& s : carset.sections)
+        if (s.name == section) return &s;
+    return nullptr;
+}
+
+const std::string* findKey(const IniSection& carset, const std::string& section,
+                           const std::string& key) {
+    const IniSection* s = topSection(carset, section);
+    if (!s) return nullptr;
+    const auto it = s->keys.find(key);
+    return it == s->keys.end() ? nullptr : &it->second;
+}
+
+std::string carName(std::uint32_t carIndex, const char* key,
+                    const std::array<const char*, 7>& builtIn, const char* fallback) {
+    if (carsetLoaded(globals().carsetIni)) {
+        std::string value = carValue(carIndex, key);
+        if (!value.empty()) return value;
+    }
+    if (carIndex < builtIn.size()) return builtIn[carIndex];
+    return fallback + std::to_string(carIndex & 0xFFu);
+}
+
+bool endsWith(std::string_view s, std::string_view suffix) {
+    return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
+}
+
+// The ".cst" files of one search directory, sorted by the bytes of their
+// paths. A directory that is missing or is a file yields nothing; one that
+// cannot be listed throws.
+std::vector<std::string> carsetCandidates(std::string_view searchDir) {
+    const std::string dir = normalizePath(searchDir);
+    if (!platform::exists(dir) || !platform::isDirectory(dir)) return {};
+    std::vector<std::string> kept;
+    for (const std::string& entry : platform::listDirectory(dir)) {
+        if (!endsWith(entry, ".cst")) continue;
+        std::string path = dir.back() == '/' ? dir + entry : dir + "/" + entry;
+        if (platform::exists(path) && !platform::isDirectory(path)) kept.push_back(std::move(path));
+    }
+    // std::string compares its chars as unsigned, i.e. byte order.
+    std::sort(kept.begin(), kept.end());
+    return kept;
+}
+
+} // namespace
+
+bool carsetLoaded(const IniSection& carset) { return !carset.sections.empty(); }
+
+std::optional<std::runtime_error> loadCarset(const std::string& path, IniSection& target) {
+    if (path.empty()) return std::nullopt;
+    try {
+        std::string bytes = platform::readFile(path);
+        bytes.resize(std::min(bytes.size(), bytes.find('\0')));
+        IniSection parsed = parseIni(fromMultiByte(bytes, 0));
+        target = std::move(parsed);
+    } catch (const std::runtime_error& e) {
+        return std::runtime_error(path + ": " + e.what());
+    }
+    return std::nullopt;
+}
+
+void detectCarset(const std::string& carsetName) {
+    std::vector<std::string> candidates;
+    for (std::string_view dir : carsetSearchDirs) {
+        std::vector<std::string> found = carsetCandidates(dir);
+        candidates.insert(candidates.end(), found.begin(), found.end());
+    }
+
+    const std::string wanted = unicode::toLower(carsetName);
+    std::vector<std::pair<std::string, IniSection>> matches;
+    for (const std::string& path : candidates) {
+        IniSection carset;
+        if (loadCarset(path, carset) || !carsetLoaded(carset)) continue;
+        const std::string* cardir = findKey(carset, "Carset", "CarDir");
+        if (!cardir) continue;
+        if (unicode::toLower(*cardir) == wanted) matches.emplace_back(path, std::move(carset));
+    }
+
+    if (matches.size() > 1) {
+        std::erase_if(matches, [](const auto& match) {
+            return carsetHasKey("Carset", "Engines", match.second);
+        });
+    }
+    if (matches.empty()) return;
+
+    globals().carsetIni = std::move(matches.front().second);
+    stderrConsole().writefln("Using carset file %s", matches.front().first);
+}
+
+std::string carsetValue(const std::string& section, const std::string& key,
+                        const IniSection& carset, const std::string& path) {
+    if (const std::string* value = findKey(carset, section, key)) return *value;
+    throw std::runtime_error("CST error: can't find key '" + key + "' in section '" + section +
+                             "' reading file " + path);
+}
+
+bool carsetHasKey(const std::string& section, const std::string& key, const IniSection& carset) {
+    return findKey(carset, section, key) != nullptr;
+}
+
+std::string carValue(std::uint32_t carIndex, const std::string& key) {
+    const std::string* value = findKey(globals().carsetIni, "Car" + std::to_string(carIndex), key);
+    return value ? *value : std::string();
+}
+
+std::string teamName(std::uint32_t carIndex) {
+    return carName(carIndex, "Team", teamNames, "unkTeam");
+}
+
+std::string chassisName(std::uint32_t carIndex) {
+    return carName(carIndex, "Name", chassisNames, "unkMake");
+}
+
+std::string engineName(std::uint32_t carIndex) {
+    return carName(carIndex, "Engine", engineNames, "unkEngine");
+}
+
+std::int16_t carsetYear() {
+    const IniSection& carset = globals().carsetIni;
+    if (!carsetLoaded(carset)) return defaultCarsetYear;
+    const std::string* year = findKey(carset, "Carset", "Year");
+    if (!year) return defaultCarsetYear;
+    return toInt16(*year).value_or(defaultCarsetYear);
+}
+
+std::optional<std::int16_t> toInt16(std::string_view text) {
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty()) return std::nullopt;
+    std::int32_t magnitude = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        magnitude = magnitude * 10 + (c - '0');
+        if (magnitude > 32768) return std::nullopt; // keeps the sum far from overflow
+    }
+    const std::int32_t value = negative ? -magnitude : magnitude;
+    if (value > 32767) return std::nullopt;
+    return static_cast<std::int16_t>(value);
 }

@@ -13,9 +13,29 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A plain value tree. Subsections are held by value and carry no link back
+// to their parent, so copies are independent and never dangle; the parser
+// tracks the enclosing sections itself.
 struct IniSection {
     std::string name = "root";
-    IniSection* parent = nullptr; // none for the root
-    std::vector<IniSection> sections;
+    std::vector<IniSection> sections; // direct subsections, in creation order
     std::map<std::string, std::string> keys;
 };
+
+// Parses a whole text into a new root section; throws IniException
+// ("Syntax error at line <n>", lines counted from 0, or a missing
+// inheritance base).
+IniSection parseIni(std::string_view text);
+
+bool hasSection(const IniSection& section, std::string_view name);
+
+// The first direct subsection called name; throws IniException
+// "Section '<name>' does not exists".
+const IniSection& getSection(const IniSection& section, std::string_view name);
+
+// Follows a "."-separated path of subsection names; the first missing part
+// fails as getSection does.
+const IniSection& getSectionByPath(const IniSection& section, std::string_view path);
+
+// Throws IniException "Key '<key>' does not exists".
+const std::string& getKey(const IniSection& section, const std::string& key);

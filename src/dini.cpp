@@ -1,0 +1,171 @@
+#include "dini.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "unicode.h"
+
+namespace {
+
+bool isLineEnd(char32_t c) {
+    return c == U'\n' || c == U'\r' || c == U'\v' || c == U'\f' || c == U'\u0085' ||
+           c == U'\u2028' || c == U'\u2029';
+}
+
+std::vector<std::string_view> splitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t lineStart = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t at = pos;
+        const char32_t c = unicode::decodeUtf8(text, pos);
+        if (!isLineEnd(c)) continue;
+        lines.push_back(text.substr(lineStart, at - lineStart));
+        if (c == U'\r' && pos < text.size() && text[pos] == '\n') ++pos;
+        lineStart = pos;
+    }
+    // A line end at the very end of the text does not open another line.
+    if (lineStart < text.size()) lines.push_back(text.substr(lineStart));
+    return lines;
+}
+
+std::string_view stripWhiteSpace(std::string_view s) {
+    std::size_t first = std::string_view::npos;
+    std::size_t lastEnd = 0;
+    std::size_t pos = 0;
+    while (pos < s.size()) {
+        const std::size_t at = pos;
+        if (unicode::isWhiteSpace(unicode::decodeUtf8(s, pos))) continue;
+        if (first == std::string_view::npos) first = at;
+        lastEnd = pos;
+    }
+    if (first == std::string_view::npos) return {};
+    return s.substr(first, lastEnd - first);
+}
+
+std::size_t codePointCount(std::string_view s) {
+    std::size_t n = 0;
+    for (std::size_t pos = 0; pos < s.size(); ++n) unicode::decodeUtf8(s, pos);
+    return n;
+}
+
+std::vector<std::string_view> splitDots(std::string_view s) {
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t dot = s.find('.', start);
+        if (dot == std::string_view::npos) break;
+        parts.push_back(s.substr(start, dot - start));
+        start = dot + 1;
+    }
+    parts.push_back(s.substr(start));
+    return parts;
+}
+
+const IniSection* findSection(const IniSection& section, std::string_view name) {
+    for (const IniSection& s : section.sections)
+        if (s.name == name) return &s;
+    return nullptr;
+}
+
+// The parser addresses sections by their index path from the root rather
+// than by pointer: appending a subsection may move its siblings in memory.
+using SectionPath = std::vector<std::size_t>;
+
+IniSection& sectionAt(IniSection& root, const SectionPath& path, std::size_t depth) {
+    IniSection* s = &root;
+    for (std::size_t i = 0; i < depth; ++i) s = &s->sections[path[i]];
+    return *s;
+}
+
+// Descends from the section at path into the subsection called name,
+// creating it when it doesn't exist yet.
+void enterOrCreate(IniSection& root, SectionPath& path, std::string_view name) {
+    IniSection& current = sectionAt(root, path, path.size());
+    for (std::size_t i = 0; i < current.sections.size(); ++i) {
+        if (current.sections[i].name == name) {
+            path.push_back(i);
+            return;
+        }
+    }
+    IniSection created;
+    created.name = std::string(name);
+    current.sections.push_back(std::move(created));
+    path.push_back(current.sections.size() - 1);
+}
+
+void handleHeader(IniSection& root, SectionPath& path, std::string_view line) {
+    path.clear();
+    const std::string_view inner = line.substr(1, line.size() - 2);
+    std::string_view name = inner;
+    std::string_view base;
+    if (const std::size_t colon = inner.find(':'); colon != std::string_view::npos) {
+        name = stripWhiteSpace(inner.substr(0, colon));
+        base = stripWhiteSpace(inner.substr(colon + 1));
+    }
+
+    if (name.find('.') != std::string_view::npos) {
+        for (std::string_view part : splitDots(name)) enterOrCreate(root, path, part);
+    } else {
+        enterOrCreate(root, path, name);
+    }
+
+    if (codePointCount(base) < 2) return;
+    const IniSection& from = base.front() == '.'
+                                 ? getSectionByPath(root, base.substr(1))
+                                 : getSectionByPath(sectionAt(root, path, path.size() - 1), base);
+    // Copy first: the base may be the current section itself.
+    std::map<std::string, std::string> inherited = from.keys;
+    sectionAt(root, path, path.size()).keys = std::move(inherited);
+}
+
+std::string_view unquote(std::string_view value) {
+    if (value.size() > 2 && value.front() == '"' && value.back() == '"')
+        return value.substr(1, value.size() - 2);
+    return value;
+}
+
+} // namespace
+
+IniSection parseIni(std::string_view text) {
+    IniSection root;
+    SectionPath path;
+    const std::vector<std::string_view> lines = splitLines(text);
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+        const std::string_view line = stripWhiteSpace(lines[n]);
+        if (line.empty() || line.front() == ';') continue;
+        if (line.size() >= 3 && line.front() == '[' && line.back() == ']') {
+            handleHeader(root, path, line);
+            continue;
+        }
+        const std::size_t eq = line.find('=');
+        if (eq == std::string_view::npos)
+            throw IniException("Syntax error at line " + std::to_string(n));
+        const std::string key(stripWhiteSpace(line.substr(0, eq)));
+        const std::string value(unquote(stripWhiteSpace(line.substr(eq + 1))));
+        sectionAt(root, path, path.size()).keys[key] = value;
+    }
+    return root;
+}
+
+bool hasSection(const IniSection& section, std::string_view name) {
+    return findSection(section, name) != nullptr;
+}
+
+const IniSection& getSection(const IniSection& section, std::string_view name) {
+    if (const IniSection* s = findSection(section, name)) return *s;
+    throw IniException("Section '" + std::string(name) + "' does not exists");
+}
+
+const IniSection& getSectionByPath(const IniSection& section, std::string_view path) {
+    const IniSection* s = &section;
+    for (std::string_view part : splitDots(path)) s = &getSection(*s, part);
+    return *s;
+}
+
+const std::string& getKey(const IniSection& section, const std::string& key) {
+    const auto it = section.keys.find(key);
+    if (it == section.keys.end()) throw IniException("Key '" + key + "' does not exists");
+    return it->second;
+}
