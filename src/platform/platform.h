@@ -79,4 +79,16 @@ unsigned localeCodePage();
 // The system's text for the last error (errno).
 std::string lastErrorText();
 
+namespace detail {
+// Upper half (bytes 0x80-0xFF) of a single-byte code page; the tables are
+// generated into codepages.cpp by tools/gen_codepages.py. A byte whose bit is
+// set in undefinedBits has no character in the page: it decodes to the code
+// point of the same value, and encoding never produces it.
+struct SingleBytePage {
+    unsigned number;
+    char16_t chars[128];
+    std::uint8_t undefinedBits[16];
+};
+} // namespace detail
+
 } // namespace platform

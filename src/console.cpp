@@ -1,0 +1,153 @@
+#include "console.h"
+
+#include <stdexcept>
+#include <termios.h>
+#include <unistd.h>
+
+#include "globals.h"
+#include "platform/platform.h"
+
+namespace {
+
+bool detect(ConvertMode mode, std::FILE* stream) {
+    switch (mode) {
+    case ConvertMode::ALWAYS: return true;
+    case ConvertMode::NEVER: return false;
+    case ConvertMode::AUTO: break;
+    }
+    return platform::isTerminal(stream);
+}
+
+bool hasHighBytes(std::string_view s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80) return true;
+    return false;
+}
+
+// The end of the last complete UTF-8 character; an incomplete trailing
+// sequence is held back so that a character split over two writes reaches
+// the console whole.
+std::size_t completeEnd(std::string_view buf) {
+    std::size_t k = 0;
+    std::size_t pos = buf.size();
+    while (pos > 0 && (static_cast<unsigned char>(buf[pos - 1]) & 0xC0) == 0x80) {
+        --pos;
+        ++k;
+    }
+    if (pos == 0) return 0;
+    auto b = static_cast<unsigned char>(buf[pos - 1]);
+    if ((b & 0x80) == 0) return pos;
+    if ((b & 0xC0) == 0xC0) {
+        if (k == 0) return b == 0xFF ? buf.size() : pos - 1;
+        std::size_t ones = 0;
+        for (unsigned mask = 0x80; mask != 0 && (b & mask); mask >>= 1) ++ones;
+        return ones >= k + 1 ? buf.size() : pos - 1;
+    }
+    return pos; // unreachable: b is not a continuation byte
+}
+
+std::string convertFailure(const platform::ConversionError& e) {
+    return std::string("Couldn't convert string: ") + e.what();
+}
+
+} // namespace
+
+ConsoleInput::ConsoleInput(std::FILE* stream) : stream_(stream) { convert_ = detect(mode_, stream_); }
+
+void ConsoleInput::mode(ConvertMode m) {
+    mode_ = m;
+    convert_ = detect(mode_, stream_);
+}
+
+int ConsoleInput::setEcho(bool on) {
+    termios t;
+    if (::tcgetattr(STDIN_FILENO, &t) != 0) return 0;
+    if (on) t.c_lflag |= ECHO;
+    else t.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    return ::tcsetattr(STDIN_FILENO, TCSANOW, &t) == 0 ? -1 : 0;
+}
+
+bool ConsoleInput::readLine() {
+    if (!line.empty()) return false;
+    if (eof) return true;
+    bool atEnd = false;
+    for (;;) {
+        int c = std::fgetc(stream_);
+        if (c == EOF) {
+            if (std::ferror(stream_))
+                throw std::runtime_error("Read from console failed: " + platform::lastErrorText());
+            eof = true;
+            atEnd = line.empty();
+            break;
+        }
+        if (c == '\r') {
+            line.push_back('\n');
+            lastWasCR_ = true;
+            break;
+        }
+        if (c == '\n') {
+            if (lastWasCR_) {
+                lastWasCR_ = false;
+                continue;
+            }
+            line.push_back('\n');
+            break;
+        }
+        lastWasCR_ = false;
+        line.push_back(static_cast<char>(c));
+    }
+    // The whole line is converted (not only up to a NUL), so nothing typed is
+    // dropped.
+    if (convert_ && hasHighBytes(line)) {
+        try {
+            line = platform::decodeCodePage(line, platform::localeCodePage());
+        } catch (const platform::ConversionError& e) {
+            throw std::runtime_error(convertFailure(e));
+        }
+    }
+    return atEnd;
+}
+
+ConsoleOutput::ConsoleOutput(std::FILE* stream) : stream_(stream) { convert_ = detect(mode_, stream_); }
+
+void ConsoleOutput::mode(ConvertMode m) {
+    mode_ = m;
+    convert_ = detect(mode_, stream_);
+}
+
+void ConsoleOutput::writeText(std::string text) {
+    // Bytes held back by the last flush (the start of a character split over
+    // two writes) go out in front of the new text.
+    buffer_.erase(0, flushed_);
+    buffer_.append(text);
+    flushed_ = 0;
+    flush();
+}
+
+void ConsoleOutput::flush() {
+    std::size_t end = completeEnd(buffer_);
+    if (end > flushed_) {
+        std::string_view part = std::string_view(buffer_).substr(flushed_, end - flushed_);
+        if (convert_ && hasHighBytes(part)) {
+            std::string converted;
+            try {
+                converted = platform::encodeCodePage(part, platform::localeCodePage());
+            } catch (const platform::ConversionError& e) {
+                throw std::runtime_error(convertFailure(e));
+            }
+            std::fwrite(converted.data(), 1, converted.size(), stream_);
+        } else {
+            std::fwrite(part.data(), 1, part.size(), stream_);
+        }
+    }
+    if (end >= flushed_) flushed_ = end;
+    if (flushed_ == buffer_.size()) {
+        buffer_.clear(); // keeps the storage for the next write
+        flushed_ = 0;
+    }
+    std::fflush(stream_);
+}
+
+ConsoleInput& stdinConsole() { return *globals().stdinConsole; }
+ConsoleOutput& stdoutConsole() { return *globals().stdoutConsole; }
+ConsoleOutput& stderrConsole() { return *globals().stderrConsole; }

@@ -1,0 +1,53 @@
+#include "mklib.h"
+
+#include <cstdlib>
+#include <stdexcept>
+
+#include "globals.h"
+#include "platform/platform.h"
+
+namespace {
+
+std::string_view upToNul(std::string_view s) {
+    std::size_t nul = s.find('\0');
+    return nul == std::string_view::npos ? s : s.substr(0, nul);
+}
+
+bool isAscii(std::string_view s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+} // namespace
+
+unsigned consoleOutputCodePage() { return globals().consoleOutputCodePage; }
+
+void warningText(std::string_view tag, int number, const std::string& text) {
+    stderrConsole().writefln("Warning: (%s:%d) %s", tag, number, text);
+}
+
+void fatalErrorText(int status, const std::string& text) {
+    stderrConsole().writefln("Error: %s", text);
+    std::exit(status);
+}
+
+std::string fromMultiByte(std::string_view bytes, unsigned codePage) {
+    bytes = upToNul(bytes);
+    if (isAscii(bytes)) return std::string(bytes);
+    try {
+        return platform::decodeCodePage(bytes, codePage);
+    } catch (const platform::ConversionError& e) {
+        throw std::runtime_error(std::string("Couldn't convert string: ") + e.what());
+    }
+}
+
+std::string toMultiByte(std::string_view utf8, unsigned codePage) {
+    utf8 = upToNul(utf8);
+    if (isAscii(utf8)) return std::string(utf8);
+    try {
+        return platform::encodeCodePage(utf8, codePage);
+    } catch (const platform::ConversionError& e) {
+        throw std::runtime_error(std::string("Couldn't convert string: ") + e.what());
+    }
+}

@@ -1,0 +1,253 @@
+#include "platform/platform.h"
+
+#include <cerrno>
+#include <clocale>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <langinfo.h>
+#include <strings.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "unicode.h"
+
+// The generated tables are part of this translation unit: the build compiles
+// posix.cpp as the one platform source. Everything in it is inline, so it
+// also links if codepages.cpp is ever compiled on its own.
+#include "platform/codepages.cpp"
+
+namespace platform {
+
+namespace {
+
+std::string pathError(const std::string& path) { return path + ": " + lastErrorText(); }
+
+// Closes a descriptor on every way out of a function.
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    // Closes now and reports whether the close succeeded (errno is kept).
+    bool close() {
+        int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+int openOrThrow(const std::string& path, int flags, mode_t mode = 0) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) throw FileError(pathError(path));
+    return fd;
+}
+
+// A byte that stands for itself when its page does not define it.
+bool isUndefined(const detail::SingleBytePage& page, unsigned index) {
+    return (page.undefinedBits[index / 8] >> (index % 8)) & 1u;
+}
+
+const detail::SingleBytePage& pageOrThrow(unsigned codePage) {
+    if (codePage == 0) codePage = 1252; // the ANSI code page of this system
+    const detail::SingleBytePage* page = detail::findSingleBytePage(codePage);
+    if (!page) throw ConversionError(std::strerror(EINVAL));
+    return *page;
+}
+
+constexpr unsigned utf8CodePage = 65001;
+
+std::string recodeUtf8(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    std::size_t pos = 0;
+    while (pos < utf8.size()) unicode::appendUtf8(out, unicode::decodeUtf8(utf8, pos));
+    return out;
+}
+
+} // namespace
+
+bool exists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+bool isDirectory(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool examineIsDirectory(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) throw FileError(pathError(path));
+    return S_ISDIR(st.st_mode);
+}
+
+FileMapping::FileMapping(const std::string& path) {
+    Fd fd(openOrThrow(path, O_RDONLY));
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0) throw FileError(pathError(path));
+    if (S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        throw FileError(pathError(path));
+    }
+    if (st.st_size < 0 || static_cast<std::uint64_t>(st.st_size) > SIZE_MAX) {
+        errno = EFBIG;
+        throw FileError(pathError(path));
+    }
+    size_ = static_cast<std::uint64_t>(st.st_size);
+    if (size_ == 0) {
+        // mmap refuses a length of 0; an empty file still gets a valid pointer.
+        static const std::uint8_t empty[1] = {0};
+        data_ = empty;
+        return;
+    }
+    void* p = ::mmap(nullptr, static_cast<std::size_t>(size_), PROT_READ, MAP_PRIVATE, fd.get(), 0);
+    if (p == MAP_FAILED) throw FileError(pathError(path));
+    mapped_ = p;
+    data_ = static_cast<const std::uint8_t*>(p);
+}
+
+FileMapping::~FileMapping() {
+    if (mapped_) ::munmap(mapped_, static_cast<std::size_t>(size_));
+}
+
+std::string readFile(const std::string& path) {
+    Fd fd(openOrThrow(path, O_RDONLY));
+    std::string out;
+    char buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fd.get(), buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw FileError(pathError(path));
+        }
+        if (n == 0) break;
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+    return out;
+}
+
+void writeFile(const std::string& path, std::string_view bytes) {
+    Fd fd(openOrThrow(path, O_WRONLY | O_CREAT | O_TRUNC, 0666));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw FileError(pathError(path));
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    // Delayed write errors (a full disk on NFS, say) show up only here.
+    if (!fd.close()) throw FileError(pathError(path));
+}
+
+std::string currentDirectory() {
+    std::string buf(256, '\0');
+    for (;;) {
+        if (::getcwd(buf.data(), buf.size())) {
+            buf.resize(std::strlen(buf.c_str()));
+            return buf;
+        }
+        if (errno != ERANGE) throw FileError(lastErrorText());
+        buf.resize(buf.size() * 2);
+    }
+}
+
+std::vector<std::string> listDirectory(const std::string& path) {
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(path.c_str()), &::closedir);
+    if (!dir) throw FileError(pathError(path));
+    std::vector<std::string> names;
+    for (;;) {
+        errno = 0;
+        const dirent* e = ::readdir(dir.get());
+        if (!e) {
+            if (errno != 0) throw FileError(pathError(path));
+            break;
+        }
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+        names.emplace_back(e->d_name);
+    }
+    return names;
+}
+
+bool isTerminal(std::FILE* stream) {
+    if (!stream) return false;
+    int fd = ::fileno(stream);
+    return fd >= 0 && ::isatty(fd) == 1;
+}
+
+std::string decodeCodePage(std::string_view bytes, unsigned codePage) {
+    if (codePage == utf8CodePage) return recodeUtf8(bytes);
+    const detail::SingleBytePage& page = pageOrThrow(codePage);
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 2);
+    for (char c : bytes) {
+        auto b = static_cast<unsigned char>(c);
+        if (b < 0x80) out.push_back(c);
+        else unicode::appendUtf8(out, page.chars[b - 0x80]);
+    }
+    return out;
+}
+
+std::string encodeCodePage(std::string_view utf8, unsigned codePage) {
+    if (codePage == utf8CodePage) return recodeUtf8(utf8);
+    const detail::SingleBytePage& page = pageOrThrow(codePage);
+    std::string out;
+    out.reserve(utf8.size());
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        auto b = static_cast<unsigned char>(utf8[pos]);
+        if (b < 0x80) {
+            out.push_back(utf8[pos++]);
+            continue;
+        }
+        char32_t cp = unicode::decodeUtf8(utf8, pos);
+        char mapped = '?';
+        for (unsigned i = 0; i < 128; ++i) {
+            if (page.chars[i] == cp && !isUndefined(page, i)) {
+                mapped = static_cast<char>(0x80 + i);
+                break;
+            }
+        }
+        out.push_back(mapped);
+    }
+    return out;
+}
+
+unsigned localeCodePage() {
+    static const unsigned page = [] {
+        if (!std::setlocale(LC_CTYPE, "")) std::setlocale(LC_CTYPE, "C");
+        const char* cs = ::nl_langinfo(CODESET);
+        std::string name = cs ? cs : "";
+        auto is = [&](const char* n) { return ::strcasecmp(name.c_str(), n) == 0; };
+        if (is("UTF-8")) return 65001u;
+        if (is("ANSI_X3.4-1968") || is("ASCII") || is("US-ASCII")) return 20127u;
+        for (unsigned i = 1; i <= 9; ++i)
+            if (is(("ISO-8859-" + std::to_string(i)).c_str())) return 28590u + i;
+        if (is("ISO-8859-13")) return 28603u;
+        if (is("ISO-8859-15")) return 28605u;
+        for (unsigned i = 1250; i <= 1258; ++i)
+            if (is(("CP" + std::to_string(i)).c_str())) return i;
+        if (is("CP437") || is("IBM437")) return 437u;
+        if (is("CP850") || is("IBM850")) return 850u;
+        return 65001u;
+    }();
+    return page;
+}
+
+std::string lastErrorText() { return std::strerror(errno); }
+
+} // namespace platform

@@ -1,0 +1,224 @@
+#include "undead/doformat.h"
+
+#include <charconv>
+#include <cstddef>
+#include <limits>
+
+#include "unicode.h"
+
+namespace {
+
+constexpr std::int64_t maxInt32 = std::numeric_limits<std::int32_t>::max();
+
+struct Spec {
+    bool leftAlign = false;
+    bool zeroFill = false;
+    std::int64_t width = 0;      // in grapheme clusters
+    std::int64_t precision = -1; // -1: none
+};
+
+// Small fixed buffer for one number; a 64-bit value needs at most 20 digits.
+struct Digits {
+    char buf[24];
+    std::size_t len = 0;
+    bool negative = false;
+    std::string_view view() const { return std::string_view(buf, len); }
+};
+
+Digits toDigits(std::uint64_t magnitude, bool negative, int base, bool upper) {
+    Digits d;
+    d.negative = negative;
+    auto res = std::to_chars(d.buf, d.buf + sizeof d.buf, magnitude, base);
+    d.len = static_cast<std::size_t>(res.ptr - d.buf);
+    if (upper) {
+        for (std::size_t i = 0; i < d.len; ++i)
+            if (d.buf[i] >= 'a' && d.buf[i] <= 'z') d.buf[i] = static_cast<char>(d.buf[i] - 'a' + 'A');
+    }
+    return d;
+}
+
+// Magnitude without negating the value itself, so INT64_MIN is fine.
+std::uint64_t magnitudeOf(std::int64_t v) {
+    return v < 0 ? std::uint64_t(0) - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+}
+
+bool isInteger(const FormatArg& a) { return !std::holds_alternative<std::string_view>(a); }
+
+void appendDefault(std::string& out, const FormatArg& a) {
+    if (auto s = std::get_if<std::string_view>(&a)) {
+        out.append(*s);
+    } else if (auto i = std::get_if<std::int64_t>(&a)) {
+        Digits d = toDigits(magnitudeOf(*i), *i < 0, 10, false);
+        if (d.negative) out.push_back('-');
+        out.append(d.view());
+    } else {
+        out.append(toDigits(std::get<std::uint64_t>(a), false, 10, false).view());
+    }
+}
+
+void pad(std::string& out, std::int64_t count, char c) {
+    if (count > 0) out.append(static_cast<std::size_t>(count), c);
+}
+
+void appendText(std::string& out, std::string_view text, const Spec& spec) {
+    if (spec.precision >= 0)
+        text = text.substr(0, unicode::graphemePrefixBytes(text, static_cast<std::size_t>(spec.precision)));
+    std::int64_t fill = 0;
+    if (spec.width > 0) {
+        // Pure ASCII without CR counts one cluster per byte; skip the scan.
+        std::size_t clusters = text.size();
+        for (char c : text) {
+            if (static_cast<unsigned char>(c) >= 0x80 || c == '\r') {
+                clusters = unicode::graphemeCount(text);
+                break;
+            }
+        }
+        fill = spec.width - static_cast<std::int64_t>(clusters);
+    }
+    if (!spec.leftAlign) pad(out, fill, ' ');
+    out.append(text);
+    if (spec.leftAlign) pad(out, fill, ' ');
+}
+
+void appendNumber(std::string& out, const Digits& d, const Spec& spec) {
+    // A precision on a number is its minimum digit count, as in printf.
+    std::int64_t zeros = 0;
+    if (spec.precision >= 0) {
+        zeros = spec.precision - static_cast<std::int64_t>(d.len);
+        if (zeros < 0) zeros = 0;
+    }
+    std::int64_t len = static_cast<std::int64_t>(d.len) + zeros + (d.negative ? 1 : 0);
+    std::int64_t fill = spec.width - len;
+    if (fill > 0 && spec.zeroFill && !spec.leftAlign && spec.precision < 0) {
+        zeros += fill;
+        fill = 0;
+    }
+    if (!spec.leftAlign) pad(out, fill, ' ');
+    if (d.negative) out.push_back('-');
+    pad(out, zeros, '0');
+    out.append(d.view());
+    if (spec.leftAlign) pad(out, fill, ' ');
+}
+
+class Formatter {
+public:
+    Formatter(std::string_view fmt, const std::vector<FormatArg>& args) : fmt_(fmt), args_(args) {}
+
+    std::string run() {
+        std::string out;
+        out.reserve(fmt_.size() + 16 * args_.size());
+        std::size_t i = 0;
+        while (i < fmt_.size()) {
+            std::size_t pct = fmt_.find('%', i);
+            if (pct == std::string_view::npos) {
+                out.append(fmt_.substr(i));
+                break;
+            }
+            out.append(fmt_.substr(i, pct - i));
+            i = directive(out, pct + 1);
+        }
+        for (; next_ < args_.size(); ++next_) appendDefault(out, args_[next_]);
+        return out;
+    }
+
+private:
+    char at(std::size_t i) const {
+        if (i >= fmt_.size()) throw FormatException("invalid specifier");
+        return fmt_[i];
+    }
+
+    std::int64_t starArgument() {
+        if (next_ >= args_.size()) throw FormatException("too few arguments");
+        const FormatArg& a = args_[next_++];
+        if (auto s = std::get_if<std::int64_t>(&a)) {
+            if (*s > maxInt32 || *s < -maxInt32 - 1) throw FormatException("int overflow");
+            return *s;
+        }
+        if (auto u = std::get_if<std::uint64_t>(&a)) {
+            if (*u > static_cast<std::uint64_t>(maxInt32)) throw FormatException("int overflow");
+            return static_cast<std::int64_t>(*u);
+        }
+        throw FormatException("int argument expected");
+    }
+
+    std::int64_t number(std::size_t& i) {
+        std::int64_t v = 0;
+        while (at(i) >= '0' && at(i) <= '9') {
+            v = v * 10 + (fmt_[i] - '0');
+            if (v > maxInt32) throw FormatException("int overflow");
+            ++i;
+        }
+        return v;
+    }
+
+    // Parses and formats one directive starting after its '%'; returns the
+    // position after it.
+    std::size_t directive(std::string& out, std::size_t i) {
+        if (at(i) == '%') {
+            out.push_back('%');
+            return i + 1;
+        }
+        Spec spec;
+        for (;; ++i) {
+            char c = at(i);
+            if (c == '-') spec.leftAlign = true;
+            else if (c == '0') spec.zeroFill = true;
+            else break;
+        }
+        if (at(i) == '*') {
+            ++i;
+            spec.width = starArgument();
+            if (spec.width < 0) {
+                spec.leftAlign = true;
+                spec.width = -spec.width;
+            }
+        } else {
+            spec.width = number(i);
+        }
+        if (at(i) == '.') {
+            ++i;
+            if (at(i) == '*') {
+                ++i;
+                spec.precision = starArgument();
+                if (spec.precision < 0) spec.precision = -1; // as if omitted
+            } else {
+                spec.precision = number(i);
+            }
+        }
+        char conv = at(i);
+        switch (conv) {
+        case 's': case 'd': case 'u': case 'X': break;
+        default: throw FormatException(); // unknown or non-ASCII
+        }
+        if (next_ >= args_.size()) throw FormatException();
+        const FormatArg& a = args_[next_++];
+        if (conv == 's') {
+            if (auto s = std::get_if<std::string_view>(&a)) appendText(out, *s, spec);
+            else if (auto v = std::get_if<std::int64_t>(&a)) appendNumber(out, toDigits(magnitudeOf(*v), *v < 0, 10, false), spec);
+            else appendNumber(out, toDigits(std::get<std::uint64_t>(a), false, 10, false), spec);
+            return i + 1;
+        }
+        if (!isInteger(a)) throw FormatException();
+        if (conv == 'd') {
+            if (auto v = std::get_if<std::int64_t>(&a)) appendNumber(out, toDigits(magnitudeOf(*v), *v < 0, 10, false), spec);
+            else appendNumber(out, toDigits(std::get<std::uint64_t>(a), false, 10, false), spec);
+            return i + 1;
+        }
+        // %u and %X show a negative value as its 64-bit two's complement.
+        std::uint64_t bits = std::holds_alternative<std::int64_t>(a)
+                                 ? static_cast<std::uint64_t>(std::get<std::int64_t>(a))
+                                 : std::get<std::uint64_t>(a);
+        appendNumber(out, toDigits(bits, false, conv == 'X' ? 16 : 10, conv == 'X'), spec);
+        return i + 1;
+    }
+
+    std::string_view fmt_;
+    const std::vector<FormatArg>& args_;
+    std::size_t next_ = 0;
+};
+
+} // namespace
+
+std::string doformatArgs(std::string_view fmt, const std::vector<FormatArg>& args) {
+    return Formatter(fmt, args).run();
+}
