@@ -1,0 +1,198 @@
+#include "dini.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace {
+
+std::string syntaxErrorOf(const std::string& text) {
+    try {
+        parseIni(text);
+    } catch (const IniException& e) {
+        return e.what();
+    }
+    return "(no failure)";
+}
+
+TEST(Dini, KeysBeforeFirstHeaderBelongToRootAndSectionsKeepOrder) {
+    const IniSection ini = parseIni("top = 1\n=empty key\n[Carset]\nName = Foo Bar\n[Car0]\n");
+    EXPECT_EQ(ini.name, "root");
+    EXPECT_EQ(getKey(ini, "top"), "1");
+    EXPECT_EQ(getKey(ini, ""), "empty key");
+    ASSERT_EQ(ini.sections.size(), 2u);
+    EXPECT_EQ(ini.sections[0].name, "Carset");
+    EXPECT_EQ(ini.sections[1].name, "Car0");
+    EXPECT_EQ(getKey(getSection(ini, "Carset"), "Name"), "Foo Bar");
+    EXPECT_TRUE(getSection(ini, "Car0").keys.empty());
+}
+
+TEST(Dini, EveryLineEndKindSplitsLinesAndCountsOnce) {
+    const IniSection ini = parseIni(
+        "k0=0\nk1=1\rk2=2\r\nk3=3\vk4=4\fk5=5\u0085k6=6\u2028k7=7\u2029k8=8");
+    ASSERT_EQ(ini.keys.size(), 9u);
+    for (int i = 0; i <= 8; ++i)
+        EXPECT_EQ(getKey(ini, "k" + std::to_string(i)), std::to_string(i)) << i;
+
+    // CR LF is one line end; empty lines count; a final line end adds no line.
+    EXPECT_EQ(syntaxErrorOf("a=1\r\n\r\nbad\r\n"), "Syntax error at line 2");
+    EXPECT_EQ(syntaxErrorOf("a=1\n\r\n\u2028\u2029\v\fbad"), "Syntax error at line 6");
+    // The information separators U+001C..U+001F neither end lines nor strip.
+    const IniSection sep = parseIni("a=1\x1C" "b\n\x1Fk=v");
+    EXPECT_EQ(getKey(sep, "a"), "1\x1C" "b");
+    EXPECT_EQ(getKey(sep, "\x1Fk"), "v");
+}
+
+TEST(Dini, UnicodeWhiteSpaceIsStrippedAtBothEndsOnly) {
+    const IniSection ini = parseIni(
+        "\u00A0\u3000 key one\u2003=\t value  two\u205F\u202F\n"
+        "\u200Bzw=\u200B\n"
+        "\u1680[Sec]\u00A0\n");
+    EXPECT_EQ(getKey(ini, "key one"), "value  two");
+    // U+200B looks like a space but is not White_Space.
+    EXPECT_EQ(getKey(ini, "\u200Bzw"), "\u200B");
+    EXPECT_TRUE(hasSection(ini, "Sec"));
+}
+
+TEST(Dini, CommentsAreOnlyWholeLinesStartingWithSemicolon) {
+    const IniSection ini = parseIni("; no equals sign here\n   ;indented\nk=v ; not a comment\n");
+    EXPECT_EQ(getKey(ini, "k"), "v ; not a comment");
+    EXPECT_EQ(ini.keys.size(), 1u);
+    EXPECT_EQ(syntaxErrorOf("k=v\n# hash is no comment\n"), "Syntax error at line 1");
+}
+
+TEST(Dini, QuotedValues) {
+    const IniSection ini = parseIni(
+        "a=\"x\"\nb=\"\"\nc=\"a\"b\"\nd= \" padded \" \ne=\"open\nf=\"\ng=x\"\n");
+    EXPECT_EQ(getKey(ini, "a"), "x");
+    EXPECT_EQ(getKey(ini, "b"), "\"\"");
+    EXPECT_EQ(getKey(ini, "c"), "a\"b");
+    EXPECT_EQ(getKey(ini, "d"), " padded ");
+    EXPECT_EQ(getKey(ini, "e"), "\"open");
+    EXPECT_EQ(getKey(ini, "f"), "\"");
+    EXPECT_EQ(getKey(ini, "g"), "x\"");
+}
+
+TEST(Dini, ValueKeepsFurtherEqualsAndLastDuplicateWins) {
+    const IniSection ini = parseIni("[S]\nk = a=b = c\nk2=1\nk2=2\n");
+    EXPECT_EQ(getKey(getSection(ini, "S"), "k"), "a=b = c");
+    EXPECT_EQ(getKey(getSection(ini, "S"), "k2"), "2");
+}
+
+TEST(Dini, HeaderNameIsUnstrippedWithoutColonAndStrippedWithOne) {
+    const IniSection ini = parseIni("[ Carset ]\na=1\n[ Other : ]\nb=2\n");
+    EXPECT_FALSE(hasSection(ini, "Carset"));
+    EXPECT_EQ(getKey(getSection(ini, " Carset "), "a"), "1");
+    EXPECT_EQ(getKey(getSection(ini, "Other"), "b"), "2");
+}
+
+TEST(Dini, RepeatedHeaderReusesTheSection) {
+    const IniSection ini = parseIni("[A]\nx=1\n[B]\n[A]\ny=2\n");
+    ASSERT_EQ(ini.sections.size(), 2u);
+    EXPECT_EQ(getKey(getSection(ini, "A"), "x"), "1");
+    EXPECT_EQ(getKey(getSection(ini, "A"), "y"), "2");
+}
+
+TEST(Dini, DottedHeadersBuildNestedSections) {
+    const IniSection ini = parseIni("[a.b]\nk=1\n[a]\nj=2\n[a.c]\nm=3\n[.x]\n");
+    ASSERT_EQ(ini.sections.size(), 2u);
+    const IniSection& a = getSection(ini, "a");
+    EXPECT_EQ(getKey(a, "j"), "2");
+    EXPECT_FALSE(a.keys.count("k"));
+    ASSERT_EQ(a.sections.size(), 2u);
+    EXPECT_EQ(getKey(getSectionByPath(ini, "a.b"), "k"), "1");
+    EXPECT_EQ(getKey(getSectionByPath(ini, "a.c"), "m"), "3");
+    // An empty part names a section with an empty name.
+    EXPECT_TRUE(hasSection(getSection(ini, ""), "x"));
+}
+
+TEST(Dini, InheritanceCopiesKeysFromSiblingOrRootedBase) {
+    const IniSection ini = parseIni(
+        "[Car0]\nTeam=T0\nEngine=E0\n"
+        "[Car1]\nstale=1\n"
+        "[Car1 : Car0]\nEngine=E1\n"
+        "[Car0]\nTeam=changed\n"
+        "[a.cc]\nfrom=cc\n"
+        "[a.b : cc]\nown=b\n"
+        "[x : .a.b]\n");
+    const IniSection& car1 = getSection(ini, "Car1");
+    EXPECT_EQ(getKey(car1, "Team"), "T0");  // later change to the base doesn't reach it
+    EXPECT_EQ(getKey(car1, "Engine"), "E1");
+    EXPECT_FALSE(car1.keys.count("stale")); // keys before the inheriting header are dropped
+    EXPECT_EQ(getKey(getSection(ini, "Car0"), "Engine"), "E0");
+
+    EXPECT_EQ(getKey(getSectionByPath(ini, "a.b"), "from"), "cc");
+    EXPECT_EQ(getKey(getSection(ini, "x"), "from"), "cc");
+    EXPECT_EQ(getKey(getSection(ini, "x"), "own"), "b");
+}
+
+TEST(Dini, OneCharacterBaseIsIgnored) {
+    const IniSection ini = parseIni("[a]\nk=1\n[c]\nk=2\n[b : a]\n[a.b : c]\n");
+    EXPECT_TRUE(getSection(ini, "b").keys.empty());
+    EXPECT_TRUE(getSectionByPath(ini, "a.b").keys.empty());
+}
+
+TEST(Dini, MissingBaseFailsNamingTheFirstMissingPart) {
+    EXPECT_EQ(syntaxErrorOf("[x : zz]\n"), "Section 'zz' does not exists");
+    EXPECT_EQ(syntaxErrorOf("[a.b]\n[x : .a.qq.r]\n"), "Section 'qq' does not exists");
+    // A plain base is a sibling: a top-level "cc" is not seen from a.b.
+    EXPECT_EQ(syntaxErrorOf("[cc]\n[a.b : cc]\n"), "Section 'cc' does not exists");
+}
+
+TEST(Dini, NonHeaderBracketLinesAreKeyLines) {
+    EXPECT_EQ(syntaxErrorOf("a=1\n[Carset]\n\n[x\n"), "Syntax error at line 3");
+    EXPECT_EQ(syntaxErrorOf("[]\n"), "Syntax error at line 0");
+    EXPECT_EQ(syntaxErrorOf("\xEF\xBB\xBF[Carset]\nName=x\n"), "Syntax error at line 0");
+    const IniSection ini = parseIni("[x=1\n[]=2\n");
+    EXPECT_EQ(getKey(ini, "[x"), "1");
+    EXPECT_EQ(getKey(ini, "[]"), "2");
+}
+
+TEST(Dini, LookupFailuresCarryExactMessages) {
+    const IniSection ini = parseIni("[a.b]\nk=1\n");
+    EXPECT_THROW(
+        {
+            try {
+                getSection(ini, "b");
+            } catch (const IniException& e) {
+                EXPECT_STREQ(e.what(), "Section 'b' does not exists");
+                throw;
+            }
+        },
+        IniException);
+    try {
+        getSectionByPath(ini, "a.c");
+        ADD_FAILURE() << "no failure";
+    } catch (const IniException& e) {
+        EXPECT_STREQ(e.what(), "Section 'c' does not exists");
+    }
+    try {
+        getKey(getSectionByPath(ini, "a.b"), "K");
+        ADD_FAILURE() << "no failure";
+    } catch (const IniException& e) {
+        EXPECT_STREQ(e.what(), "Key 'K' does not exists");
+    }
+}
+
+TEST(Dini, ManySectionsAndCopiesStayValid) {
+    // Enough sections to make the lists reallocate while nested sections
+    // and inheritance bases are still being resolved.
+    std::string text = "[deep.inner]\nk=deep\n";
+    for (int i = 0; i < 200; ++i)
+        text += "[s" + std::to_string(i) + "]\n[deep.n" + std::to_string(i) + " : inner]\nv=" +
+                std::to_string(i) + "\n";
+    text += "[last : .deep.n150]\n";
+
+    IniSection copy;
+    {
+        auto original = std::make_unique<IniSection>(parseIni(text));
+        copy = *original;
+    }
+    EXPECT_EQ(copy.sections.size(), 202u);
+    EXPECT_EQ(getKey(getSectionByPath(copy, "deep.n199"), "k"), "deep");
+    EXPECT_EQ(getKey(getSection(copy, "last"), "v"), "150");
+    EXPECT_EQ(getKey(getSection(copy, "last"), "k"), "deep");
+}
+
+} // namespace
