@@ -11,8 +11,10 @@
 namespace unicode {
 
 // Decodes the code point at pos and advances pos past it. An ill-formed
-// sequence yields U+FFFD and advances by one byte.
+// sequence yields U+FFFD and advances by one byte; at or past the end it
+// yields U+FFFD and leaves pos alone.
 char32_t decodeUtf8(std::string_view s, std::size_t& pos);
+// Surrogates and values above U+10FFFF are written as U+FFFD.
 void appendUtf8(std::string& out, char32_t cp);
 
 // Byte offset of the grapheme cluster boundary that follows pos
@@ -27,6 +29,8 @@ std::size_t graphemePrefixBytes(std::string_view s, std::size_t n);
 
 // Simple (one-to-one) lower-case mapping of UnicodeData.txt.
 char32_t toLowerSimple(char32_t cp);
+// Maps each character with toLowerSimple; ill-formed bytes are copied as
+// they are, so texts differing only there never compare equal.
 std::string toLower(std::string_view utf8);
 
 // The White_Space property of PropList.txt.
