@@ -26,7 +26,10 @@ bool hasHighBytes(std::string_view s) {
 
 // The end of the last complete UTF-8 character; an incomplete trailing
 // sequence is held back so that a character split over two writes reaches
-// the console whole.
+// the console whole. A tail is incomplete when its lead byte announces more
+// continuation bytes than follow it. 0xFF announces nothing and counts
+// complete; surplus or stray continuation bytes are ill-formed and go out as
+// they are.
 std::size_t completeEnd(std::string_view buf) {
     std::size_t k = 0;
     std::size_t pos = buf.size();
@@ -34,17 +37,17 @@ std::size_t completeEnd(std::string_view buf) {
         --pos;
         ++k;
     }
-    if (pos == 0) return 0;
+    if (pos == 0) return buf.size(); // stray continuation bytes: nothing to wait for
     auto b = static_cast<unsigned char>(buf[pos - 1]);
-    if ((b & 0x80) == 0) return pos;
-    if ((b & 0xC0) == 0xC0) {
-        if (k == 0) return b == 0xFF ? buf.size() : pos - 1;
-        std::size_t ones = 0;
-        for (unsigned mask = 0x80; mask != 0 && (b & mask); mask >>= 1) ++ones;
-        return ones >= k + 1 ? buf.size() : pos - 1;
-    }
-    return pos; // unreachable: b is not a continuation byte
+    if ((b & 0x80) == 0 || b == 0xFF) return buf.size();
+    std::size_t ones = 0;
+    for (unsigned mask = 0x80; mask != 0 && (b & mask); mask >>= 1) ++ones;
+    return ones > k + 1 ? pos - 1 : buf.size();
 }
+
+// The console code page: the locale's, captured at start-up in the program
+// state. Input and output share it on this system.
+unsigned consoleCodePage() { return globals().consoleOutputCodePage; }
 
 std::string convertFailure(const platform::ConversionError& e) {
     return std::string("Couldn't convert string: ") + e.what();
@@ -100,7 +103,7 @@ bool ConsoleInput::readLine() {
     // dropped.
     if (convert_ && hasHighBytes(line)) {
         try {
-            line = platform::decodeCodePage(line, platform::localeCodePage());
+            line = platform::decodeCodePage(line, consoleCodePage());
         } catch (const platform::ConversionError& e) {
             throw std::runtime_error(convertFailure(e));
         }
@@ -131,7 +134,7 @@ void ConsoleOutput::flush() {
         if (convert_ && hasHighBytes(part)) {
             std::string converted;
             try {
-                converted = platform::encodeCodePage(part, platform::localeCodePage());
+                converted = platform::encodeCodePage(part, consoleCodePage());
             } catch (const platform::ConversionError& e) {
                 throw std::runtime_error(convertFailure(e));
             }

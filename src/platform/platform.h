@@ -74,7 +74,12 @@ std::string decodeCodePage(std::string_view bytes, unsigned codePage);
 std::string encodeCodePage(std::string_view utf8, unsigned codePage);
 
 // The code page of the locale's character set (LC_ALL / LC_CTYPE / LANG).
+// The first call makes the environment's locale the program's LC_CTYPE.
 unsigned localeCodePage();
+
+// The code page for a character set name as nl_langinfo(CODESET) gives it
+// ("UTF-8", "ISO-8859-15", "CP1252", ...); 65001 for names it doesn't know.
+unsigned codePageForCharset(std::string_view name);
 
 // The system's text for the last error (errno).
 std::string lastErrorText();

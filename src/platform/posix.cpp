@@ -227,23 +227,28 @@ std::string encodeCodePage(std::string_view utf8, unsigned codePage) {
     return out;
 }
 
+unsigned codePageForCharset(std::string_view name) {
+    auto is = [&](std::string_view n) {
+        return name.size() == n.size() && ::strncasecmp(name.data(), n.data(), n.size()) == 0;
+    };
+    if (is("UTF-8")) return 65001u;
+    if (is("ANSI_X3.4-1968") || is("ASCII") || is("US-ASCII")) return 20127u;
+    for (unsigned i = 1; i <= 9; ++i)
+        if (is("ISO-8859-" + std::to_string(i))) return 28590u + i;
+    if (is("ISO-8859-13")) return 28603u;
+    if (is("ISO-8859-15")) return 28605u;
+    for (unsigned i = 1250; i <= 1258; ++i)
+        if (is("CP" + std::to_string(i))) return i;
+    if (is("CP437") || is("IBM437")) return 437u;
+    if (is("CP850") || is("IBM850")) return 850u;
+    return 65001u;
+}
+
 unsigned localeCodePage() {
     static const unsigned page = [] {
         if (!std::setlocale(LC_CTYPE, "")) std::setlocale(LC_CTYPE, "C");
         const char* cs = ::nl_langinfo(CODESET);
-        std::string name = cs ? cs : "";
-        auto is = [&](const char* n) { return ::strcasecmp(name.c_str(), n) == 0; };
-        if (is("UTF-8")) return 65001u;
-        if (is("ANSI_X3.4-1968") || is("ASCII") || is("US-ASCII")) return 20127u;
-        for (unsigned i = 1; i <= 9; ++i)
-            if (is(("ISO-8859-" + std::to_string(i)).c_str())) return 28590u + i;
-        if (is("ISO-8859-13")) return 28603u;
-        if (is("ISO-8859-15")) return 28605u;
-        for (unsigned i = 1250; i <= 1258; ++i)
-            if (is(("CP" + std::to_string(i)).c_str())) return i;
-        if (is("CP437") || is("IBM437")) return 437u;
-        if (is("CP850") || is("IBM850")) return 850u;
-        return 65001u;
+        return codePageForCharset(cs ? cs : "");
     }();
     return page;
 }

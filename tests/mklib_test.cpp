@@ -1,0 +1,108 @@
+#include "mklib.h"
+
+#include <cstdio>
+
+#include <gtest/gtest.h>
+
+#include "globals.h"
+
+namespace {
+
+std::string readAll(std::FILE* f) {
+    std::fflush(f);
+    std::rewind(f);
+    std::string out;
+    char buf[256];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+    return out;
+}
+
+std::string conversionError(auto&& action) {
+    try {
+        action();
+    } catch (const std::runtime_error& e) {
+        return e.what();
+    }
+    return "no exception";
+}
+
+class MklibTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        err_ = std::tmpfile();
+        ASSERT_NE(err_, nullptr);
+        resetGlobals(stdin, stdout, err_);
+    }
+    void TearDown() override {
+        resetGlobals();
+        std::fclose(err_);
+    }
+    std::FILE* err_ = nullptr;
+};
+
+TEST_F(MklibTest, WarningNamesItsSourceAndTheRunGoesOn) {
+    warning("rpylib", 109, "No session data found");
+    warning("data", 7, "%s has %d laps", "car 50%", 3);
+    stderrConsole().writeln("later");
+    EXPECT_EQ(readAll(err_),
+              "Warning: (rpylib:109) No session data found\n"
+              "Warning: (data:7) car 50% has 3 laps\n"
+              "later\n");
+}
+
+TEST_F(MklibTest, WarningFormatErrorsPropagate) {
+    EXPECT_THROW(warning("rpylib", 1, "%d"), FormatException);
+}
+
+TEST_F(MklibTest, ConsoleOutputCodePageIsTheProgramState) {
+    globals().consoleOutputCodePage = 1252;
+    EXPECT_EQ(consoleOutputCodePage(), 1252u);
+}
+
+using MklibDeathTest = MklibTest;
+
+TEST_F(MklibDeathTest, FatalErrorPrintsAndExitsWithTheStatus) {
+    EXPECT_EXIT(
+        {
+            resetGlobals();
+            fatalError(2, "cannot read %s: no such file", "cars.cst");
+        },
+        ::testing::ExitedWithCode(2), "^Error: cannot read cars.cst: no such file\n$");
+    EXPECT_EXIT(
+        {
+            resetGlobals();
+            fatalError(-1, "", " accessing file ", "x.rpy: Permission denied");
+        },
+        ::testing::ExitedWithCode(255), "^Error:  accessing file x.rpy: Permission denied\n$");
+}
+
+TEST(FromMultiByteTest, AsciiAndEmptyPassUnchanged) {
+    EXPECT_EQ(fromMultiByte("Monza", 0), "Monza");
+    EXPECT_EQ(fromMultiByte("", 0), "");
+    // ASCII never reaches the converter, so even an unknown page is fine.
+    EXPECT_EQ(fromMultiByte("Monza", 4242), "Monza");
+    EXPECT_EQ(toMultiByte("Monza", 4242), "Monza");
+}
+
+TEST(FromMultiByteTest, StopsAtTheFirstNul) {
+    EXPECT_EQ(fromMultiByte(std::string("Jim\0\xE9xx", 7), 0), "Jim");
+    EXPECT_EQ(fromMultiByte(std::string("J\xE9\0rest", 7), 1252), "J\u00e9");
+    EXPECT_EQ(toMultiByte(std::string("J\u00e9\0rest", 8), 1252), "J\xE9");
+}
+
+TEST(FromMultiByteTest, ConvertsThroughTheCodePage) {
+    EXPECT_EQ(fromMultiByte("\xE9", 1252), "\u00e9");
+    EXPECT_EQ(fromMultiByte("\x81", 0), "\u0081");
+    EXPECT_EQ(fromMultiByte("N\xFCrburgring", 0), "N\u00fcrburgring");
+    EXPECT_EQ(toMultiByte("N\u00fcrburgring", 1252), "N\xFCrburgring");
+    EXPECT_EQ(toMultiByte("\u00e9", 20127), "?");
+    EXPECT_EQ(toMultiByte("\U0001F3C1", 1252), "?");
+}
+
+TEST(FromMultiByteTest, UnknownPageFails) {
+    EXPECT_EQ(conversionError([] { fromMultiByte("\xE9", 4242); }), "Couldn't convert string: Invalid argument");
+    EXPECT_EQ(conversionError([] { toMultiByte("\u00e9", 4242); }), "Couldn't convert string: Invalid argument");
+}
+
+} // namespace
