@@ -60,19 +60,23 @@ void pad(std::string& out, std::int64_t count, char c) {
     if (count > 0) out.append(static_cast<std::size_t>(count), c);
 }
 
+// Pure ASCII without CR has one grapheme cluster per byte (CR LF is the one
+// ASCII pair that forms a single cluster), so the cluster scans can be skipped.
+bool oneClusterPerByte(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80 || c == '\r') return false;
+    return true;
+}
+
 void appendText(std::string& out, std::string_view text, const Spec& spec) {
-    if (spec.precision >= 0)
-        text = text.substr(0, unicode::graphemePrefixBytes(text, static_cast<std::size_t>(spec.precision)));
+    bool simple = oneClusterPerByte(text);
+    if (spec.precision >= 0) {
+        auto n = static_cast<std::size_t>(spec.precision);
+        text = text.substr(0, simple ? n : unicode::graphemePrefixBytes(text, n));
+    }
     std::int64_t fill = 0;
     if (spec.width > 0) {
-        // Pure ASCII without CR counts one cluster per byte; skip the scan.
-        std::size_t clusters = text.size();
-        for (char c : text) {
-            if (static_cast<unsigned char>(c) >= 0x80 || c == '\r') {
-                clusters = unicode::graphemeCount(text);
-                break;
-            }
-        }
+        std::size_t clusters = simple ? text.size() : unicode::graphemeCount(text);
         fill = spec.width - static_cast<std::int64_t>(clusters);
     }
     if (!spec.leftAlign) pad(out, fill, ' ');
