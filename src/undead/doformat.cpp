@@ -10,7 +10,7 @@ namespace {
 
 constexpr std::int64_t maxInt32 = std::numeric_limits<std::int32_t>::max();
 
-struct Spec {
+struct Field {
     bool leftAlign = false;
     bool zeroFill = false;
     std::int64_t width = 0;      // in grapheme clusters
@@ -68,40 +68,40 @@ bool oneClusterPerByte(std::string_view text) {
     return true;
 }
 
-void appendText(std::string& out, std::string_view text, const Spec& spec) {
+void appendText(std::string& out, std::string_view text, const Field& field) {
     bool simple = oneClusterPerByte(text);
-    if (spec.precision >= 0) {
-        auto n = static_cast<std::size_t>(spec.precision);
+    if (field.precision >= 0) {
+        auto n = static_cast<std::size_t>(field.precision);
         text = text.substr(0, simple ? n : unicode::graphemePrefixBytes(text, n));
     }
     std::int64_t fill = 0;
-    if (spec.width > 0) {
+    if (field.width > 0) {
         std::size_t clusters = simple ? text.size() : unicode::graphemeCount(text);
-        fill = spec.width - static_cast<std::int64_t>(clusters);
+        fill = field.width - static_cast<std::int64_t>(clusters);
     }
-    if (!spec.leftAlign) pad(out, fill, ' ');
+    if (!field.leftAlign) pad(out, fill, ' ');
     out.append(text);
-    if (spec.leftAlign) pad(out, fill, ' ');
+    if (field.leftAlign) pad(out, fill, ' ');
 }
 
-void appendNumber(std::string& out, const Digits& d, const Spec& spec) {
+void appendNumber(std::string& out, const Digits& d, const Field& field) {
     // A precision on a number is its minimum digit count, as in printf.
     std::int64_t zeros = 0;
-    if (spec.precision >= 0) {
-        zeros = spec.precision - static_cast<std::int64_t>(d.len);
+    if (field.precision >= 0) {
+        zeros = field.precision - static_cast<std::int64_t>(d.len);
         if (zeros < 0) zeros = 0;
     }
     std::int64_t len = static_cast<std::int64_t>(d.len) + zeros + (d.negative ? 1 : 0);
-    std::int64_t fill = spec.width - len;
-    if (fill > 0 && spec.zeroFill && !spec.leftAlign && spec.precision < 0) {
+    std::int64_t fill = field.width - len;
+    if (fill > 0 && field.zeroFill && !field.leftAlign && field.precision < 0) {
         zeros += fill;
         fill = 0;
     }
-    if (!spec.leftAlign) pad(out, fill, ' ');
+    if (!field.leftAlign) pad(out, fill, ' ');
     if (d.negative) out.push_back('-');
     pad(out, zeros, '0');
     out.append(d.view());
-    if (spec.leftAlign) pad(out, fill, ' ');
+    if (field.leftAlign) pad(out, fill, ' ');
 }
 
 class Formatter {
@@ -162,31 +162,31 @@ private:
             out.push_back('%');
             return i + 1;
         }
-        Spec spec;
+        Field field;
         for (;; ++i) {
             char c = at(i);
-            if (c == '-') spec.leftAlign = true;
-            else if (c == '0') spec.zeroFill = true;
+            if (c == '-') field.leftAlign = true;
+            else if (c == '0') field.zeroFill = true;
             else break;
         }
         if (at(i) == '*') {
             ++i;
-            spec.width = starArgument();
-            if (spec.width < 0) {
-                spec.leftAlign = true;
-                spec.width = -spec.width;
+            field.width = starArgument();
+            if (field.width < 0) {
+                field.leftAlign = true;
+                field.width = -field.width;
             }
         } else {
-            spec.width = number(i);
+            field.width = number(i);
         }
         if (at(i) == '.') {
             ++i;
             if (at(i) == '*') {
                 ++i;
-                spec.precision = starArgument();
-                if (spec.precision < 0) spec.precision = -1; // as if omitted
+                field.precision = starArgument();
+                if (field.precision < 0) field.precision = -1; // as if omitted
             } else {
-                spec.precision = number(i);
+                field.precision = number(i);
             }
         }
         char conv = at(i);
@@ -197,22 +197,22 @@ private:
         if (next_ >= args_.size()) throw FormatException();
         const FormatArg& a = args_[next_++];
         if (conv == 's') {
-            if (auto s = std::get_if<std::string_view>(&a)) appendText(out, *s, spec);
-            else if (auto v = std::get_if<std::int64_t>(&a)) appendNumber(out, toDigits(magnitudeOf(*v), *v < 0, 10, false), spec);
-            else appendNumber(out, toDigits(std::get<std::uint64_t>(a), false, 10, false), spec);
+            if (auto s = std::get_if<std::string_view>(&a)) appendText(out, *s, field);
+            else if (auto v = std::get_if<std::int64_t>(&a)) appendNumber(out, toDigits(magnitudeOf(*v), *v < 0, 10, false), field);
+            else appendNumber(out, toDigits(std::get<std::uint64_t>(a), false, 10, false), field);
             return i + 1;
         }
         if (!isInteger(a)) throw FormatException();
         if (conv == 'd') {
-            if (auto v = std::get_if<std::int64_t>(&a)) appendNumber(out, toDigits(magnitudeOf(*v), *v < 0, 10, false), spec);
-            else appendNumber(out, toDigits(std::get<std::uint64_t>(a), false, 10, false), spec);
+            if (auto v = std::get_if<std::int64_t>(&a)) appendNumber(out, toDigits(magnitudeOf(*v), *v < 0, 10, false), field);
+            else appendNumber(out, toDigits(std::get<std::uint64_t>(a), false, 10, false), field);
             return i + 1;
         }
         // %u and %X show a negative value as its 64-bit two's complement.
         std::uint64_t bits = std::holds_alternative<std::int64_t>(a)
                                  ? static_cast<std::uint64_t>(std::get<std::int64_t>(a))
                                  : std::get<std::uint64_t>(a);
-        appendNumber(out, toDigits(bits, false, conv == 'X' ? 16 : 10, conv == 'X'), spec);
+        appendNumber(out, toDigits(bits, false, conv == 'X' ? 16 : 10, conv == 'X'), field);
         return i + 1;
     }
 
