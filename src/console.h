@@ -58,7 +58,8 @@ public:
     virtual void mode(ConvertMode m);
     virtual void setConvert(bool on) { mode(on ? ConvertMode::ALWAYS : ConvertMode::NEVER); }
 
-    // Each writer formats its whole text, writes it and flushes at once.
+    // Each writer formats its whole text, writes it and flushes at once. Only
+    // an incomplete UTF-8 character at the very end waits for the next write.
     template <class... Args>
     void write(const Args&... args) { writeText(doformat("", args...)); }
     template <class... Args>
