@@ -1,11 +1,14 @@
 #include "data.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "gemplus.h"
 #include "globals.h"
 #include "mklib.h"
 #include "platform/platform.h"
+#include "rpylib.h"
+#include "timing.h"
 #include "unicode.h"
 
 // ---- Entry and driver lookups ---------------------------------------------
@@ -190,4 +193,167 @@ std::optional<std::int16_t> toInt16(std::string_view text) {
     const std::int32_t value = negative ? -magnitude : magnitude;
     if (value > 32767) return std::nullopt;
     return static_cast<std::int16_t>(value);
+}
+
+// ---- Game data build --------------------------------------------------------
+
+Data::~Data() = default;
+
+DataGPL& Data::gpl() { return const_cast<DataGPL&>(std::as_const(*this).gpl()); }
+
+const DataGPL& Data::gpl() const {
+    if (game != Game::GPL) throw std::logic_error("gpl() called on data of game " + toString(game));
+    return static_cast<const DataGPL&>(*this);
+}
+
+DataGPL::DataGPL() : Data(Game::GPL) {}
+DataGPL::~DataGPL() = default;
+
+std::unique_ptr<Data> create(Game game) {
+    switch (game) {
+    case Game::GPL: return std::make_unique<DataGPL>();
+    case Game::N2K2:
+    case Game::IRAC: throw std::runtime_error("Not implemented");
+    default: return nullptr;
+    }
+}
+
+namespace {
+
+// Replay texts are bytes in the system ANSI code page.
+std::string replayText(std::string_view bytes) { return fromMultiByte(bytes, 0); }
+
+std::string carClassName(std::uint32_t code) {
+    switch (code) {
+    case 1: return "BT";
+    case 2: return "AT";
+    case 3: return "GP";
+    default: return "cast(CarClass)" + std::to_string(code);
+    }
+}
+
+// The model year: the carset's for a text tag, else the coded tag's, else 1967.
+std::int16_t entryYear(const DriverInfo& d) {
+    if (d.tagIsText() != 0) return carsetYear();
+    if (d.tagByte(0) == '1') return static_cast<std::int16_t>(1885 + d.tagByte(1));
+    return defaultCarsetYear;
+}
+
+Entry makeEntry(const DriverInfo& d) {
+    Entry e;
+    std::int32_t number = d.number();
+    if (number < 0 || number > 32767) throw std::runtime_error("Conversion positive overflow");
+    e.number = static_cast<std::int16_t>(number);
+    e.carIndex = d.carIndex();
+    e.carId = d.carId();
+    e.carClass = carClassName(d.carClass());
+    e.team = teamName(e.carIndex);
+    e.chassis = chassisName(e.carIndex);
+    e.engine = engineName(e.carIndex);
+    e.year = entryYear(d);
+    if (d.tagIsText() != 1 && e.year != carsetYear())
+        stderrConsole().writefln("Warning: entry #%s year %s doesn't match carset year %s", e.number,
+                                 e.year, carsetYear());
+
+    Driver r;
+    r.driverId = d.driverId();
+    r.firstName = replayText(d.firstName());
+    r.lastName = replayText(d.lastName());
+    r.tagIsText = d.tagIsText() != 0;
+    r.flag138 = d.byte138() != 0;
+    if (d.tagByte(0) == '1') r.remark = doformat("GEM+ 2.%d.%d", d.tagByte(3), d.tagByte(4));
+    r.nat = std::string(nationalityCode(d.nationality()));
+    e.drivers.push_back(std::move(r));
+    return e;
+}
+
+void loadEventCarset(const std::string& eventCarset) {
+    Globals& g = globals();
+    if (auto failure = loadCarset(g.cstFile, g.carsetIni)) fatalError(2, "%s", failure->what());
+    if (g.options.count("cst-auto") && !carsetLoaded(g.carsetIni)) detectCarset(eventCarset);
+}
+
+std::vector<Session> makeSessions(const RpyGPL& reader, const Entries& entries) {
+    std::vector<SessInfo> infos = reader.weekend.sessions();
+    std::vector<Session> sessions;
+    for (const RpySession& s : reader.sessions) {
+        if (s.index >= infos.size()) throw std::runtime_error(doformat("Invalid session index %u", s.index));
+        const SessInfo& info = infos[s.index];
+        Session session;
+        session.type = info.type;
+        session.maxLaps = info.laps;
+        session.maxSecs = info.seconds;
+        session.timing = std::make_shared<TimingGPL>(session, s, entries);
+        sessions.push_back(std::move(session));
+    }
+    return sessions;
+}
+
+// Missing carset keys leave the field at its default, silently.
+void fillCarsetInfo(CarsetInfo& info, const IniSection& carset, const std::string& path) {
+    if (!carsetLoaded(carset)) return;
+    auto value = [&](const char* key, std::string& field) {
+        try {
+            field = carsetValue("Carset", key, carset, path);
+        } catch (const std::exception&) {
+        }
+    };
+    value("Name", info.name);
+    value("CarDir", info.cardir);
+    value("Physics", info.physics);
+    value("ShortID", info.shortid);
+    std::string year;
+    value("Year", year);
+    info.year = toInt16(year).value_or(0);
+}
+
+} // namespace
+
+void DataGPL::build(RpyFile& file) {
+    reader = std::make_unique<RpyGPL>(file);
+    version = file.fileHeader() ? rpyVersionOf(*file.fileHeader()) : 0;
+    const RpyHeader& h = reader->header;
+    track = replayText(h.track());
+    saverName = replayText(h.saverName());
+    saverVersion = replayText(h.saverVersion());
+    headerWord = h.word28();
+
+    Event event;
+    event.track = replayText(reader->weekend.track());
+    event.carset = replayText(reader->weekend.carset());
+    loadEventCarset(event.carset);
+    for (const DriverInfo& d : reader->drivers) event.entries.push_back(makeEntry(d));
+    event.sessions = makeSessions(*reader, event.entries);
+    events.push_back(std::move(event));
+
+    carsetInfo = CarsetInfo{};
+    fillCarsetInfo(carsetInfo, globals().carsetIni, globals().cstFile);
+}
+
+std::string Data::dumpText() const {
+    std::string out = "Replay Data:\n";
+    out += doformat("track      : %s\n", track);
+    out += doformat("saver      : %s %s\n", saverName, saverVersion);
+    for (const Event& ev : events) {
+        out += "Event Data :\n";
+        out += doformat("track      : %s\n", ev.track);
+        out += doformat("carset     : %s\n", ev.carset);
+        out += "Entry List :\n";
+        for (const Entry& e : ev.entries) {
+            std::string drivers;
+            for (const Driver& d : e.drivers) {
+                if (!drivers.empty()) drivers += ", ";
+                drivers += d.firstName + " " + d.lastName + " " + d.nat + " " + d.remark;
+            }
+            out += doformat("%3d %-28.28s %-32.32s %s\n", e.number, e.team, e.chassis + "-" + e.engine,
+                            drivers);
+        }
+        for (const Session& s : ev.sessions) {
+            out += doformat("%s session Data:\n", toString(s.type));
+            out += doformat("max. laps  : %s\n", s.maxLaps);
+            out += doformat("max. secs  : %s\n", s.maxSecs);
+            if (s.timing) out += s.timing->dumpText();
+        }
+    }
+    return out;
 }

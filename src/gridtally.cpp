@@ -2,14 +2,17 @@
 
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "console.h"
+#include "data.h"
 #include "globals.h"
 #include "mklib.h"
 #include "platform/platform.h"
+#include "rpylib.h"
 
 namespace {
 
@@ -103,10 +106,23 @@ bool confirmOverwrite(const std::string& outputPath) {
     return c == 'y' || c == 'Y';
 }
 
-// Builds the report text for the replay. Replay reading, game data and the
-// report writers are added here as they land; until then the report is empty.
+std::unique_ptr<RpyFile> openReplay(const std::string& replayPath) {
+    try {
+        return std::make_unique<RpyFile>(replayPath);
+    } catch (const platform::FileError& e) {
+        // The path could not even be examined.
+        fatalError(-1, " accessing file ", e.what());
+    }
+}
+
+// Reads the replay and builds its game data. The report writers are added
+// here when they land; until then the report is empty.
 std::string convertReplay(const std::string& replayPath) {
-    (void)replayPath;
+    std::unique_ptr<RpyFile> rpy = openReplay(replayPath);
+    rpy->checkHeader();
+    std::unique_ptr<Data> data = create(rpy->game());
+    if (!data) throw std::runtime_error("Not implemented");
+    data->build(*rpy);
     return std::string();
 }
 
