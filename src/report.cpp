@@ -1,0 +1,144 @@
+#include "report.h"
+
+#include <deque>
+
+#include "console.h"
+#include "data.h"
+#include "globals.h"
+#include "gridtally.h"
+#include "repsemikv.h"
+#include "reptxt.h"
+#include "timing.h"
+
+namespace {
+
+// Room for a typical report, so that it needs no reallocation.
+constexpr std::size_t reportReserve = 16384;
+constexpr const char* semikvVersion = "1";
+
+bool flagOn(Flag flag) {
+    const auto& flags = globals().reportFlags;
+    const auto it = flags.find(flag);
+    return it != flags.end() && it->second;
+}
+
+} // namespace
+
+std::string semikvValue(std::string_view value) {
+    std::string escaped;
+    escaped.reserve(value.size());
+    for (char c : value) {
+        if (c == ';')
+            escaped += "\xCD\xBE"; // U+037E GREEK QUESTION MARK
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
+void appendSemikvArgs(std::string& out, std::string_view pattern, std::vector<FormatArg> values) {
+    // Each text value is escaped on its own before it goes into the
+    // pattern, so a separator can only come from the pattern. A deque keeps
+    // the escaped texts in place while the views point at them.
+    std::deque<std::string> escaped;
+    for (FormatArg& value : values) {
+        if (const auto* text = std::get_if<std::string_view>(&value)) {
+            escaped.push_back(semikvValue(*text));
+            value = std::string_view(escaped.back());
+        }
+    }
+    out += doformatArgs(pattern, values);
+}
+
+std::string textReport(const Data& data) {
+    if (data.events.empty()) return {};
+    std::string out;
+    out.reserve(reportReserve);
+
+    if (carsetLoaded(globals().carsetIni)) {
+        const CarsetInfo& info = data.gpl().carsetInfo;
+        out += "Carset Info\n";
+        if (!info.name.empty()) out += doformat("name      : %s\n", info.name);
+        if (!info.cardir.empty()) out += doformat("cardir    : %s\n", info.cardir);
+        if (!info.physics.empty()) out += doformat("physics   : %s\n", info.physics);
+        if (!info.shortid.empty()) out += doformat("shortid   : %s\n", info.shortid);
+        if (info.year != 0) out += doformat("year      : %s\n", info.year);
+    }
+    if (flagOn(Flag::REPLAY_INFO)) {
+        out += "Replay Info\n";
+        out += doformat("saver     : %s %s\n", data.saverName, data.saverVersion);
+    }
+    const Event& event = data.events.front();
+    if (flagOn(Flag::EVENT_INFO)) {
+        out += "Event Info\n";
+        out += doformat("track     : %s\n", event.track);
+        out += doformat("carset    : %s\n", event.carset);
+        out += "\n";
+    }
+    if (flagOn(Flag::ENTRY_LIST)) appendTextEntryList(out, event.entries);
+    out += "\n";
+
+    for (const Session& session : event.sessions) {
+        if (session.type == SessT::PRACTICE && flagOn(Flag::PRACTICE_RESULTS)) {
+            appendTextBestLaps(out, "Practice Results", session, event.entries);
+        } else if (session.type == SessT::RACE && flagOn(Flag::RACE_RESULTS)) {
+            appendTextRaceResults(out, session, event.entries);
+            appendTextBestLaps(out, "Race Fastest Laps", session, event.entries);
+        }
+    }
+    if (flagOn(Flag::LAPS)) appendTextLapTimes(out, event.sessions);
+    return out;
+}
+
+std::string semikvReport(const Data& data) {
+    if (data.events.empty()) return {};
+    std::string out;
+    out.reserve(reportReserve);
+
+    out += doformat("semikv_start;semikv_version=%s;gridtally_version=%s;\n\n", semikvVersion,
+                    programVersion);
+    if (carsetLoaded(globals().carsetIni)) {
+        const CarsetInfo& info = data.gpl().carsetInfo;
+        out += "table_start;table=Carset Info;\n";
+        appendSemikv(out, "name=%s;", info.name);
+        appendSemikv(out, "cardir=%s;", info.cardir);
+        appendSemikv(out, "physics=%s;", info.physics);
+        appendSemikv(out, "shortid=%s;", info.shortid);
+        appendSemikv(out, "year=%s;\n", info.year);
+        out += "table_end;\n\n";
+    }
+    if (flagOn(Flag::REPLAY_INFO)) {
+        out += "table_start;table=Replay Info;\n";
+        appendSemikv(out, "saver=%s %s;\n", data.saverName, data.saverVersion);
+        out += "table_end;\n\n";
+    }
+    const Event& event = data.events.front();
+    if (flagOn(Flag::EVENT_INFO)) {
+        out += "table_start;table=Event Info;\n";
+        appendSemikv(out, "track=%s;", event.track);
+        appendSemikv(out, "carset=%s;\n", event.carset);
+        out += "table_end;\n\n";
+    }
+    if (flagOn(Flag::ENTRY_LIST)) appendSemikvEntryList(out, event.entries);
+
+    for (const Session& session : event.sessions) {
+        if (session.type == SessT::PRACTICE && flagOn(Flag::PRACTICE_RESULTS)) {
+            appendSemikvBestLaps(out, "Practice Results", session, event.entries);
+        } else if (session.type == SessT::RACE && flagOn(Flag::RACE_RESULTS)) {
+            appendSemikvRaceResults(out, session, event.entries);
+            appendSemikvBestLaps(out, "Race Fastest Laps", session, event.entries);
+        }
+    }
+    if (flagOn(Flag::LAPS)) appendSemikvLapTimes(out, event.sessions, event.entries);
+    out += "semikv_end;\n";
+    return out;
+}
+
+std::string Report::toString() const {
+    switch (format) {
+    case OutputFormat::TXT: return textReport(data);
+    case OutputFormat::SEMIKV: return semikvReport(data);
+    }
+    stderrConsole().writeln("Output format not supported");
+    return {};
+}
