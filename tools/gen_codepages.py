@@ -53,7 +53,7 @@ def main():
     out.append("")
     out.append("namespace platform::detail {")
     out.append("")
-    out.append("inline constexpr SingleBytePage singleBytePages[] = {")
+    out.append("constexpr SingleBytePage singleBytePages[] = {")
     for number, codec in PAGES:
         chars, bits = upper_half(number, codec)
         out.append("    {%d, // %s" % (number, codec))
@@ -64,7 +64,7 @@ def main():
         out.append("     {" + " ".join("0x%02X," % b for b in bits) + "}},")
     out.append("};")
     out.append("")
-    out.append("inline const SingleBytePage* findSingleBytePage(unsigned number) {")
+    out.append("const SingleBytePage* findSingleBytePage(unsigned number) {")
     out.append("    for (const SingleBytePage& page : singleBytePages)")
     out.append("        if (page.number == number) return &page;")
     out.append("    return nullptr;")

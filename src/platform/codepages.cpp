@@ -4,7 +4,7 @@
 
 namespace platform::detail {
 
-inline constexpr SingleBytePage singleBytePages[] = {
+constexpr SingleBytePage singleBytePages[] = {
     {1250, // cp1250
      {
          0x20AC, 0x0081, 0x201A, 0x0083, 0x201E, 0x2026, 0x2020, 0x2021,
@@ -467,7 +467,7 @@ inline constexpr SingleBytePage singleBytePages[] = {
      {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,}},
 };
 
-inline const SingleBytePage* findSingleBytePage(unsigned number) {
+const SingleBytePage* findSingleBytePage(unsigned number) {
     for (const SingleBytePage& page : singleBytePages)
         if (page.number == number) return &page;
     return nullptr;

@@ -94,6 +94,8 @@ struct SingleBytePage {
     char16_t chars[128];
     std::uint8_t undefinedBits[16];
 };
+// The table of a single-byte page, or null.
+const SingleBytePage* findSingleBytePage(unsigned number);
 } // namespace detail
 
 } // namespace platform

@@ -13,10 +13,6 @@
 
 #include "unicode.h"
 
-// The generated tables are part of this translation unit: the build compiles
-// posix.cpp as the one platform source. Everything in it is inline, so it
-// also links if codepages.cpp is ever compiled on its own.
-#include "platform/codepages.cpp"
 
 namespace platform {
 
