@@ -1,0 +1,184 @@
+// Whole runs of the binary on replays and carsets made by the builders:
+// replay errors and warnings, carset options, output files.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "cstbuilder.h"
+#include "rpybuilder.h"
+#include "testutil.h"
+
+using namespace rpybuilder;
+using testutil::RunOptions;
+using testutil::runGridtally;
+using testutil::TempDir;
+
+namespace {
+
+RunOptions in(const TempDir& dir) {
+    RunOptions o;
+    o.cwd = dir.path();
+    return o;
+}
+
+ReplaySpec smallReplay() {
+    ReplaySpec r;
+    r.weekend.carset = "gem67";
+    DriverSpec d;
+    d.carId = 1;
+    d.driverId = 11;
+    d.number = 3;
+    d.tag = tagBytes(82, 3, 1);
+    r.drivers = {d};
+    CarSpec c;
+    c.carId = 1;
+    c.laps = {lapWord(5000), lapWord(95000)};
+    SessionSpec s;
+    s.cars = {c};
+    r.sessions = {s};
+    return r;
+}
+
+void expectError(const TempDir& dir, const std::string& bytes, const std::string& message) {
+    dir.write("x.rpy", bytes);
+    auto r = runGridtally({"x.rpy"}, in(dir));
+    EXPECT_EQ(r.status, 1) << message;
+    EXPECT_EQ(r.err, "Error: " + message + "\n");
+    EXPECT_EQ(r.out, "");
+}
+
+} // namespace
+
+TEST(Run, ReplayFormatErrorsEndWithStatus1) {
+    TempDir dir;
+    expectError(dir, "", "Unknown file format reading file x.rpy");
+    expectError(dir, "YLPR\x02\0\0\0\0\0\0", "Unknown file format reading file x.rpy");
+    expectError(dir, std::string("RPLY\x02\0\0\0\0\0\0\0", 12), "Unknown file header 'RPLY' reading file x.rpy");
+    expectError(dir, std::string("YL\0R\x02\0\0\0\0\0\0\0", 12), "Unknown file header 'YL\\x00R' reading file x.rpy");
+    expectError(dir, std::string("YLPR\x02\0\0\0\x05\0\0\0\0\0\0\0\0", 17),
+                "Bad file length (8 != 17) reading file x.rpy");
+
+    ReplaySpec n2k3 = smallReplay();
+    n2k3.root.version = 5;
+    expectError(dir, buildReplay(n2k3), "Unsupported rpy version (5 - N2K3)");
+    ReplaySpec unknown = smallReplay();
+    unknown.root.version = 0x0101;
+    expectError(dir, buildReplay(unknown), "Unsupported rpy version (257 - UNK)");
+
+    ReplaySpec badLabel = smallReplay();
+    badLabel.header.chunk.label = "DHPX";
+    expectError(dir, buildReplay(badLabel),
+                "Error reading file x.rpy: chunk label 'DHPX' does not match requested label 'DHPR'");
+
+    ReplaySpec shortWeekend = smallReplay();
+    shortWeekend.weekend.chunk.dataBytes = 180;
+    expectError(dir, buildReplay(shortWeekend),
+                "Chunk FNKW size and destination type size are not equal (180 != 184)");
+
+    ReplaySpec badType = smallReplay();
+    badType.weekend.sessions = {WeekendSession(5, 10, 604800.0)};
+    expectError(dir, buildReplay(badType), "Unknown session type: cast(SessT)5");
+
+    ReplaySpec badIndex = smallReplay();
+    badIndex.header.firstSession = 7;
+    expectError(dir, buildReplay(badIndex), "Invalid session index 7");
+
+    ReplaySpec noEntry = smallReplay();
+    noEntry.sessions[0].cars[0].carId = 9;
+    expectError(dir, buildReplay(noEntry), "No entry for car id 9");
+
+    ReplaySpec badNumber = smallReplay();
+    badNumber.drivers[0].number = -5;
+    expectError(dir, buildReplay(badNumber), "Conversion positive overflow");
+}
+
+TEST(Run, NonAsciiMessagesReachStandardErrorIntact) {
+    TempDir dir;
+    dir.write("caf\xC3\xA9/x.rpy", "tiny");
+    auto r = runGridtally({"caf\xC3\xA9/x.rpy"}, in(dir));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Error: Unknown file format reading file caf\xC3\xA9/x.rpy\n");
+}
+
+TEST(Run, UnreadableReplayIsAnErrorNotACrash) {
+    if (geteuid() == 0) GTEST_SKIP() << "root reads any file";
+    TempDir dir;
+    std::string p = dir.write("x.rpy", buildReplay(smallReplay()));
+    chmod(p.c_str(), 0);
+    auto r = runGridtally({"x.rpy"}, in(dir));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Error: x.rpy: Permission denied\n");
+}
+
+TEST(Run, WarningsLetTheRunGoOn) {
+    TempDir dir;
+    ReplaySpec r = smallReplay();
+    r.header.lastSession = 3; // one session recorded, four announced
+    r.drivers[0].tag = tagBytes(84, 3, 1);
+    writeReplay(dir, "x.rpy", r);
+    auto res = runGridtally({"x.rpy"}, in(dir));
+    EXPECT_EQ(res.status, 0);
+    EXPECT_EQ(res.err,
+              "Warning: (rpylib:601) Inconsistent session data.\n"
+              "Warning: entry #3 year 1969 doesn't match carset year 1967\n");
+}
+
+TEST(Run, BadCarsetFileEndsWithStatus2) {
+    TempDir dir;
+    writeReplay(dir, "x.rpy", smallReplay());
+    dir.write("bad.cst", "[Carset]\r\nName=x\r\n\r\nthis line has no equals\r\n");
+    auto r = runGridtally({"--cst", "bad.cst", "x.rpy"}, in(dir));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "Error: bad.cst: Syntax error at line 3\n");
+    EXPECT_EQ(r.out, "");
+
+    dir.write("base.cst", "[Car1 : Car0x]\nTeam=a\n");
+    r = runGridtally({"--cst", "base.cst", "x.rpy"}, in(dir));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "Error: base.cst: Section 'Car0x' does not exists\n");
+}
+
+TEST(Run, CarsetDetectionOnlyWithoutAGivenCarset) {
+    TempDir dir;
+    writeReplay(dir, "x.rpy", smallReplay());
+    cstbuilder::CarsetSpec match;
+    match.name = "Found";
+    match.cardir = "GEM67";
+    dir.write("cst/found.cst", cstbuilder::carsetBytes(match));
+    cstbuilder::CarsetSpec given;
+    given.name = "Given";
+    dir.write("given.cst", cstbuilder::carsetBytes(given));
+
+    auto r = runGridtally({"--cst-auto", "x.rpy"}, in(dir));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "Using carset file cst/found.cst\n");
+
+    r = runGridtally({"--cst", "given.cst", "--cst-auto", "x.rpy"}, in(dir));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+
+    // A given file without sections counts as no carset: detection runs.
+    dir.write("empty.cst", "; nothing here\r\n");
+    r = runGridtally({"--cst", "empty.cst", "--cst-auto", "x.rpy"}, in(dir));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "Using carset file cst/found.cst\n");
+}
+
+TEST(Run, ConsoleConversionOfMessages) {
+    TempDir dir;
+    dir.write("caf\xC3\xA9/x.rpy", "tiny");
+    RunOptions c = in(dir);
+    c.env = {"LC_ALL=C"};
+    // Redirected, automatic: the UTF-8 bytes go out unchanged.
+    auto r = runGridtally({"caf\xC3\xA9/x.rpy"}, c);
+    EXPECT_EQ(r.err, "Error: Unknown file format reading file caf\xC3\xA9/x.rpy\n");
+    // Forced: converted to the locale's ASCII, é becomes '?'.
+    r = runGridtally({"--convert=yes", "caf\xC3\xA9/x.rpy"}, c);
+    EXPECT_EQ(r.err, "Error: Unknown file format reading file caf?/x.rpy\n");
+    // The last --convert wins.
+    r = runGridtally({"--convert=yes", "--no-std-conv", "caf\xC3\xA9/x.rpy"}, c);
+    EXPECT_EQ(r.err, "Error: Unknown file format reading file caf\xC3\xA9/x.rpy\n");
+    r = runGridtally({"--convert=no", "--convert=yes", "caf\xC3\xA9/x.rpy"}, c);
+    EXPECT_EQ(r.err, "Error: Unknown file format reading file caf?/x.rpy\n");
+    EXPECT_EQ(r.status, 1);
+}
