@@ -53,10 +53,10 @@ std::string chunk(std::string_view label, std::uint32_t version, std::string_vie
 
 // Deliberate faults of one chunk; unset fields keep the normal value.
 struct ChunkOpts {
-    std::optional<std::string> label;        // any 4 bytes
-    std::optional<std::uint32_t> version;    // the version field
-    std::optional<std::uint32_t> dataBytes;  // cut or zero-extend the data to this length
-    std::optional<std::uint32_t> sizeField;  // write this size whatever the data holds
+    std::optional<std::string> label{};        // any 4 bytes
+    std::optional<std::uint32_t> version{};  // the version field
+    std::optional<std::uint32_t> dataBytes{};  // cut or zero-extend the data to this length
+    std::optional<std::uint32_t> sizeField{};  // write this size whatever the data holds
     std::uint8_t padByte = 0;                // value of the padding bytes
 };
 
@@ -73,8 +73,8 @@ struct HeaderSpec {
     std::uint32_t firstSession = 0;
     // Unset: firstSession + number of sessions - 1, which keeps the replay
     // consistent (0xFFFFFFFF for no sessions from 0).
-    std::optional<std::uint32_t> lastSession;
-    ChunkOpts chunk;
+    std::optional<std::uint32_t> lastSession{};
+    ChunkOpts chunk{};
 };
 
 // One entry of the weekend's session table.
@@ -100,9 +100,9 @@ struct WeekendSpec {
                                             {SessT::RACE, 30, 604800.0}};
     // Unset: the number of entries the game reads (up to the first one-week
     // entry, or all).
-    std::optional<std::uint32_t> sessionCount;
+    std::optional<std::uint32_t> sessionCount{};
     std::array<std::uint8_t, 3> tail{};  // offsets 181 to 183
-    ChunkOpts chunk;
+    ChunkOpts chunk{};
 };
 
 // Every field of the 140-byte driver record, in record order.
@@ -111,8 +111,8 @@ struct DriverSpec {
     std::string lastName = "Driver";   // 16 bytes
     std::int32_t word32 = 0;
     std::uint32_t nationality = 12;    // GBR
-    std::string tag;                   // 32 bytes; see tagBytes
-    std::string bytes72;               // 32 bytes, not interpreted
+    std::string tag{};                 // 32 bytes; see tagBytes
+    std::string bytes72{};             // 32 bytes, not interpreted
     std::int32_t driverId = 0;
     std::uint32_t carIndex = 0;
     std::uint32_t carClass = 0;
@@ -126,35 +126,35 @@ struct DriverSpec {
     std::int8_t byte137 = 0;
     std::int8_t byte138 = 0;
     std::uint8_t byte139 = 0;
-    ChunkOpts chunk;
+    ChunkOpts chunk{};
 };
 
 // One car of a session: its id and raw lap words.
 struct CarSpec {
     std::int32_t carId = 0;
-    std::vector<std::uint32_t> laps;
-    ChunkOpts chunk;
+    std::vector<std::uint32_t> laps{};
+    ChunkOpts chunk{};
 };
 
 // One recorded session: a "BTPL" list of "ORPL" cars.
 struct SessionSpec {
-    std::vector<CarSpec> cars;
-    ChunkOpts chunk;
+    std::vector<CarSpec> cars{};
+    ChunkOpts chunk{};
 };
 
 struct ReplaySpec {
-    ChunkOpts root;                // version defaults to 2 (GPL)
-    HeaderSpec header;
-    WeekendSpec weekend;
-    std::vector<DriverSpec> drivers;
-    ChunkOpts driverList;          // the "SLRD" chunk
-    std::vector<SessionSpec> sessions;
-    std::string trailing;          // raw bytes in the root after the sessions
+    ChunkOpts root{};              // version defaults to 2 (GPL)
+    HeaderSpec header{};
+    WeekendSpec weekend{};
+    std::vector<DriverSpec> drivers{};
+    ChunkOpts driverList{};        // the "SLRD" chunk
+    std::vector<SessionSpec> sessions{};
+    std::string trailing{};        // raw bytes in the root after the sessions
     // Data size of a last, zero-filled "XTRA" chunk after trailing; written
     // sparse by writeReplay, so it can stand for megabytes of replay data.
     std::uint32_t fillerBytes = 0;
     // Cut or zero-extend the finished file (the root size stays).
-    std::optional<std::uint64_t> fileLength;
+    std::optional<std::uint64_t> fileLength{};
 };
 
 std::string headerRecord(const ReplaySpec& spec);  // 76 bytes
