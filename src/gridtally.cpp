@@ -12,6 +12,7 @@
 #include "globals.h"
 #include "mklib.h"
 #include "platform/platform.h"
+#include "report.h"
 #include "rpylib.h"
 
 namespace {
@@ -115,15 +116,22 @@ std::unique_ptr<RpyFile> openReplay(const std::string& replayPath) {
     }
 }
 
-// Reads the replay and builds its game data. The report writers are added
-// here when they land; until then the report is empty.
+// The last "--format" wins; text without any.
+OutputFormat chosenFormat() {
+    const auto& options = globals().options;
+    auto formats = options.find("format");
+    if (formats == options.end() || formats->second.empty()) return OutputFormat::TXT;
+    return formats->second.back() == "semikv" ? OutputFormat::SEMIKV : OutputFormat::TXT;
+}
+
+// Reads the replay, builds its game data and turns it into the report text.
 std::string convertReplay(const std::string& replayPath) {
     std::unique_ptr<RpyFile> rpy = openReplay(replayPath);
     rpy->checkHeader();
     std::unique_ptr<Data> data = create(rpy->game());
     if (!data) throw std::runtime_error("Not implemented");
     data->build(*rpy);
-    return std::string();
+    return Report(*data, chosenFormat()).toString();
 }
 
 void writeReport(const std::string& text, const std::string& outputPath) {
