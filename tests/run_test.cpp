@@ -182,3 +182,72 @@ TEST(Run, ConsoleConversionOfMessages) {
     EXPECT_EQ(r.err, "Error: Unknown file format reading file caf?/x.rpy\n");
     EXPECT_EQ(r.status, 1);
 }
+
+TEST(Run, ReportToAFile) {
+    TempDir dir;
+    ReplaySpec r = smallReplay();
+    r.drivers[0].firstName = "Andr\xE9";
+    writeReplay(dir, "x.rpy", r);
+    auto console = runGridtally({"x.rpy"}, in(dir));
+    ASSERT_EQ(console.status, 0);
+    ASSERT_NE(console.out.find("Andr\xC3\xA9"), std::string::npos);
+
+    // -o with a relative path: the notice shows it made absolute.
+    auto res = runGridtally({"-o", "sub/../out.txt", "x.rpy"}, [&] {
+        dir.write("sub/keep", "");
+        return in(dir);
+    }());
+    EXPECT_EQ(res.status, 0);
+    EXPECT_EQ(res.out, "");
+    EXPECT_EQ(res.err, "Writing output to file " + dir.path() + "/sub/../out.txt\n");
+    EXPECT_EQ(testutil::readFile(dir.file("out.txt")), console.out);
+
+    // An absolute path is shown as given; -osame names the file after the replay.
+    res = runGridtally({"-osame", "--force", dir.file("x.rpy")}, in(dir));
+    EXPECT_EQ(res.err, "Writing output to file " + dir.file("x.txt") + "\n");
+    EXPECT_EQ(testutil::readFile(dir.file("x.txt")), console.out);
+
+    // Answering y overwrites; --force does without asking.
+    dir.write("old.txt", "old");
+    RunOptions yes = in(dir);
+    yes.stdinText = "yes\n";
+    res = runGridtally({"-o", "old.txt", "x.rpy"}, yes);
+    EXPECT_EQ(res.status, 0);
+    EXPECT_EQ(res.err, "Output file old.txt already exists. Overwrite ? (Y/N): Writing output to file " +
+                           dir.path() + "/old.txt\n");
+    EXPECT_EQ(testutil::readFile(dir.file("old.txt")), console.out);
+    dir.write("old.txt", "old");
+    res = runGridtally({"--force", "-o", "old.txt", "--format=semikv", "x.rpy"}, in(dir));
+    EXPECT_EQ(res.status, 0);
+    std::string semikv = testutil::readFile(dir.file("old.txt"));
+    EXPECT_TRUE(semikv.starts_with("semikv_start;semikv_version=1;gridtally_version=v0.6.4;\n\n"));
+}
+
+TEST(Run, FailedRunLeavesTheOutputFileAlone) {
+    TempDir dir;
+    dir.write("bad.rpy", "YLPR");
+    dir.write("out.txt", "precious");
+    auto r = runGridtally({"--force", "-o", "out.txt", "bad.rpy"}, in(dir));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Error: Unknown file format reading file bad.rpy\n");
+    EXPECT_EQ(testutil::readFile(dir.file("out.txt")), "precious");
+
+    // An output file that cannot be created is an error too.
+    writeReplay(dir, "x.rpy", smallReplay());
+    r = runGridtally({"-o", "no/such/dir/out.txt", "x.rpy"}, in(dir));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Writing output to file " + dir.path() + "/no/such/dir/out.txt\n"
+                     "Error: no/such/dir/out.txt: No such file or directory\n");
+}
+
+TEST(Run, LastFormatWins) {
+    TempDir dir;
+    writeReplay(dir, "x.rpy", smallReplay());
+    auto txt = runGridtally({"--format=semikv", "--format=txt", "x.rpy"}, in(dir));
+    auto plain = runGridtally({"x.rpy"}, in(dir));
+    auto semikv = runGridtally({"--format=txt", "--format=semikv", "x.rpy"}, in(dir));
+    EXPECT_EQ(txt.out, plain.out);
+    EXPECT_TRUE(plain.out.starts_with("Replay Info\n"));
+    EXPECT_TRUE(semikv.out.starts_with("semikv_start;"));
+    EXPECT_TRUE(semikv.out.ends_with("semikv_end;\n"));
+}
