@@ -7,6 +7,7 @@
 
 void appendSemikvEntryList(std::string& out, const Entries& entries) {
     out += "table_start;table=Entry List;\n";
+    bool lineOpen = false;
     for (const Entry& entry : sortedByNumber(entries)) {
         appendSemikv(out, "startnum=%s;", entry.number);
         appendSemikv(out, "team=%s;", entry.team);
@@ -22,7 +23,10 @@ void appendSemikvEntryList(std::string& out, const Entries& entries) {
             appendSemikv(out, "driver%d_nat=%s;", k, driver.nat);
             appendSemikv(out, "driver%d_remark=%s;\n", k, driver.remark);
         }
+        lineOpen = entry.drivers.empty();
     }
+    // A driverless last entry must not take the end marker onto its line.
+    if (lineOpen) out += "\n";
     out += "table_end;\n\n";
 }
 

@@ -420,6 +420,14 @@ TEST_F(ReportTest, SemikvEntryListLineFeedsFollowTheDrivers) {
               "startnum=10;team=Team\xCD\xBENord;chassis=Nord 12;engine=Nord V8;year=1967;"
               "driver1_name=Anna Berg\xCD\xBE" "Ek;driver1_nat=;driver1_remark=tag=1;\n"
               "table_end;\n\n");
+
+    // The end marker keeps a line of its own after a driverless last entry.
+    out.clear();
+    appendSemikvEntryList(out, Entries{{entry(5, 12, {})}});
+    EXPECT_EQ(out,
+              "table_start;table=Entry List;\n"
+              "startnum=12;team=Team Nord;chassis=Nord 12;engine=Nord V8;year=1967;\n"
+              "table_end;\n\n");
 }
 
 TEST_F(ReportTest, SemikvResultTables) {
