@@ -8,7 +8,6 @@
 #include "gridtally.h"
 #include "repsemikv.h"
 #include "reptxt.h"
-#include "timing.h"
 
 namespace {
 
