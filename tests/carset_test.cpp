@@ -26,26 +26,13 @@ protected:
     void SetUp() override {
         oldCwd_ = std::filesystem::current_path();
         std::filesystem::current_path(dir_.path());
-        err_ = std::tmpfile();
-        ASSERT_NE(err_, nullptr);
-        resetGlobals(stdin, stdout, err_);
     }
 
     void TearDown() override {
-        resetGlobals();
-        std::fclose(err_);
         std::filesystem::current_path(oldCwd_);
     }
 
-    std::string capturedErr() {
-        std::fflush(err_);
-        std::rewind(err_);
-        std::string out;
-        char buf[512];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, err_)) > 0) out.append(buf, n);
-        return out;
-    }
+    std::string capturedErr() { return stderr_.text(); }
 
     void writeCarset(const std::string& path, const CarsetSpec& spec) {
         dir_.write(path, carsetBytes(spec));
@@ -69,9 +56,9 @@ protected:
         ASSERT_FALSE(loadCarset(path, globals().carsetIni).has_value());
     }
 
+    testutil::StderrCapture stderr_;
     testutil::TempDir dir_;
     std::filesystem::path oldCwd_;
-    std::FILE* err_ = nullptr;
 };
 
 // ---- Built-in names and the carset year ------------------------------------
@@ -252,7 +239,7 @@ TEST_F(CarsetTest, OfTwoMatchesInOneDirectoryTheOneWithoutEnginesWins) {
     for (bool enginesFirst : {true, false}) {
         testutil::TempDir tree;
         std::filesystem::current_path(tree.path());
-        resetGlobals(stdin, stdout, err_);
+        globals().carsetIni = IniSection{};
         CarsetSpec withEngines = matching("gem67", "engines");
         withEngines.engines = "Ford";
         CarsetSpec plain = matching("gem67", "plain");
@@ -302,7 +289,7 @@ TEST_F(CarsetTest, InstallDirectoriesAreSearchedAfterTheWorkingDirectory) {
     EXPECT_EQ(loadedName(), "sierra");
     EXPECT_EQ(capturedErr(), "Using carset file C:/Sierra/gpl/Mods/GEM+/z.cst\n");
 
-    resetGlobals(stdin, stdout, err_);
+    globals().carsetIni = IniSection{};
     writeCarset("x.cst", matching("gem67", "dot"));
     detectCarset("gem67");
     EXPECT_EQ(loadedName(), "dot");

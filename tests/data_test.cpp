@@ -19,15 +19,6 @@ namespace {
 // Builds the game data of a replay, with the standard-error console captured.
 class DataBuild : public ::testing::Test {
 protected:
-    void SetUp() override {
-        err_ = std::tmpfile();
-        resetGlobals(stdin, stdout, err_);
-    }
-    void TearDown() override {
-        resetGlobals();
-        std::fclose(err_);
-    }
-
     DataGPL& build(const ReplaySpec& spec) {
         rpy_ = std::make_unique<RpyFile>(writeReplay(dir_, "r.rpy", spec));
         rpy_->checkHeader();
@@ -49,16 +40,10 @@ protected:
         globals().cstFile = dir_.write("c.cst", cstbuilder::carsetBytes(cst));
     }
 
-    std::string errText() {
-        std::fflush(err_);
-        std::rewind(err_);
-        std::string s;
-        for (int c; (c = std::fgetc(err_)) != EOF;) s += char(c);
-        return s;
-    }
+    std::string errText() { return stderr_.text(); }
 
+    testutil::StderrCapture stderr_;
     testutil::TempDir dir_;
-    std::FILE* err_ = nullptr;
     std::unique_ptr<RpyFile> rpy_;
     std::unique_ptr<DataGPL> data_;
 };

@@ -1,4 +1,5 @@
 #include "mklib.h"
+#include "testutil.h"
 
 #include <cstdio>
 
@@ -8,15 +9,6 @@
 
 namespace {
 
-std::string readAll(std::FILE* f) {
-    std::fflush(f);
-    std::rewind(f);
-    std::string out;
-    char buf[256];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    return out;
-}
 
 std::string conversionError(auto&& action) {
     try {
@@ -29,23 +21,14 @@ std::string conversionError(auto&& action) {
 
 class MklibTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        err_ = std::tmpfile();
-        ASSERT_NE(err_, nullptr);
-        resetGlobals(stdin, stdout, err_);
-    }
-    void TearDown() override {
-        resetGlobals();
-        std::fclose(err_);
-    }
-    std::FILE* err_ = nullptr;
+    testutil::StderrCapture err_;
 };
 
 TEST_F(MklibTest, WarningNamesItsSourceAndTheRunGoesOn) {
     warning("rpylib", 109, "No session data found");
     warning("data", 7, "%s has %d laps", "car 50%", 3);
     stderrConsole().writeln("later");
-    EXPECT_EQ(readAll(err_),
+    EXPECT_EQ(err_.text(),
               "Warning: (rpylib:109) No session data found\n"
               "Warning: (data:7) car 50% has 3 laps\n"
               "later\n");

@@ -14,6 +14,7 @@
 #include "repsemikv.h"
 #include "reptxt.h"
 #include "rpylib.h"
+#include "testutil.h"
 #include "timing.h"
 
 namespace {
@@ -87,25 +88,7 @@ private:
 
 class ReportTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        errFile_ = std::tmpfile();
-        ASSERT_NE(errFile_, nullptr);
-        resetGlobals(stdin, stdout, errFile_);
-    }
-    void TearDown() override {
-        resetGlobals();
-        if (errFile_) std::fclose(errFile_);
-    }
-
-    std::string errText() {
-        std::fflush(errFile_);
-        std::rewind(errFile_);
-        std::string text;
-        char buf[256];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, errFile_)) > 0) text.append(buf, n);
-        return text;
-    }
+    std::string errText() { return stderr_.text(); }
 
     static void loadCarset() {
         IniSection carset;
@@ -119,7 +102,7 @@ protected:
     static std::string semikv(const Data& d) { return Report(d, OutputFormat::SEMIKV).toString(); }
 
 private:
-    std::FILE* errFile_ = nullptr;
+    testutil::StderrCapture stderr_;
 };
 
 bool contains(const std::string& text, const std::string& part) {

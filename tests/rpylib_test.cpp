@@ -61,26 +61,7 @@ std::string errorOf(F&& f) {
 
 const std::uint8_t* bytesOf(const std::string& s) { return reinterpret_cast<const std::uint8_t*>(s.data()); }
 
-// Sends the standard-error console to a temporary file for one test.
-class StderrCapture {
-public:
-    StderrCapture() : file_(std::tmpfile()) { resetGlobals(stdin, stdout, file_); }
-    ~StderrCapture() {
-        resetGlobals();
-        std::fclose(file_);
-    }
-    std::string text() {
-        std::fflush(file_);
-        std::rewind(file_);
-        std::string out;
-        char buf[512];
-        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, file_)) > 0;) out.append(buf, n);
-        return out;
-    }
-
-private:
-    std::FILE* file_;
-};
+using testutil::StderrCapture;
 
 const std::string noSessionData = "Warning: (rpylib:109) No session data found\n";
 const std::string inconsistentSessions = "Warning: (rpylib:601) Inconsistent session data.\n";

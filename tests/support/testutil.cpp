@@ -1,5 +1,7 @@
 #include "testutil.h"
 
+#include "globals.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -38,6 +40,25 @@ std::string TempDir::write(const std::string& name, const std::string& bytes) co
     f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!f) throw std::runtime_error("cannot write " + p);
     return p;
+}
+
+StderrCapture::StderrCapture() : file_(std::tmpfile()) {
+    if (!file_) throw std::runtime_error("tmpfile failed");
+    resetGlobals(stdin, stdout, file_);
+}
+
+StderrCapture::~StderrCapture() {
+    resetGlobals();
+    std::fclose(file_);
+}
+
+std::string StderrCapture::text() {
+    std::fflush(file_);
+    std::rewind(file_);
+    std::string out;
+    char buf[512];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, file_)) > 0;) out.append(buf, n);
+    return out;
 }
 
 std::string readFile(const std::string& path) {

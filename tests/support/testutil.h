@@ -1,6 +1,7 @@
 // Helpers for tests: temporary directories and running the real binary.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,22 @@ private:
 
 std::string readFile(const std::string& path);
 bool fileExists(const std::string& path);
+
+// Sends the standard-error console to a temporary file while it lives; the
+// program state is reset on both ends.
+class StderrCapture {
+public:
+    StderrCapture();
+    ~StderrCapture();
+    StderrCapture(const StderrCapture&) = delete;
+    StderrCapture& operator=(const StderrCapture&) = delete;
+
+    // Everything written so far.
+    std::string text();
+
+private:
+    std::FILE* file_;
+};
 
 struct RunResult {
     int status = -1; // exit status (0..255), or -1 when killed by a signal
