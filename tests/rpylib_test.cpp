@@ -17,32 +17,9 @@
 #include "globals.h"
 #include "platform/platform.h"
 #include "rpybuilder.h"
+#include "alloccount.h"
 #include "testutil.h"
 
-// Counts the bytes requested through operator new in this test program, so
-// a test can show that some work allocates nothing in proportion to its
-// input. Forwarding to malloc/free keeps the sanitizers' checks.
-namespace {
-std::atomic<std::uint64_t> newBytes{0};
-}
-
-void* operator new(std::size_t n) {
-    newBytes += n;
-    if (void* p = std::malloc(n ? n : 1)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t n) { return ::operator new(n); }
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
-    newBytes += n;
-    return std::malloc(n ? n : 1);
-}
-void* operator new[](std::size_t n, const std::nothrow_t& t) noexcept { return ::operator new(n, t); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 
@@ -557,9 +534,9 @@ TEST_F(RpyTest, TrailingDataIsNeverTouched) {
     const std::uint64_t fillerData = buildReplay(twoCarRace()).size() + 12;
 
     auto readAndCount = [&](const std::string& path, std::size_t* resident) {
-        const std::uint64_t before = newBytes;
+        const std::uint64_t before = testutil::allocatedBytes();
         Opened o(path);
-        const std::uint64_t used = newBytes - before;
+        const std::uint64_t used = testutil::allocatedBytes() - before;
         EXPECT_EQ(o.gpl->sessions.size(), 2u);
         if (resident) *resident = residentPages(o.file->bytes().data(), fillerData, o.file->length());
         return used;
