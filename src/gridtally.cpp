@@ -1,9 +1,11 @@
 #include "gridtally.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <exception>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -136,7 +138,15 @@ std::string convertReplay(const std::string& replayPath) {
 
 void writeReport(const std::string& text, const std::string& outputPath) {
     if (outputPath.empty()) {
-        stdoutConsole().write(text);
+        ConsoleOutput& out = stdoutConsole();
+        std::clearerr(out.stream());
+        errno = 0;
+        out.write(text);
+        // A report lost on its way out (a full disk, say) is no success.
+        if (std::ferror(out.stream())) {
+            if (errno == 0) errno = EIO;
+            throw std::runtime_error("Write to standard output failed: " + platform::lastErrorText());
+        }
         return;
     }
     stderrConsole().writefln("Writing output to file %s", absolutePath(outputPath));

@@ -240,6 +240,15 @@ TEST(Run, FailedRunLeavesTheOutputFileAlone) {
                      "Error: no/such/dir/out.txt: No such file or directory\n");
 }
 
+TEST(Run, ReportLostOnStandardOutputIsAnError) {
+    if (!testutil::fileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    TempDir dir;
+    writeReplay(dir, "x.rpy", smallReplay());
+    auto r = testutil::runProgram("/bin/sh", {"sh", "-c", "exec \"$0\" x.rpy >/dev/full", GRIDTALLY_BIN}, in(dir));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Error: Write to standard output failed: No space left on device\n");
+}
+
 TEST(Run, LastFormatWins) {
     TempDir dir;
     writeReplay(dir, "x.rpy", smallReplay());
