@@ -69,34 +69,22 @@ const IniSection* findSection(const IniSection& section, std::string_view name) 
     return nullptr;
 }
 
-// The parser addresses sections by their index path from the root rather
-// than by pointer: appending a subsection may move its siblings in memory.
-using SectionPath = std::vector<std::size_t>;
-
-IniSection& sectionAt(IniSection& root, const SectionPath& path, std::size_t depth) {
-    IniSection* s = &root;
-    for (std::size_t i = 0; i < depth; ++i) s = &s->sections[path[i]];
-    return *s;
-}
-
-// Descends from the section at path into the subsection called name,
-// creating it when it doesn't exist yet.
-void enterOrCreate(IniSection& root, SectionPath& path, std::string_view name) {
-    IniSection& current = sectionAt(root, path, path.size());
-    for (std::size_t i = 0; i < current.sections.size(); ++i) {
-        if (current.sections[i].name == name) {
-            path.push_back(i);
-            return;
-        }
-    }
+// Descends from section into its subsection called name, creating it when
+// it doesn't exist yet.
+IniSection& enterOrCreate(IniSection& section, std::string_view name) {
+    for (IniSection& s : section.sections)
+        if (s.name == name) return s;
     IniSection created;
     created.name = std::string(name);
-    current.sections.push_back(std::move(created));
-    path.push_back(current.sections.size() - 1);
+    section.sections.push_back(std::move(created));
+    return section.sections.back();
 }
 
-void handleHeader(IniSection& root, SectionPath& path, std::string_view line) {
-    path.clear();
+// Returns the section that the following key lines fill. Appending a
+// subsection may move its siblings in memory, so the reference is only good
+// until the next header; within one header the descent only ever appends
+// below the section it holds.
+IniSection& handleHeader(IniSection& root, std::string_view line) {
     const std::string_view inner = line.substr(1, line.size() - 2);
     std::string_view name = inner;
     std::string_view base;
@@ -105,19 +93,24 @@ void handleHeader(IniSection& root, SectionPath& path, std::string_view line) {
         base = stripWhiteSpace(inner.substr(colon + 1));
     }
 
+    IniSection* parent = &root;
+    IniSection* current = &root;
     if (name.find('.') != std::string_view::npos) {
-        for (std::string_view part : splitDots(name)) enterOrCreate(root, path, part);
+        for (std::string_view part : splitDots(name)) {
+            parent = current;
+            current = &enterOrCreate(*current, part);
+        }
     } else {
-        enterOrCreate(root, path, name);
+        current = &enterOrCreate(root, name);
     }
 
-    if (codePointCount(base) < 2) return;
-    const IniSection& from = base.front() == '.'
-                                 ? getSectionByPath(root, base.substr(1))
-                                 : getSectionByPath(sectionAt(root, path, path.size() - 1), base);
+    if (codePointCount(base) < 2) return *current;
+    const IniSection& from = base.front() == '.' ? getSectionByPath(root, base.substr(1))
+                                                 : getSectionByPath(*parent, base);
     // Copy first: the base may be the current section itself.
     std::map<std::string, std::string> inherited = from.keys;
-    sectionAt(root, path, path.size()).keys = std::move(inherited);
+    current->keys = std::move(inherited);
+    return *current;
 }
 
 std::string_view unquote(std::string_view value) {
@@ -130,13 +123,13 @@ std::string_view unquote(std::string_view value) {
 
 IniSection parseIni(std::string_view text) {
     IniSection root;
-    SectionPath path;
+    IniSection* current = &root;
     const std::vector<std::string_view> lines = splitLines(text);
     for (std::size_t n = 0; n < lines.size(); ++n) {
         const std::string_view line = stripWhiteSpace(lines[n]);
         if (line.empty() || line.front() == ';') continue;
         if (line.size() >= 3 && line.front() == '[' && line.back() == ']') {
-            handleHeader(root, path, line);
+            current = &handleHeader(root, line);
             continue;
         }
         const std::size_t eq = line.find('=');
@@ -144,9 +137,21 @@ IniSection parseIni(std::string_view text) {
             throw IniException("Syntax error at line " + std::to_string(n));
         const std::string key(stripWhiteSpace(line.substr(0, eq)));
         const std::string value(unquote(stripWhiteSpace(line.substr(eq + 1))));
-        sectionAt(root, path, path.size()).keys[key] = value;
+        current->keys[key] = value;
     }
     return root;
+}
+
+IniSection::~IniSection() {
+    // Children are moved out level by level, so every destructor that runs
+    // here meets an empty subsection list.
+    std::vector<IniSection> pending = std::move(sections);
+    while (!pending.empty()) {
+        IniSection last = std::move(pending.back());
+        pending.pop_back();
+        for (IniSection& child : last.sections) pending.push_back(std::move(child));
+        last.sections.clear();
+    }
 }
 
 bool hasSection(const IniSection& section, std::string_view name) {

@@ -20,6 +20,15 @@ struct IniSection {
     std::string name = "root";
     std::vector<IniSection> sections; // direct subsections, in creation order
     std::map<std::string, std::string> keys;
+
+    IniSection() = default;
+    IniSection(const IniSection&) = default;
+    IniSection(IniSection&&) noexcept = default;
+    IniSection& operator=(const IniSection&) = default;
+    IniSection& operator=(IniSection&&) noexcept = default;
+    // Takes the tree apart without recursion: one dotted header in a file
+    // can nest sections far deeper than the stack allows.
+    ~IniSection();
 };
 
 // Parses a whole text into a new root section; throws IniException

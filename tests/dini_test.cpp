@@ -196,3 +196,25 @@ TEST(Dini, ManySectionsAndCopiesStayValid) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Dini, DeeplyNestedHeaderParsesAndFreesWithoutExhaustingTheStack) {
+    // One dotted header in a hostile file: nesting this deep once took
+    // quadratic time and overflowed the stack when the tree was freed.
+    constexpr int depth = 200000;
+    std::string path;
+    path.reserve(2 * depth);
+    for (int i = 0; i < depth; ++i) path += i ? ".a" : "a";
+    {
+        const IniSection ini = parseIni("[x]\nj=1\n[" + path + " : .x]\nk=v\n");
+        const IniSection& deepest = getSectionByPath(ini, path);
+        EXPECT_EQ(getKey(deepest, "j"), "1");
+        EXPECT_EQ(getKey(deepest, "k"), "v");
+    }
+    IniSection moved = parseIni("[" + path + "]\n");
+    moved = parseIni("[" + path + "]\n");
+    EXPECT_EQ(getSectionByPath(moved, path).name, "a");
+}
+
+} // namespace
