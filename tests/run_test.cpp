@@ -260,3 +260,28 @@ TEST(Run, LastFormatWins) {
     EXPECT_TRUE(semikv.out.starts_with("semikv_start;"));
     EXPECT_TRUE(semikv.out.ends_with("semikv_end;\n"));
 }
+
+TEST(Run, FifosAreRefusedInsteadOfBlockingTheRun) {
+    TempDir dir;
+    writeReplay(dir, "x.rpy", smallReplay());
+    ASSERT_EQ(mkfifo(dir.file("pipe.rpy").c_str(), 0600), 0);
+    dir.write("cst/keep", "");
+    ASSERT_EQ(mkfifo(dir.file("cst/a.cst").c_str(), 0600), 0);
+    cstbuilder::CarsetSpec match;
+    match.name = "Found";
+    match.cardir = "gem67";
+    dir.write("cst/b.cst", cstbuilder::carsetBytes(match));
+
+    auto r = runGridtally({"pipe.rpy"}, in(dir));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Error: pipe.rpy: not a regular file\n");
+
+    // A FIFO among the carset candidates is skipped like any unreadable one.
+    r = runGridtally({"--cst-auto", "x.rpy"}, in(dir));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "Using carset file cst/b.cst\n");
+
+    r = runGridtally({"--cst", "cst/a.cst", "x.rpy"}, in(dir));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "Error: cst/a.cst: cst/a.cst: not a regular file\n");
+}

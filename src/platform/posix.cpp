@@ -30,6 +30,11 @@ public:
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
     int get() const { return fd_; }
+    int release() {
+        int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
     // Closes now and reports whether the close succeeded (errno is kept).
     bool close() {
         int fd = fd_;
@@ -90,14 +95,27 @@ bool examineIsDirectory(const std::string& path) {
     return S_ISDIR(st.st_mode);
 }
 
-FileMapping::FileMapping(const std::string& path) {
-    Fd fd(openOrThrow(path, O_RDONLY));
-    struct stat st;
+namespace {
+
+// Opens a file for reading only when it is a regular file: a FIFO or a
+// device named like a replay or carset would block or never end. O_NONBLOCK
+// keeps the open itself from waiting for a FIFO's writer.
+int openRegularFile(const std::string& path, struct stat& st) {
+    Fd fd(openOrThrow(path, O_RDONLY | O_NONBLOCK));
     if (::fstat(fd.get(), &st) != 0) throw FileError(pathError(path));
     if (S_ISDIR(st.st_mode)) {
         errno = EISDIR;
         throw FileError(pathError(path));
     }
+    if (!S_ISREG(st.st_mode)) throw FileError(path + ": not a regular file");
+    return fd.release();
+}
+
+} // namespace
+
+FileMapping::FileMapping(const std::string& path) {
+    struct stat st;
+    Fd fd(openRegularFile(path, st));
     if (st.st_size < 0 || static_cast<std::uint64_t>(st.st_size) > SIZE_MAX) {
         errno = EFBIG;
         throw FileError(pathError(path));
@@ -120,7 +138,8 @@ FileMapping::~FileMapping() {
 }
 
 std::string readFile(const std::string& path) {
-    Fd fd(openOrThrow(path, O_RDONLY));
+    struct stat st;
+    Fd fd(openRegularFile(path, st));
     std::string out;
     char buf[65536];
     for (;;) {
