@@ -32,22 +32,27 @@ void fatalErrorText(int status, const std::string& text) {
     std::exit(status);
 }
 
-std::string fromMultiByte(std::string_view bytes, unsigned codePage) {
-    bytes = upToNul(bytes);
-    if (isAscii(bytes)) return std::string(bytes);
+namespace {
+
+// ASCII text is the same in every supported code page: it never reaches the
+// converter.
+template <class Convert>
+std::string convertUnlessAscii(std::string_view text, Convert convert) {
+    text = upToNul(text);
+    if (isAscii(text)) return std::string(text);
     try {
-        return platform::decodeCodePage(bytes, codePage);
+        return convert(text);
     } catch (const platform::ConversionError& e) {
         throw std::runtime_error(std::string("Couldn't convert string: ") + e.what());
     }
 }
 
+} // namespace
+
+std::string fromMultiByte(std::string_view bytes, unsigned codePage) {
+    return convertUnlessAscii(bytes, [&](std::string_view t) { return platform::decodeCodePage(t, codePage); });
+}
+
 std::string toMultiByte(std::string_view utf8, unsigned codePage) {
-    utf8 = upToNul(utf8);
-    if (isAscii(utf8)) return std::string(utf8);
-    try {
-        return platform::encodeCodePage(utf8, codePage);
-    } catch (const platform::ConversionError& e) {
-        throw std::runtime_error(std::string("Couldn't convert string: ") + e.what());
-    }
+    return convertUnlessAscii(utf8, [&](std::string_view t) { return platform::encodeCodePage(t, codePage); });
 }
