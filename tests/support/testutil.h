@@ -56,6 +56,7 @@ struct RunOptions {
     std::string stdinText;         // fed to standard input
     bool closeStdin = false;       // no standard input at all (end of input at once)
     std::vector<std::string> env;  // extra NAME=VALUE entries (LC_ALL=C etc.)
+    bool unprivileged = false;     // when run as root, run as user "nobody" instead
 };
 
 // Runs the gridtally binary with the arguments (argv[0] is "gridtally").
