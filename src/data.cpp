@@ -27,6 +27,16 @@ Entry Entries::find(std::int32_t carId) const {
     return Entry{};
 }
 
+EntryIndex::EntryIndex(const Entries& entries) : entries_(entries) {
+    first_.reserve(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) first_.try_emplace(entries[i].carId, i);
+}
+
+const Entry& EntryIndex::find(std::int32_t carId) const {
+    const auto it = first_.find(carId);
+    return it == first_.end() ? none_ : entries_[it->second];
+}
+
 // ---- Carsets and built-in name tables --------------------------------------
 // Everything below reads or sets globals().carsetIni and nothing else of the
 // game data.

@@ -35,13 +35,14 @@ void appendSemikvBestLaps(std::string& out, std::string_view title, const Sessio
     if (!session.timing) return;
     const std::vector<BestLapResult> results = session.timing->bestLapResults();
     if (results.empty()) return;
+    const EntryIndex index(entries);
 
     out += "table_start;table=";
     out += title;
     out += ";\n";
     int pos = 0;
     for (const BestLapResult& r : results) {
-        const Entry entry = entries.find(r.carId);
+        const Entry& entry = index.find(r.carId);
         const Driver driver = entry.drivers.find(r.driverId);
         appendSemikv(out, "pos=%d;", ++pos);
         appendSemikv(out, "startnum=%s;", entry.number);
@@ -58,11 +59,12 @@ void appendSemikvRaceResults(std::string& out, const Session& session, const Ent
     if (!session.timing) return;
     const std::vector<RaceResult> results = session.timing->raceResults();
     if (results.empty()) return;
+    const EntryIndex index(entries);
 
     out += "table_start;table=Race Results;\n";
     int pos = 0;
     for (const RaceResult& r : results) {
-        const Entry entry = entries.find(r.carId);
+        const Entry& entry = index.find(r.carId);
         const Driver driver = entry.drivers.find(r.driverId);
         appendSemikv(out, "pos=%d;", ++pos);
         appendSemikv(out, "startnum=%s;", entry.number);
@@ -78,12 +80,13 @@ void appendSemikvRaceResults(std::string& out, const Session& session, const Ent
 void appendSemikvLapTimes(std::string& out, const std::vector<Session>& sessions,
                           const Entries& entries) {
     std::size_t number = 0;
+    const EntryIndex index(entries);
     for (const Session& session : sessions) {
         ++number;
         if (!session.timing) continue;
         const std::string type = toString(session.type);
         for (const TimingEntry& timed : session.timing->timingEntries) {
-            const std::int16_t carNumber = entries.find(timed.carId).number;
+            const std::int16_t carNumber = index.find(timed.carId).number;
             out += "table_start;table_type=laptimes;";
             appendSemikv(out, "table=Session %s (%s) Car %d laptimes;", number, type, carNumber);
             appendSemikv(out, "session=%d;startnum=%d;\n", number, carNumber);

@@ -37,13 +37,14 @@ void appendTextBestLaps(std::string& out, std::string_view title, const Session&
     if (!session.timing) return;
     const std::vector<BestLapResult> results = session.timing->bestLapResults();
     if (results.empty()) return;
+    const EntryIndex index(entries);
 
     out += title;
     out += "\n\n";
     out += "Pos Num Driver                     Time        Gap   Lap      Clock   VLaps TLaps  Remark\n";
     int pos = 0;
     for (const BestLapResult& r : results) {
-        const Entry entry = entries.find(r.carId);
+        const Entry& entry = index.find(r.carId);
         const Driver driver = entry.drivers.find(r.driverId);
         out += doformat("%2d. %3s %-23s %9s %9s %4s %12s %5s %5s  %s\n", ++pos, entry.number,
                         displayName(driver), formatLapTime(r.lapTime), formatLapTime(r.gap), r.lap,
@@ -56,12 +57,13 @@ void appendTextRaceResults(std::string& out, const Session& session, const Entri
     if (!session.timing) return;
     const std::vector<RaceResult> results = session.timing->raceResults();
     if (results.empty()) return;
+    const EntryIndex index(entries);
 
     out += "Race Results\n\n";
     out += "Pos Num Driver                  Laps     Clock        Gap       Diff   Remark\n";
     int pos = 0;
     for (const RaceResult& r : results) {
-        const Entry entry = entries.find(r.carId);
+        const Entry& entry = index.find(r.carId);
         const Driver driver = entry.drivers.find(r.driverId);
         // Diff always carries the leading "-", also for the winner's 0 and
         // for a missing difference.

@@ -1,6 +1,7 @@
 #include "timing.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <stdexcept>
 
 #include "undead/doformat.h"
@@ -138,11 +139,11 @@ std::vector<RaceResult> Timing::raceResults() const {
     const std::size_t winnerRow = cells.size() - 1;
     const std::uint32_t winnerClock = cells[winnerRow].front().clock;
 
-    std::vector<std::int32_t> classified;
+    // A set, not a list searched for every cell: a hostile replay may hold
+    // many thousands of cars.
+    std::unordered_set<std::int32_t> classified;
     classified.reserve(timingEntries.size());
-    auto isClassified = [&classified](std::int32_t carId) {
-        return std::find(classified.begin(), classified.end(), carId) != classified.end();
-    };
+    auto isClassified = [&classified](std::int32_t carId) { return classified.count(carId) != 0; };
 
     for (std::size_t j = cells.size(); j-- > 0;) {
         const auto& row = cells[j];
@@ -169,7 +170,7 @@ std::vector<RaceResult> Timing::raceResults() const {
                                 : signedDiff(cell.clock, row[p - 1].clock);
             }
             results.push_back(std::move(r));
-            classified.push_back(cell.carId);
+            classified.insert(cell.carId);
         }
     }
     return results;
@@ -209,7 +210,7 @@ std::vector<TimedLap> Timing::lapsOf(std::int32_t carId) const {
 }
 
 std::string Timing::lapListing(const TimingEntry& entry) const {
-    std::string text = doformat("Car number %d laptimes\n", entries.find(entry.carId).number);
+    std::string text = doformat("Car number %d laptimes\n", entryIndex.find(entry.carId).number);
     std::uint32_t prev = 0;
     for (std::size_t i = 0; i < entry.laps.size(); ++i) {
         const TimedLap& lap = entry.laps[i];
@@ -245,7 +246,7 @@ TimingGPL::TimingGPL(const Session& sess, const RpySession& rpySession, const En
 
 void TimingGPL::readLaps(const std::vector<CarLaps>& cars) {
     for (const CarLaps& car : cars) {
-        const Entry entry = entries.find(car.carId);
+        const Entry& entry = entryIndex.find(car.carId);
         if (entry.drivers.empty())
             throw std::runtime_error(doformat("No entry for car id %d", car.carId));
 

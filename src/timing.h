@@ -108,6 +108,8 @@ struct RaceResult {
 class Timing {
 public:
     virtual ~Timing() = default;
+    Timing(const Timing&) = delete; // the entry index refers to this object's entries
+    Timing& operator=(const Timing&) = delete;
 
     virtual TimingCells buildCells(const std::vector<TimingEntry>& list) const;
     virtual std::vector<BestLapResult> bestLapResults() const;
@@ -129,12 +131,14 @@ public:
     TimingCells cells;
 
 protected:
-    Timing(const Session& sess, const Entries& ents) : session(sess), entries(ents) {}
+    Timing(const Session& sess, const Entries& ents) : session(sess), entries(ents), entryIndex(entries) {}
     // 0 or 1 from the session type; throws "Unknown timing type".
     static std::int32_t kindOf(SessT type);
     // The listing of one timing entry: heading, one line per crossing, blank
     // line.
     std::string lapListing(const TimingEntry& entry) const;
+
+    EntryIndex entryIndex;
 };
 
 // Timing built from Grand Prix Legends lap records.

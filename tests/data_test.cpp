@@ -257,6 +257,20 @@ TEST_F(DataBuild, LookupsGiveDefaultsAndTheFirstOfDuplicates) {
     EXPECT_EQ(es[0].drivers.find(104).driverId, 104);
 }
 
+TEST_F(DataBuild, EntryIndexAnswersLikeFind) {
+    ReplaySpec r;
+    r.drivers = {driver(4, 1, 1), driver(9, 2, 2), driver(4, 3, 3)};
+    const Entries& es = build(r).events[0].entries;
+    const EntryIndex index(es);
+    for (std::int32_t id : {4, 9, 5, -1}) {
+        EXPECT_EQ(index.find(id).number, es.find(id).number) << id;
+        EXPECT_EQ(index.find(id).team, es.find(id).team) << id;
+    }
+    EXPECT_EQ(index.find(4).number, 1);
+    EXPECT_EQ(index.find(5).team, "SomeTeam");
+    EXPECT_TRUE(index.find(5).drivers.empty());
+}
+
 TEST_F(DataBuild, SessionsTakeTheWeekendTableAtTheirIndex) {
     ReplaySpec r;
     r.weekend.sessions = {{SessT::TESTING, 32767, 1800.0}, {SessT::PRACTICE, 32767, 3600.5},
