@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <string>
+#include <type_traits>
+#include <unordered_map>
 #include <vector>
 
 #include "unicode.h"
@@ -69,22 +71,46 @@ const IniSection* findSection(const IniSection& section, std::string_view name) 
     return nullptr;
 }
 
-// Descends from section into its subsection called name, creating it when
-// it doesn't exist yet.
-IniSection& enterOrCreate(IniSection& section, std::string_view name) {
-    for (IniSection& s : section.sections)
-        if (s.name == name) return s;
-    IniSection created;
-    created.name = std::string(name);
-    section.sections.push_back(std::move(created));
-    return section.sections.back();
-}
+// Finds subsections by name while parsing, so that a file with many sections
+// is not read in quadratic time. A section's children are keyed by the
+// address of their list's storage: it stays put while siblings elsewhere are
+// added and only changes when this very list grows, which is done here.
+// Growing a list must move the sections, never copy them, or the storage of
+// their own lists would change behind the index.
+static_assert(std::is_nothrow_move_constructible_v<IniSection>);
+
+class ChildIndex {
+public:
+    // Descends from section into its subsection called name, creating it
+    // when it doesn't exist yet.
+    IniSection& enterOrCreate(IniSection& section, std::string_view name) {
+        const IniSection* storage = section.sections.data();
+        if (!section.sections.empty()) {
+            const auto& names = byStorage_.at(storage);
+            if (const auto it = names.find(std::string(name)); it != names.end())
+                return section.sections[it->second];
+        }
+        IniSection created;
+        created.name = std::string(name);
+        section.sections.push_back(std::move(created));
+        if (section.sections.data() != storage && storage != nullptr) {
+            auto node = byStorage_.extract(storage);
+            node.key() = section.sections.data();
+            byStorage_.insert(std::move(node));
+        }
+        byStorage_[section.sections.data()].emplace(name, section.sections.size() - 1);
+        return section.sections.back();
+    }
+
+private:
+    std::unordered_map<const IniSection*, std::unordered_map<std::string, std::size_t>> byStorage_;
+};
 
 // Returns the section that the following key lines fill. Appending a
 // subsection may move its siblings in memory, so the reference is only good
 // until the next header; within one header the descent only ever appends
 // below the section it holds.
-IniSection& handleHeader(IniSection& root, std::string_view line) {
+IniSection& handleHeader(IniSection& root, ChildIndex& index, std::string_view line) {
     const std::string_view inner = line.substr(1, line.size() - 2);
     std::string_view name = inner;
     std::string_view base;
@@ -98,10 +124,10 @@ IniSection& handleHeader(IniSection& root, std::string_view line) {
     if (name.find('.') != std::string_view::npos) {
         for (std::string_view part : splitDots(name)) {
             parent = current;
-            current = &enterOrCreate(*current, part);
+            current = &index.enterOrCreate(*current, part);
         }
     } else {
-        current = &enterOrCreate(root, name);
+        current = &index.enterOrCreate(root, name);
     }
 
     if (codePointCount(base) < 2) return *current;
@@ -123,13 +149,14 @@ std::string_view unquote(std::string_view value) {
 
 IniSection parseIni(std::string_view text) {
     IniSection root;
+    ChildIndex index;
     IniSection* current = &root;
     const std::vector<std::string_view> lines = splitLines(text);
     for (std::size_t n = 0; n < lines.size(); ++n) {
         const std::string_view line = stripWhiteSpace(lines[n]);
         if (line.empty() || line.front() == ';') continue;
         if (line.size() >= 3 && line.front() == '[' && line.back() == ']') {
-            current = &handleHeader(root, line);
+            current = &handleHeader(root, index, line);
             continue;
         }
         const std::size_t eq = line.find('=');

@@ -218,3 +218,25 @@ TEST(Dini, DeeplyNestedHeaderParsesAndFreesWithoutExhaustingTheStack) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Dini, ManySiblingSectionsAreFoundAgainWhileTheirListsGrow) {
+    // Headers come back to sections created long before, at the top level
+    // and below one parent, while both lists keep growing.
+    std::string text;
+    for (int i = 0; i < 20000; ++i) {
+        text += "[s" + std::to_string(i) + "]\nfirst=" + std::to_string(i) + "\n";
+        text += "[p.c" + std::to_string(i) + "]\nk=" + std::to_string(i) + "\n";
+        if (i % 7 == 0) text += "[s" + std::to_string(i / 2) + "]\nlater=" + std::to_string(i) + "\n";
+    }
+    const IniSection ini = parseIni(text);
+    EXPECT_EQ(ini.sections.size(), 20001u); // s0..s19999 and p
+    EXPECT_EQ(getSection(ini, "p").sections.size(), 20000u);
+    EXPECT_EQ(getKey(getSection(ini, "s19999"), "first"), "19999");
+    EXPECT_EQ(getKey(getSectionByPath(ini, "p.c12345"), "k"), "12345");
+    EXPECT_EQ(getKey(getSection(ini, "s7000"), "later"), "14000");
+    EXPECT_EQ(getKey(getSection(ini, "s7000"), "first"), "7000");
+}
+
+} // namespace
