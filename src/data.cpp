@@ -1,6 +1,7 @@
 #include "data.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <utility>
 
 #include "gemplus.h"
@@ -242,14 +243,28 @@ std::string carClassName(std::uint32_t code) {
     }
 }
 
+// The carset no longer changes while the entries are built, so its year and
+// each car model's names are looked up once, not once per entry: a hostile
+// replay may list many thousands of cars.
+struct CarsetLookups {
+    std::int16_t year = carsetYear();
+    std::unordered_map<std::uint32_t, std::array<std::string, 3>> models;
+
+    const std::array<std::string, 3>& namesOf(std::uint32_t carIndex) {
+        auto [it, fresh] = models.try_emplace(carIndex);
+        if (fresh) it->second = {teamName(carIndex), chassisName(carIndex), engineName(carIndex)};
+        return it->second;
+    }
+};
+
 // The model year: the carset's for a text tag, else the coded tag's, else 1967.
-std::int16_t entryYear(const DriverInfo& d) {
-    if (d.tagIsText() != 0) return carsetYear();
+std::int16_t entryYear(const DriverInfo& d, std::int16_t carsetYr) {
+    if (d.tagIsText() != 0) return carsetYr;
     if (d.tagByte(0) == '1') return static_cast<std::int16_t>(1885 + d.tagByte(1));
     return defaultCarsetYear;
 }
 
-Entry makeEntry(const DriverInfo& d) {
+Entry makeEntry(const DriverInfo& d, CarsetLookups& carset) {
     Entry e;
     std::int32_t number = d.number();
     if (number < 0 || number > 32767) throw std::runtime_error("Conversion positive overflow");
@@ -257,13 +272,14 @@ Entry makeEntry(const DriverInfo& d) {
     e.carIndex = d.carIndex();
     e.carId = d.carId();
     e.carClass = carClassName(d.carClass());
-    e.team = teamName(e.carIndex);
-    e.chassis = chassisName(e.carIndex);
-    e.engine = engineName(e.carIndex);
-    e.year = entryYear(d);
-    if (d.tagIsText() != 1 && e.year != carsetYear())
+    const auto& names = carset.namesOf(e.carIndex);
+    e.team = names[0];
+    e.chassis = names[1];
+    e.engine = names[2];
+    e.year = entryYear(d, carset.year);
+    if (d.tagIsText() != 1 && e.year != carset.year)
         stderrConsole().writefln("Warning: entry #%s year %s doesn't match carset year %s", e.number,
-                                 e.year, carsetYear());
+                                 e.year, carset.year);
 
     Driver r;
     r.driverId = d.driverId();
@@ -332,7 +348,8 @@ void DataGPL::build(RpyFile& file) {
     event.track = replayText(reader->weekend.track());
     event.carset = replayText(reader->weekend.carset());
     loadEventCarset(event.carset);
-    for (const DriverInfo& d : reader->drivers) event.entries.push_back(makeEntry(d));
+    CarsetLookups carset;
+    for (const DriverInfo& d : reader->drivers) event.entries.push_back(makeEntry(d, carset));
     event.sessions = makeSessions(*reader, event.entries);
     events.push_back(std::move(event));
 
