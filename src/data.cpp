@@ -62,15 +62,9 @@ namespace {
 
 constexpr std::int16_t defaultCarsetYear = 1967;
 
-const IniSection* topSection(const IniSection& carset, const std::string& section) {
-    for (const IniSection& s : carset.sections)
-        if (s.name == section) return &s;
-    return nullptr;
-}
-
 const std::string* findKey(const IniSection& carset, const std::string& section,
                            const std::string& key) {
-    const IniSection* s = topSection(carset, section);
+    const IniSection* s = findSection(carset, section);
     if (!s) return nullptr;
     const auto it = s->keys.find(key);
     return it == s->keys.end() ? nullptr : &it->second;

@@ -65,11 +65,6 @@ std::vector<std::string_view> splitDots(std::string_view s) {
     return parts;
 }
 
-const IniSection* findSection(const IniSection& section, std::string_view name) {
-    for (const IniSection& s : section.sections)
-        if (s.name == name) return &s;
-    return nullptr;
-}
 
 // Finds subsections by name while parsing, so that a file with many sections
 // is not read in quadratic time. A section's children are keyed by the
@@ -179,6 +174,12 @@ IniSection::~IniSection() {
         for (IniSection& child : last.sections) pending.push_back(std::move(child));
         last.sections.clear();
     }
+}
+
+const IniSection* findSection(const IniSection& section, std::string_view name) {
+    for (const IniSection& s : section.sections)
+        if (s.name == name) return &s;
+    return nullptr;
 }
 
 bool hasSection(const IniSection& section, std::string_view name) {

@@ -37,6 +37,8 @@ struct IniSection {
 IniSection parseIni(std::string_view text);
 
 bool hasSection(const IniSection& section, std::string_view name);
+// The first direct subsection called name, or null.
+const IniSection* findSection(const IniSection& section, std::string_view name);
 
 // The first direct subsection called name; throws IniException
 // "Section '<name>' does not exists".
