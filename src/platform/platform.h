@@ -55,7 +55,10 @@ private:
 // Reads a whole file into memory; throws FileError.
 std::string readFile(const std::string& path);
 
-// Writes (creates or truncates) a file with the given bytes; throws FileError.
+// Gives path the given bytes as one step: they go to a temporary file in the
+// same directory, which is then renamed over path. On any failure the old
+// file (if any) stays as it was and no temporary file is left behind.
+// Throws FileError.
 void writeFile(const std::string& path, std::string_view bytes);
 
 std::string currentDirectory();
