@@ -2,7 +2,9 @@
 
 #include <cerrno>
 #include <clocale>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <dirent.h>
 #include <fcntl.h>
 #include <langinfo.h>
@@ -154,19 +156,118 @@ std::string readFile(const std::string& path) {
     return out;
 }
 
-void writeFile(const std::string& path, std::string_view bytes) {
-    Fd fd(openOrThrow(path, O_WRONLY | O_CREAT | O_TRUNC, 0666));
+namespace {
+
+void writeAll(int fd, std::string_view bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            throw FileError(pathError(path));
+            throw FileError(lastErrorText());
         }
         done += static_cast<std::size_t>(n);
     }
-    // Delayed write errors (a full disk on NFS, say) show up only here.
-    if (!fd.close()) throw FileError(pathError(path));
+}
+
+std::string directoryOf(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+// The file that replacing path must change: a symbolic link is followed, so
+// the link stays and its target gets the new bytes.
+std::string replacementTarget(const std::string& path) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    std::unique_ptr<char, void (*)(void*)> resolved(::realpath(path.c_str(), nullptr), &std::free);
+    return resolved ? std::string(resolved.get()) : path;
+}
+
+// A new file keeps the permissions an ordinary create would give it; a
+// replaced one keeps its own.
+mode_t modeFor(const std::string& target) {
+    struct stat st;
+    if (::stat(target.c_str(), &st) == 0) return st.st_mode & 07777;
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// The temporary file. Where the system allows, it has no name until it is
+// complete, so even a killed process leaves nothing behind.
+class TempFile {
+public:
+    explicit TempFile(const std::string& dir) : dir_(dir) {
+#ifdef O_TMPFILE
+        fd_ = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        if (fd_ >= 0) return;
+#endif
+        name_ = dir + "/.gridtally-XXXXXX";
+        fd_ = ::mkostemp(name_.data(), O_CLOEXEC);
+        if (fd_ < 0) throw FileError(lastErrorText());
+    }
+    ~TempFile() {
+        if (fd_ >= 0) ::close(fd_);
+        if (!name_.empty()) ::unlink(name_.c_str());
+    }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+
+    int fd() const { return fd_; }
+
+    // Closes the file and renames it over target; afterwards nothing is
+    // left to clean up.
+    void commit(const std::string& target) {
+        if (name_.empty()) giveName();
+        int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0) throw FileError(lastErrorText());
+        if (::rename(name_.c_str(), target.c_str()) != 0) throw FileError(lastErrorText());
+        name_.clear();
+    }
+
+private:
+    // Links the unnamed file into its directory under a fresh name.
+    void giveName() {
+        std::string proc = "/proc/self/fd/" + std::to_string(fd_);
+        for (unsigned attempt = 0;; ++attempt) {
+            std::string candidate = dir_ + "/.gridtally-" + std::to_string(::getpid()) + "-" +
+                                    std::to_string(attempt);
+            if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+                name_ = candidate;
+                return;
+            }
+            if (errno != EEXIST || attempt >= 100) throw FileError(lastErrorText());
+        }
+    }
+
+    std::string dir_;
+    std::string name_;
+    int fd_ = -1;
+};
+
+} // namespace
+
+void writeFile(const std::string& path, std::string_view bytes) {
+    try {
+        std::string target = replacementTarget(path);
+        if (isDirectory(target)) {
+            errno = EISDIR;
+            throw FileError(lastErrorText());
+        }
+        // Renaming could replace a file its owner made read-only; overwriting
+        // it in place could not, and neither may this.
+        if (exists(target) && ::access(target.c_str(), W_OK) != 0) throw FileError(lastErrorText());
+        TempFile temp(directoryOf(target));
+        if (::fchmod(temp.fd(), modeFor(target)) != 0) throw FileError(lastErrorText());
+        writeAll(temp.fd(), bytes);
+        temp.commit(target);
+    } catch (const FileError& e) {
+        throw FileError(path + ": " + e.what());
+    }
 }
 
 std::string currentDirectory() {

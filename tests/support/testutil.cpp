@@ -3,11 +3,13 @@
 #include "globals.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -98,6 +100,12 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
         // Permission checks only bite without root's rights: 65534 is "nobody".
         // The standard streams are open already.
         if (opts.unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(125);
+        if (opts.fileSizeLimit >= 0) {
+            signal(SIGXFSZ, opts.killAtFileSizeLimit ? SIG_DFL : SIG_IGN);
+            struct rlimit limit;
+            limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(opts.fileSizeLimit);
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(124);
+        }
         for (const auto& e : opts.env) putenv(const_cast<char*>(e.c_str()));
         std::vector<char*> argv;
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -106,9 +114,12 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
         _exit(127);
     }
     int wstatus = 0;
-    while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+    struct rusage usage {};
+    while (wait4(pid, &wstatus, 0, &usage) < 0 && errno == EINTR) {
     }
     RunResult r;
+    r.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                   static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
     r.out = readFile(outPath);
     r.err = readFile(errPath);

@@ -49,6 +49,7 @@ struct RunResult {
     int status = -1; // exit status (0..255), or -1 when killed by a signal
     std::string out;
     std::string err;
+    double cpuSeconds = 0; // user + system time of the process
 };
 
 struct RunOptions {
@@ -57,6 +58,11 @@ struct RunOptions {
     bool closeStdin = false;       // no standard input at all (end of input at once)
     std::vector<std::string> env;  // extra NAME=VALUE entries (LC_ALL=C etc.)
     bool unprivileged = false;     // when run as root, run as user "nobody" instead
+    // Largest file the process may write (RLIMIT_FSIZE), -1 for no limit.
+    // A write past it fails with EFBIG, or kills the process with SIGXFSZ
+    // when killAtFileSizeLimit is set.
+    long long fileSizeLimit = -1;
+    bool killAtFileSizeLimit = false;
 };
 
 // Runs the gridtally binary with the arguments (argv[0] is "gridtally").
