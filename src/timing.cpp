@@ -251,7 +251,7 @@ void TimingGPL::readLaps(const std::vector<CarLaps>& cars) {
             throw std::runtime_error(doformat("No entry for car id %d", car.carId));
 
         TimingEntry timed{car.carId, entry.drivers.front().driverId, {}};
-        timed.laps.reserve(std::max(typicalLaps, car.laps.size()));
+        timed.laps.reserve(car.laps.size());
         for (std::size_t i = 0; i < car.laps.size(); ++i) {
             const LapTime record = car.laps[i];
             const std::uint8_t high = record.flags();

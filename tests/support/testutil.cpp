@@ -120,6 +120,7 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     RunResult r;
     r.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                    static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    r.peakMemoryKb = usage.ru_maxrss;
     r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
     r.out = readFile(outPath);
     r.err = readFile(errPath);

@@ -50,6 +50,7 @@ struct RunResult {
     std::string out;
     std::string err;
     double cpuSeconds = 0; // user + system time of the process
+    long peakMemoryKb = 0; // largest resident set of the process
 };
 
 struct RunOptions {
