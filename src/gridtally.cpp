@@ -97,11 +97,6 @@ std::optional<int> parseArguments(const std::vector<std::string>& args, const st
     return std::nullopt;
 }
 
-std::string absolutePath(const std::string& path) {
-    if (!path.empty() && path[0] == '/') return path;
-    return platform::currentDirectory() + "/" + path;
-}
-
 // Asks before an existing output file is overwritten; false when declined.
 bool confirmOverwrite(const std::string& outputPath) {
     stderrConsole().writef("Output file %s already exists. Overwrite ? (Y/N): ", outputPath);
@@ -149,13 +144,14 @@ void writeReport(const std::string& text, const std::string& outputPath) {
         }
         return;
     }
-    stderrConsole().writefln("Writing output to file %s", absolutePath(outputPath));
-    platform::writeFile(outputPath, text);
+    stderrConsole().writefln("Writing output to file %s", platform::absolutePath(outputPath));
+    platform::writeTextFile(outputPath, text);
 }
 
 int run(const std::vector<std::string>& args, const std::string& program) {
     Globals& g = globals();
     setDefaultReportFlags();
+    platform::widenConsole();
 
     if (args.empty()) {
         stdoutConsole().writeln(usageText(program));
@@ -234,8 +230,9 @@ std::string osamePath(const std::string& replayPath) {
 }
 
 int runMain(int argc, char** argv) {
-    std::string program = programName(argc > 0 ? argv[0] : "gridtally");
-    std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    std::vector<std::string> args = platform::commandLineArguments(argc, argv);
+    std::string program = programName(args.empty() ? "gridtally" : args.front());
+    if (!args.empty()) args.erase(args.begin());
     try {
         return exitStatus(run(args, program));
     } catch (const std::exception& e) {

@@ -199,7 +199,7 @@ TEST_F(ConsoleInputTest, ConvertedInputIsDecodedWithTheConsolePage) {
     TempStream in(std::string("caf\xE9\0x\n", 7));
     ConsoleInput con(in.get());
     con.setConvert(true);
-    globals().consoleOutputCodePage = 1252;
+    globals().consoleInputCodePage = 1252;
     EXPECT_FALSE(con.readLine());
     EXPECT_EQ(con.line, std::string("caf\u00e9\0x\n", 8)); // nothing after a NUL is lost
 }
