@@ -19,8 +19,6 @@
 
 namespace {
 
-int exitStatus(int status) { return status & 0xFF; }
-
 // A slot ("--cst", "-o") is closed, or open and waiting for the next free
 // argument; it holds the last argument that filled it.
 struct Slot {
@@ -89,7 +87,7 @@ std::optional<int> parseArguments(const std::vector<std::string>& args, const st
         } else if (!arg.empty() && arg[0] == '-') {
             stderrConsole().writefln("invalid option '%s'", arg);
             stdoutConsole().writeln(usageText(program));
-            return exitStatus(-1);
+            return -1;
         } else {
             cl.replay = arg;
         }
@@ -234,7 +232,7 @@ int runMain(int argc, char** argv) {
     std::string program = programName(args.empty() ? "gridtally" : args.front());
     if (!args.empty()) args.erase(args.begin());
     try {
-        return exitStatus(run(args, program));
+        return run(args, program);
     } catch (const std::exception& e) {
         stderrConsole().writeln("Error: " + std::string(e.what()));
         return 1;
