@@ -315,6 +315,16 @@ TEST(Run, NativePathsEndToEnd) {
     EXPECT_NE(report.find("Team From File"), std::string::npos);
     EXPECT_EQ(report, textFile(runGridtally({"--cst", carset, replay}, in(dir)).out));
 
+    // A carset detected in the working directory is named relative to it.
+    cstbuilder::CarsetSpec detected;
+    detected.name = "Detected";
+    detected.cardir = "gem67";
+    dir.write("auto.cst", cstbuilder::carsetBytes(detected));
+    r = runGridtally({"--cst-auto", replay}, in(dir));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "Using carset file " + testutil::nativePath("./auto.cst") + "\n");
+    EXPECT_NE(r.out.find("Carset Info\nname      : Detected\n"), std::string::npos);
+
     // Missing files are named as given.
     r = runGridtally({"--cst", testutil::nativePath("cars/none.cst"), replay}, in(dir));
     EXPECT_EQ(r.status, 2);
