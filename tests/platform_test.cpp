@@ -158,6 +158,13 @@ TEST(PlatformFilesTest, CurrentDirectoryAndTerminals) {
     ASSERT_NE(f, nullptr);
     EXPECT_FALSE(platform::isTerminal(f));
     std::fclose(f);
+#ifdef _WIN32
+    // A character device, but no console.
+    std::FILE* nul = std::fopen("NUL", "w");
+    ASSERT_NE(nul, nullptr);
+    EXPECT_FALSE(platform::isTerminal(nul));
+    std::fclose(nul);
+#endif
 }
 
 TEST(CodePageTest, DecodesSingleBytePages) {

@@ -265,10 +265,14 @@ std::vector<std::string> listDirectory(const std::string& path) {
     return names;
 }
 
+// _isatty alone also takes the NUL device for a terminal; a console is what
+// has a console mode.
 bool isTerminal(std::FILE* stream) {
     if (!stream) return false;
     int fd = ::_fileno(stream);
-    return fd >= 0 && ::_isatty(fd) != 0;
+    if (fd < 0 || !::_isatty(fd)) return false;
+    DWORD mode = 0;
+    return ::GetConsoleMode(reinterpret_cast<HANDLE>(::_get_osfhandle(fd)), &mode) != 0;
 }
 
 std::vector<std::string> commandLineArguments(int, char**) {
