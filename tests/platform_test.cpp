@@ -133,6 +133,26 @@ TEST(PlatformFilesTest, TextFilesGetTheSystemsLineEnds) {
     EXPECT_EQ(platform::listDirectory(dir.path()), std::vector<std::string>{"report.txt"});
 }
 
+TEST(PlatformFilesTest, FailedWriteLeavesTheTargetAndNoTemporaryFile) {
+    testutil::TempDir dir;
+    dir.write("report.txt/inside", "kept");
+    EXPECT_THROW(platform::writeFile(dir.file("report.txt"), "new"), FileError);
+    EXPECT_TRUE(platform::isDirectory(dir.file("report.txt")));
+    EXPECT_EQ(platform::listDirectory(dir.path()), std::vector<std::string>{"report.txt"});
+#ifdef _WIN32
+    // A file another program holds open cannot be replaced.
+    std::string held = dir.write("held.txt", "old");
+    HANDLE h = ::CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_THROW(platform::writeTextFile(held, "new\n"), FileError);
+    ::CloseHandle(h);
+    EXPECT_EQ(platform::readFile(held), "old");
+    auto names = platform::listDirectory(dir.path());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"held.txt", "report.txt"}));
+#endif
+}
+
 TEST(PlatformFilesTest, AbsolutePaths) {
     const std::string cwd = platform::currentDirectory();
     const char sep = platform::pathSeparator;

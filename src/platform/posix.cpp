@@ -170,8 +170,6 @@ void writeFile(const std::string& path, std::string_view bytes) {
     if (!fd.close()) throw FileError(pathError(path));
 }
 
-void writeTextFile(const std::string& path, std::string_view text) { writeFile(path, text); }
-
 std::string currentDirectory() {
     std::string buf(256, '\0');
     for (;;) {
@@ -200,6 +198,8 @@ std::vector<std::string> listDirectory(const std::string& path) {
     }
     return names;
 }
+
+void writeTextFile(const std::string& path, std::string_view text) { writeFile(path, text); }
 
 const char pathSeparator = '/';
 

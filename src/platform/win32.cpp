@@ -107,13 +107,15 @@ std::string directoryOf(const std::string& path) {
     return cut == 0 ? path.substr(0, 1) : path.substr(0, cut);
 }
 
-void writeAll(HANDLE h, std::string_view bytes) {
+// Returns the system's error code, ERROR_SUCCESS when all went out.
+DWORD writeAll(HANDLE h, std::string_view bytes) {
     while (!bytes.empty()) {
         DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
         DWORD written = 0;
-        if (!::WriteFile(h, bytes.data(), chunk, &written, nullptr)) throw ::GetLastError();
+        if (!::WriteFile(h, bytes.data(), chunk, &written, nullptr)) return ::GetLastError();
         bytes.remove_prefix(written);
     }
+    return ERROR_SUCCESS;
 }
 
 [[noreturn]] void throwConversionError() { throw ConversionError(errorText(::GetLastError())); }
@@ -188,11 +190,7 @@ void writeFile(const std::string& path, std::string_view bytes) {
         if (!out.valid()) {
             failure = ::GetLastError();
         } else {
-            try {
-                writeAll(out.get(), bytes);
-            } catch (DWORD code) {
-                failure = code;
-            }
+            failure = writeAll(out.get(), bytes);
             // Delayed write errors show up only at the close.
             if (!out.close() && failure == ERROR_SUCCESS) failure = ::GetLastError();
         }
@@ -306,13 +304,7 @@ bool setInputEcho(bool on) {
 }
 
 std::string decodeCodePage(std::string_view bytes, unsigned codePage) {
-    if (bytes.empty()) {
-        if (!::IsValidCodePage(codePage) && codePage != CP_ACP) {
-            ::SetLastError(ERROR_INVALID_PARAMETER);
-            throwConversionError();
-        }
-        return {};
-    }
+    if (bytes.empty()) return {}; // the system refuses a length of 0
     const int size = static_cast<int>(bytes.size());
     int n = ::MultiByteToWideChar(codePage, 0, bytes.data(), size, nullptr, 0);
     if (n == 0) throwConversionError();
@@ -323,7 +315,7 @@ std::string decodeCodePage(std::string_view bytes, unsigned codePage) {
 
 std::string encodeCodePage(std::string_view utf8, unsigned codePage) {
     const std::wstring wide = widen(utf8);
-    if (wide.empty()) return decodeCodePage({}, codePage); // checks the page
+    if (wide.empty()) return {};
     const int size = static_cast<int>(wide.size());
     const DWORD flags = encodeFlags(codePage);
     int n = ::WideCharToMultiByte(codePage, flags, wide.data(), size, nullptr, 0, nullptr, nullptr);
