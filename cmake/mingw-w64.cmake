@@ -16,7 +16,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Programs built here run under Wine (ctest, test discovery).
-find_program(WINE_PROGRAM NAMES wine64 wine)
+find_program(WINE_PROGRAM NAMES wine wine64 PATHS /usr/lib/wine)
 if(WINE_PROGRAM)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_PROGRAM})
 endif()

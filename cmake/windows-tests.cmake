@@ -11,7 +11,7 @@ set_target_properties(gtest gtest_main PROPERTIES COMPILE_OPTIONS "")
 
 # Wine runs the programs with a prefix of its own in the build directory,
 # without a display and without its debug chatter.
-find_program(WINE_PROGRAM NAMES wine64 wine REQUIRED)
+find_program(WINE_PROGRAM NAMES wine wine64 PATHS /usr/lib/wine REQUIRED)
 set(WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh
   FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE

@@ -8,7 +8,8 @@ build=${1:-build-win}
 
 need=()
 command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64)
-command -v wine >/dev/null || need+=(wine64)
+# wine64 runs the 64-bit programs; wine adds the "wine" command for it.
+command -v wine >/dev/null || need+=(wine64 wine)
 [ -f /usr/src/googletest/googletest/CMakeLists.txt ] || need+=(googletest)
 command -v cmake >/dev/null || need+=(cmake)
 if [ ${#need[@]} -gt 0 ]; then
