@@ -92,8 +92,9 @@ void widenConsole();
 bool setInputEcho(bool on);
 
 // Code pages are Windows code page numbers; 0 is the system ANSI code page
-// (Windows-1252 on POSIX systems). decode: bytes in the code page to UTF-8. encode: UTF-8
-// to the code page, every character the page lacks becoming one '?'.
+// (Windows-1252 on POSIX systems). decode: bytes in the code page to UTF-8.
+// encode: UTF-8 to the code page, every character the page lacks becoming one
+// '?' (on Windows the system's default character, one per UTF-16 unit).
 // Both throw ConversionError for an unknown code page.
 std::string decodeCodePage(std::string_view bytes, unsigned codePage);
 std::string encodeCodePage(std::string_view utf8, unsigned codePage);
