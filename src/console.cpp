@@ -1,8 +1,6 @@
 #include "console.h"
 
 #include <stdexcept>
-#include <termios.h>
-#include <unistd.h>
 
 #include "globals.h"
 #include "platform/platform.h"
@@ -45,9 +43,9 @@ std::size_t completeEnd(std::string_view buf) {
     return ones > k + 1 ? pos - 1 : buf.size();
 }
 
-// The console code page: the locale's, captured at start-up in the program
-// state. Input and output share it on this system.
-unsigned consoleCodePage() { return globals().consoleOutputCodePage; }
+// The console code pages, captured at start-up in the program state.
+unsigned outputCodePage() { return globals().consoleOutputCodePage; }
+unsigned inputCodePage() { return globals().consoleInputCodePage; }
 
 std::string convertFailure(const platform::ConversionError& e) {
     return std::string("Couldn't convert string: ") + e.what();
@@ -62,13 +60,7 @@ void ConsoleInput::mode(ConvertMode m) {
     convert_ = detect(mode_, stream_);
 }
 
-int ConsoleInput::setEcho(bool on) {
-    termios t;
-    if (::tcgetattr(STDIN_FILENO, &t) != 0) return 0;
-    if (on) t.c_lflag |= ECHO;
-    else t.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    return ::tcsetattr(STDIN_FILENO, TCSANOW, &t) == 0 ? -1 : 0;
-}
+int ConsoleInput::setEcho(bool on) { return platform::setInputEcho(on) ? -1 : 0; }
 
 bool ConsoleInput::readLine() {
     if (!line.empty()) return false;
@@ -103,7 +95,7 @@ bool ConsoleInput::readLine() {
     // dropped.
     if (convert_ && hasHighBytes(line)) {
         try {
-            line = platform::decodeCodePage(line, consoleCodePage());
+            line = platform::decodeCodePage(line, inputCodePage());
         } catch (const platform::ConversionError& e) {
             throw std::runtime_error(convertFailure(e));
         }
@@ -134,7 +126,7 @@ void ConsoleOutput::flush() {
         if (convert_ && hasHighBytes(part)) {
             std::string converted;
             try {
-                converted = platform::encodeCodePage(part, consoleCodePage());
+                converted = platform::encodeCodePage(part, outputCodePage());
             } catch (const platform::ConversionError& e) {
                 throw std::runtime_error(convertFailure(e));
             }

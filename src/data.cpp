@@ -93,8 +93,12 @@ std::vector<std::string> carsetCandidates(std::string_view searchDir) {
     std::vector<std::string> kept;
     for (const std::string& entry : platform::listDirectory(dir)) {
         if (!endsWith(entry, ".cst")) continue;
-        std::string path = dir.back() == '/' ? dir + entry : dir + "/" + entry;
-        if (platform::exists(path) && !platform::isDirectory(path)) kept.push_back(std::move(path));
+        const char sep = platform::pathSeparator;
+        std::string path = dir.back() == sep ? dir + entry : dir + sep + entry;
+        if (!platform::exists(path) || platform::isDirectory(path)) continue;
+        // Carsets found by their install location are named from where we stand.
+        if (isAbsoluteWindowsPath(path)) path = relativeWindowsPath(path, platform::currentDirectory());
+        kept.push_back(std::move(path));
     }
     // std::string compares its chars as unsigned, i.e. byte order.
     std::sort(kept.begin(), kept.end());

@@ -10,5 +10,14 @@
 extern const std::array<std::string_view, 5> carsetSearchDirs;
 
 // Resolves empty, "." and ".." components as text, without looking at the
-// file system. A path that resolves to nothing becomes ".".
+// file system, and writes the system's separator between components ("/" is
+// one on every system). A path that resolves to nothing becomes ".".
 std::string normalizePath(std::string_view path);
+
+// A Windows path that starts with a drive ("C:\") or is a network path
+// ("\\server\share"). A path rooted on the current drive ("\x") is not.
+bool isAbsoluteWindowsPath(std::string_view path);
+
+// An absolute Windows path written relative to the absolute directory base
+// ("..\x\y.cst"); unchanged when the two have different roots.
+std::string relativeWindowsPath(std::string_view path, std::string_view base);

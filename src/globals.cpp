@@ -34,6 +34,7 @@ void resetGlobals(std::FILE* in, std::FILE* out, std::FILE* err) {
     g.stdinConsole = std::make_unique<ConsoleInput>(in);
     g.stdoutConsole = std::make_unique<ConsoleOutput>(out);
     g.stderrConsole = std::make_unique<ConsoleOutput>(err);
-    g.consoleOutputCodePage = platform::localeCodePage();
+    g.consoleOutputCodePage = platform::consoleOutputCodePage();
+    g.consoleInputCodePage = platform::consoleInputCodePage();
     setDefaultReportFlags();
 }

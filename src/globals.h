@@ -22,6 +22,7 @@ struct Globals {
     std::unique_ptr<ConsoleOutput> stdoutConsole;
     std::unique_ptr<ConsoleOutput> stderrConsole;
     unsigned consoleOutputCodePage = 65001;
+    unsigned consoleInputCodePage = 65001;
 };
 
 Globals& globals();

@@ -19,8 +19,6 @@
 
 namespace {
 
-int exitStatus(int status) { return status & 0xFF; }
-
 // A slot ("--cst", "-o") is closed, or open and waiting for the next free
 // argument; it holds the last argument that filled it.
 struct Slot {
@@ -89,17 +87,12 @@ std::optional<int> parseArguments(const std::vector<std::string>& args, const st
         } else if (!arg.empty() && arg[0] == '-') {
             stderrConsole().writefln("invalid option '%s'", arg);
             stdoutConsole().writeln(usageText(program));
-            return exitStatus(-1);
+            return -1;
         } else {
             cl.replay = arg;
         }
     }
     return std::nullopt;
-}
-
-std::string absolutePath(const std::string& path) {
-    if (!path.empty() && path[0] == '/') return path;
-    return platform::currentDirectory() + "/" + path;
 }
 
 // Asks before an existing output file is overwritten; false when declined.
@@ -149,13 +142,14 @@ void writeReport(const std::string& text, const std::string& outputPath) {
         }
         return;
     }
-    stderrConsole().writefln("Writing output to file %s", absolutePath(outputPath));
-    platform::writeFile(outputPath, text);
+    stderrConsole().writefln("Writing output to file %s", platform::absolutePath(outputPath));
+    platform::writeTextFile(outputPath, text);
 }
 
 int run(const std::vector<std::string>& args, const std::string& program) {
     Globals& g = globals();
     setDefaultReportFlags();
+    platform::widenConsole();
 
     if (args.empty()) {
         stdoutConsole().writeln(usageText(program));
@@ -234,10 +228,11 @@ std::string osamePath(const std::string& replayPath) {
 }
 
 int runMain(int argc, char** argv) {
-    std::string program = programName(argc > 0 ? argv[0] : "gridtally");
-    std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    std::vector<std::string> args = platform::commandLineArguments(argc, argv);
+    std::string program = programName(args.empty() ? "gridtally" : args.front());
+    if (!args.empty()) args.erase(args.begin());
     try {
-        return exitStatus(run(args, program));
+        return run(args, program);
     } catch (const std::exception& e) {
         stderrConsole().writeln("Error: " + std::string(e.what()));
         return 1;

@@ -1,11 +1,17 @@
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "cstbuilder.h"
 #include "data.h"
@@ -197,12 +203,44 @@ TEST_F(CarsetTest, LoadReadsWindows1252UpToFirstZeroByte) {
 // ---- Detection on real directory trees -------------------------------------
 
 TEST(CarsetPaths, SearchDirectoriesNormaliseAsText) {
+#ifdef _WIN32
+    const std::vector<std::string> dirs = {"cst", ".", "\\GPL\\Mods\\GEM+", "C:\\Sierra\\gpl\\Mods\\GEM+",
+                                           "C:\\Program Files (x86)\\GPL\\Mods\\GEM+"};
+    for (std::size_t i = 0; i < dirs.size(); ++i) EXPECT_EQ(normalizePath(carsetSearchDirs[i]), dirs[i]);
+    EXPECT_EQ(normalizePath("a//b/./c/../d/"), "a\\b\\d");
+    EXPECT_EQ(normalizePath("a\\.\\b\\"), "a\\b");
+    EXPECT_EQ(normalizePath("../a/../.."), "..\\..");
+    EXPECT_EQ(normalizePath("/../a"), "\\a");
+    EXPECT_EQ(normalizePath("C:/../a"), "C:\\a"); // nothing above a drive
+#else
     for (std::string_view d : carsetSearchDirs) EXPECT_EQ(normalizePath(d), d);
     EXPECT_EQ(normalizePath("a//b/./c/../d/"), "a/b/d");
-    EXPECT_EQ(normalizePath("./x/.."), ".");
     EXPECT_EQ(normalizePath("../a/../.."), "../..");
     EXPECT_EQ(normalizePath("/../a"), "/a");
+    EXPECT_EQ(normalizePath("a\\.\\b"), "a\\.\\b"); // a backslash is part of a name here
+#endif
+    EXPECT_EQ(normalizePath("./x/.."), ".");
     EXPECT_EQ(normalizePath(""), ".");
+}
+
+TEST(CarsetPaths, AbsoluteWindowsPathsAreMadeRelative) {
+    EXPECT_TRUE(isAbsoluteWindowsPath("C:\\x.cst"));
+    EXPECT_TRUE(isAbsoluteWindowsPath("\\\\server\\share\\x.cst"));
+    EXPECT_FALSE(isAbsoluteWindowsPath("\\GPL\\x.cst")); // rooted on the current drive
+    EXPECT_FALSE(isAbsoluteWindowsPath("C:x.cst"));
+    EXPECT_FALSE(isAbsoluteWindowsPath("C:/x.cst"));
+    EXPECT_FALSE(isAbsoluteWindowsPath("cst\\b.cst"));
+
+    const std::string cst = "C:\\Sierra\\gpl\\Mods\\GEM+\\z.cst";
+    EXPECT_EQ(relativeWindowsPath(cst, "C:\\Sierra\\gpl"), "Mods\\GEM+\\z.cst");
+    EXPECT_EQ(relativeWindowsPath(cst, "c:\\SIERRA\\GPL\\"), "Mods\\GEM+\\z.cst"); // case does not count
+    EXPECT_EQ(relativeWindowsPath(cst, "C:\\Users\\me"), "..\\..\\Sierra\\gpl\\Mods\\GEM+\\z.cst");
+    EXPECT_EQ(relativeWindowsPath(cst, "C:\\"), "Sierra\\gpl\\Mods\\GEM+\\z.cst");
+    EXPECT_EQ(relativeWindowsPath(cst, "C:\\Sierra\\gpl2"), "..\\gpl\\Mods\\GEM+\\z.cst");
+    EXPECT_EQ(relativeWindowsPath("C:\\a", "C:\\a"), ".");
+    EXPECT_EQ(relativeWindowsPath(cst, "D:\\games"), cst); // no way across drives
+    EXPECT_EQ(relativeWindowsPath("\\\\srv\\gpl\\x.cst", "\\\\srv\\gpl\\y"), "..\\x.cst");
+    EXPECT_EQ(relativeWindowsPath("\\\\srv\\gpl\\x.cst", "\\\\srv\\other"), "\\\\srv\\gpl\\x.cst");
 }
 
 TEST_F(CarsetTest, DetectsInCstDirectoryAndNamesItRelatively) {
@@ -212,14 +250,18 @@ TEST_F(CarsetTest, DetectsInCstDirectoryAndNamesItRelatively) {
     detectCarset("Gem67");
     EXPECT_EQ(loadedName(), "found");
     EXPECT_EQ(teamName(2), "Detected Team");
+#ifdef _WIN32
+    EXPECT_EQ(capturedErr(), "Using carset file cst\\b.cst\n");
+#else
     EXPECT_EQ(capturedErr(), "Using carset file cst/b.cst\n");
+#endif
 }
 
 TEST_F(CarsetTest, DetectsInWorkingDirectoryCaseInsensitively) {
     writeCarset("b.cst", matching("GEM67", "dot"));
     detectCarset("gem67");
     EXPECT_EQ(loadedName(), "dot");
-    EXPECT_EQ(capturedErr(), "Using carset file ./b.cst\n");
+    EXPECT_EQ(capturedErr(), "Using carset file " + testutil::nativePath("./b.cst") + "\n");
 }
 
 TEST_F(CarsetTest, TrailingSpaceInReplayNameDoesNotMatch) {
@@ -249,7 +291,7 @@ TEST_F(CarsetTest, OfTwoMatchesInOneDirectoryTheOneWithoutEnginesWins) {
         EXPECT_EQ(loadedName(), "plain") << enginesFirst;
         std::filesystem::current_path(dir_.path());
     }
-    EXPECT_EQ(capturedErr(), "Using carset file cst/b.cst\nUsing carset file cst/a.cst\n");
+    EXPECT_EQ(capturedErr(), testutil::nativePath("Using carset file cst/b.cst\nUsing carset file cst/a.cst\n"));
 }
 
 TEST_F(CarsetTest, TwoMatchesWithEnginesLoadNothing) {
@@ -278,9 +320,45 @@ TEST_F(CarsetTest, EarlierDirectoryThenSmallerByteOrderWins) {
     writeCarset("a.cst", matching("gem67", "dot a"));
     detectCarset("gem67");
     EXPECT_EQ(loadedName(), "cst B");
-    EXPECT_EQ(capturedErr(), "Using carset file cst/B.cst\n");
+    EXPECT_EQ(capturedErr(), "Using carset file " + testutil::nativePath("cst/B.cst") + "\n");
 }
 
+#ifdef _WIN32
+// The install directories are real ones here. A CarDir of this test's own
+// keeps other tests that detect carsets from matching these files.
+TEST_F(CarsetTest, InstallDirectoriesAreNamedFromTheWorkingDirectory) {
+    namespace fs = std::filesystem;
+    const std::string cardir = "install-test-" + std::to_string(::GetCurrentProcessId());
+    const fs::path sierra = "C:\\Sierra\\gpl\\Mods\\GEM+", rooted = "C:\\GPL\\Mods\\GEM+";
+    std::vector<fs::path> created;
+    for (const fs::path& top : {fs::path("C:\\Sierra"), fs::path("C:\\GPL")})
+        if (!fs::exists(top)) created.push_back(top);
+    std::error_code ec;
+    fs::create_directories(sierra, ec);
+    fs::create_directories(rooted, ec);
+    if (!fs::is_directory(sierra) || !fs::is_directory(rooted)) GTEST_SKIP() << "cannot create C:\\Sierra, C:\\GPL";
+
+    // Absolute candidates are named relative to the working directory (from
+    // C:\Temp: ..\Sierra\...); paths rooted on the current drive stay as they are.
+    std::string up;
+    const std::string cwd = fs::current_path().string();
+    ASSERT_EQ(cwd.substr(0, 3), "C:\\") << "the temporary directory is not on drive C:";
+    for (std::size_t i = 3; i <= cwd.size(); ++i)
+        if (i == cwd.size() || cwd[i] == '\\') up += "..\\";
+    std::ofstream(sierra / "z.cst") << carsetText(matching(cardir, "sierra"));
+    std::ofstream(rooted / "y.cst") << carsetText(matching(cardir, "rooted"));
+    detectCarset(cardir);
+    EXPECT_EQ(loadedName(), "rooted");
+    fs::remove(rooted / "y.cst");
+    globals().carsetIni = IniSection{};
+    detectCarset(cardir);
+    EXPECT_EQ(loadedName(), "sierra");
+    EXPECT_EQ(capturedErr(), "Using carset file \\GPL\\Mods\\GEM+\\y.cst\n"
+                             "Using carset file " + up + "Sierra\\gpl\\Mods\\GEM+\\z.cst\n");
+    fs::remove(sierra / "z.cst");
+    for (const fs::path& top : created) fs::remove_all(top, ec);
+}
+#else
 TEST_F(CarsetTest, InstallDirectoriesAreSearchedAfterTheWorkingDirectory) {
     // On POSIX the Windows install paths are relative ones.
     writeCarset("C:/Program Files (x86)/GPL/Mods/GEM+/a.cst", matching("gem67", "program files"));
@@ -294,6 +372,7 @@ TEST_F(CarsetTest, InstallDirectoriesAreSearchedAfterTheWorkingDirectory) {
     detectCarset("gem67");
     EXPECT_EQ(loadedName(), "dot");
 }
+#endif
 
 TEST_F(CarsetTest, UnusableCandidatesAreSkippedSilently) {
     writeCarset("cst/a.CST", matching("gem67", "upper case extension"));
@@ -303,6 +382,10 @@ TEST_F(CarsetTest, UnusableCandidatesAreSkippedSilently) {
     noCarDir.name = "no cardir";
     writeCarset("cst/d.cst", noCarDir);
     std::filesystem::create_directories("cst/e.cst/inner");
+#ifdef _WIN32
+    // No symbolic links or permission bits for a test to set here.
+    dir_.write("cst/h.cst", carsetText(matching("gem67", "through link")));
+#else
     std::filesystem::create_symlink("nowhere", "cst/f.cst");
     if (::geteuid() != 0) { // root reads anything
         dir_.write("cst/g.cst", "[Carset]\nCarDir=gem67\nName=unreadable\n");
@@ -310,10 +393,11 @@ TEST_F(CarsetTest, UnusableCandidatesAreSkippedSilently) {
     }
     dir_.write("target.txt", carsetText(matching("gem67", "through link")));
     std::filesystem::create_symlink("../target.txt", "cst/h.cst");
+#endif
 
     detectCarset("gem67");
     EXPECT_EQ(loadedName(), "through link");
-    EXPECT_EQ(capturedErr(), "Using carset file cst/h.cst\n");
+    EXPECT_EQ(capturedErr(), "Using carset file " + testutil::nativePath("cst/h.cst") + "\n");
 }
 
 TEST_F(CarsetTest, NoMatchLeavesCarsetAlone) {
@@ -332,6 +416,9 @@ TEST_F(CarsetTest, SearchDirectoryThatIsAFileIsSkipped) {
 }
 
 TEST_F(CarsetTest, UnlistableSearchDirectoryFails) {
+#ifdef _WIN32
+    GTEST_SKIP() << "needs POSIX permission bits";
+#else
     if (::geteuid() == 0) GTEST_SKIP() << "permissions do not apply to root";
     writeCarset("a.cst", matching("gem67", "dot"));
     std::filesystem::create_directory("cst");
@@ -339,6 +426,7 @@ TEST_F(CarsetTest, UnlistableSearchDirectoryFails) {
     EXPECT_THROW(detectCarset("gem67"), std::runtime_error);
     EXPECT_EQ(loadedName(), "");
     ::chmod("cst", 0755);
+#endif
 }
 
 } // namespace

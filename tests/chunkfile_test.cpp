@@ -1,9 +1,13 @@
 #include "chunkfile.h"
 
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+#endif
 
 #include <cstring>
 
@@ -88,7 +92,7 @@ TEST_F(ChunkFileTest, WrongMagicIsQuotedWithUnprintableBytesEscaped) {
     ChunkFile f(p);
     EXPECT_EQ(errorOf([&] { f.checkHeader(); }), "Unknown file header 'RPLY' reading file " + p);
 
-    const std::string q = write(chunk(std::string("YL\0R", 4), 0, ""), "nul.rpy");
+    const std::string q = write(chunk(std::string("YL\0R", 4), 0, ""), "zero.rpy");
     ChunkFile g(q);
     EXPECT_EQ(errorOf([&] { g.checkHeader(); }), "Unknown file header 'YL\\x00R' reading file " + q);
 }
@@ -107,25 +111,59 @@ TEST_F(ChunkFileTest, ConstructionErrorsKeepPathProblemsApart) {
     }
 }
 
+// A path that can be examined but not opened, even with full rights: a
+// socket on POSIX systems, a file another handle holds without sharing on
+// Windows. Lives until the object dies.
+class Unopenable {
+public:
+    explicit Unopenable(const std::string& p) {
+#ifdef _WIN32
+        handle_ = ::CreateFileA(p.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+        ok_ = handle_ != INVALID_HANDLE_VALUE;
+#else
+        fd_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        ok_ = fd_ >= 0 && p.size() < sizeof addr.sun_path;
+        if (ok_) {
+            std::memcpy(addr.sun_path, p.c_str(), p.size() + 1);
+            ok_ = ::bind(fd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
+        }
+#endif
+    }
+    ~Unopenable() {
+#ifdef _WIN32
+        if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
+#else
+        if (fd_ >= 0) ::close(fd_);
+#endif
+    }
+    Unopenable(const Unopenable&) = delete;
+    Unopenable& operator=(const Unopenable&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+#ifdef _WIN32
+    HANDLE handle_;
+#else
+    int fd_;
+#endif
+    bool ok_;
+};
+
 TEST_F(ChunkFileTest, UnopenableFileIsAnOrdinaryError) {
-    // A socket can be examined but not opened, even with root's rights.
     const std::string p = dir.file("sock.rpy");
-    const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_GE(s, 0);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    ASSERT_LT(p.size(), sizeof addr.sun_path);
-    std::memcpy(addr.sun_path, p.c_str(), p.size() + 1);
-    ASSERT_EQ(::bind(s, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0);
+    Unopenable held(p);
+    ASSERT_TRUE(held.ok());
     try {
         ChunkFile f(p);
-        ADD_FAILURE() << "socket opened as a file";
+        ADD_FAILURE() << "unopenable file opened";
     } catch (const platform::FileError&) {
         ADD_FAILURE() << "open failure reported as FileError";
     } catch (const std::runtime_error& e) {
         EXPECT_NE(std::string(e.what()).find(p), std::string::npos) << e.what();
     }
-    ::close(s);
 }
 
 TEST_F(ChunkFileTest, OpenMapsAnotherFileAndChecksIt) {

@@ -58,11 +58,11 @@ TEST(CommandLine, HelpAndVersionEndTheRunWhereTheyStand) {
     EXPECT_EQ(v.err, "");
 }
 
-TEST(CommandLine, InvalidOptionShowsMessageThenUsageWithStatus255) {
+TEST(CommandLine, InvalidOptionShowsMessageThenUsageWithStatusMinus1) {
     TempDir dir;
     for (std::string bad : {"-x", "--format=TXT", "--cst=my.cst", "-"}) {
         auto r = runGridtally({"--laps", bad, "race.rpy"}, in(dir));
-        EXPECT_EQ(r.status, 255) << bad;
+        EXPECT_EQ(r.status, testutil::statusMinusOne) << bad;
         EXPECT_EQ(r.err, "invalid option '" + bad + "'\n");
         EXPECT_EQ(r.out, usage);
     }

@@ -20,6 +20,9 @@ namespace {
 class DataBuild : public ::testing::Test {
 protected:
     DataGPL& build(const ReplaySpec& spec) {
+        // Windows refuses to rewrite a file while a view of it is mapped.
+        data_.reset();
+        rpy_.reset();
         rpy_ = std::make_unique<RpyFile>(writeReplay(dir_, "r.rpy", spec));
         rpy_->checkHeader();
         data_ = std::make_unique<DataGPL>();

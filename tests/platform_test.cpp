@@ -1,7 +1,14 @@
 #include "platform/platform.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -21,6 +28,42 @@ std::string fileErrorOf(auto&& action) {
     return "no exception";
 }
 
+// The system's text for an error: an errno value on POSIX systems, a
+// GetLastError code on Windows.
+#ifdef _WIN32
+std::string reason(int, unsigned long windowsCode) {
+    ::SetLastError(windowsCode);
+    return platform::lastErrorText();
+}
+#else
+std::string reason(int posixErrno, unsigned long) { return std::strerror(posixErrno); }
+#endif
+
+#ifdef _WIN32
+constexpr unsigned long fileNotFound = ERROR_FILE_NOT_FOUND, pathNotFound = ERROR_PATH_NOT_FOUND,
+                        invalidParameter = ERROR_INVALID_PARAMETER;
+#else
+constexpr unsigned long fileNotFound = 0, pathNotFound = 0, invalidParameter = 0;
+#endif
+
+TEST(PlatformFilesTest, ExistenceAndDirectories) {
+    testutil::TempDir dir;
+    std::string file = dir.write("f.txt", "x");
+    EXPECT_TRUE(platform::exists(file));
+    EXPECT_FALSE(platform::isDirectory(file));
+    EXPECT_TRUE(platform::exists(dir.path()));
+    EXPECT_TRUE(platform::isDirectory(dir.path()));
+    EXPECT_FALSE(platform::exists(dir.file("missing")));
+    EXPECT_FALSE(platform::isDirectory(dir.file("missing")));
+
+    EXPECT_TRUE(platform::examineIsDirectory(dir.path()));
+    EXPECT_FALSE(platform::examineIsDirectory(file));
+    std::string missing = dir.file("missing");
+    EXPECT_EQ(fileErrorOf([&] { platform::examineIsDirectory(missing); }),
+              missing + ": " + reason(ENOENT, fileNotFound));
+}
+
+#ifndef _WIN32
 TEST(PlatformFilesTest, ExistenceFollowsSymlinks) {
     testutil::TempDir dir;
     std::string file = dir.write("f.txt", "x");
@@ -33,12 +76,8 @@ TEST(PlatformFilesTest, ExistenceFollowsSymlinks) {
     EXPECT_FALSE(platform::exists(dir.file("dangling")));
     EXPECT_FALSE(platform::exists(dir.file("missing")));
 
-    EXPECT_TRUE(platform::examineIsDirectory(dir.path()));
-    EXPECT_FALSE(platform::examineIsDirectory(file));
-    std::string missing = dir.file("missing");
-    EXPECT_EQ(fileErrorOf([&] { platform::examineIsDirectory(missing); }),
-              missing + ": No such file or directory");
 }
+#endif
 
 TEST(PlatformFilesTest, MappingShowsTheWholeFile) {
     testutil::TempDir dir;
@@ -55,8 +94,7 @@ TEST(PlatformFilesTest, MappingShowsTheWholeFile) {
 TEST(PlatformFilesTest, MappingErrorsNameThePathAndReason) {
     testutil::TempDir dir;
     std::string missing = dir.file("none.rpy");
-    EXPECT_EQ(fileErrorOf([&] { platform::FileMapping m(missing); }),
-              missing + ": No such file or directory");
+    EXPECT_EQ(fileErrorOf([&] { platform::FileMapping m(missing); }), missing + ": " + reason(ENOENT, fileNotFound));
     EXPECT_EQ(fileErrorOf([&] { platform::FileMapping m(dir.path()); }), dir.path() + ": Is a directory");
 }
 
@@ -75,20 +113,78 @@ TEST(PlatformFilesTest, ReadWriteAndList) {
     EXPECT_EQ(names, (std::vector<std::string>{"b.cst", "out.txt"}));
 
     std::string missing = dir.file("nodir");
-    EXPECT_EQ(fileErrorOf([&] { platform::listDirectory(missing); }), missing + ": No such file or directory");
-    EXPECT_EQ(fileErrorOf([&] { platform::readFile(missing); }), missing + ": No such file or directory");
+    EXPECT_EQ(fileErrorOf([&] { platform::listDirectory(missing); }), missing + ": " + reason(ENOENT, pathNotFound));
+    EXPECT_EQ(fileErrorOf([&] { platform::readFile(missing); }), missing + ": " + reason(ENOENT, fileNotFound));
     std::string inMissing = dir.file("nodir/x.txt");
     EXPECT_EQ(fileErrorOf([&] { platform::writeFile(inMissing, "x"); }),
-              inMissing + ": No such file or directory");
+              inMissing + ": " + reason(ENOENT, pathNotFound));
+}
+
+TEST(PlatformFilesTest, TextFilesGetTheSystemsLineEnds) {
+    testutil::TempDir dir;
+    std::string path = dir.write("report.txt", "old contents that are longer\n");
+    platform::writeTextFile(path, "a\n\nb\r\nc");
+#ifdef _WIN32
+    EXPECT_EQ(platform::readFile(path), "a\r\n\r\nb\r\r\nc");
+#else
+    EXPECT_EQ(platform::readFile(path), "a\n\nb\r\nc");
+#endif
+    // The file was replaced in one step: nothing else is left in the directory.
+    EXPECT_EQ(platform::listDirectory(dir.path()), std::vector<std::string>{"report.txt"});
+}
+
+TEST(PlatformFilesTest, FailedWriteLeavesTheTargetAndNoTemporaryFile) {
+    testutil::TempDir dir;
+    dir.write("report.txt/inside", "kept");
+    EXPECT_THROW(platform::writeFile(dir.file("report.txt"), "new"), FileError);
+    EXPECT_TRUE(platform::isDirectory(dir.file("report.txt")));
+    EXPECT_EQ(platform::listDirectory(dir.path()), std::vector<std::string>{"report.txt"});
+#ifdef _WIN32
+    // A file another program holds open cannot be replaced.
+    std::string held = dir.write("held.txt", "old");
+    HANDLE h = ::CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_THROW(platform::writeTextFile(held, "new\n"), FileError);
+    ::CloseHandle(h);
+    EXPECT_EQ(platform::readFile(held), "old");
+    auto names = platform::listDirectory(dir.path());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"held.txt", "report.txt"}));
+#endif
+}
+
+TEST(PlatformFilesTest, AbsolutePaths) {
+    const std::string cwd = platform::currentDirectory();
+    const char sep = platform::pathSeparator;
+    EXPECT_EQ(platform::absolutePath("x.txt"), cwd + (cwd.back() == sep ? "" : std::string(1, sep)) + "x.txt");
+#ifdef _WIN32
+    EXPECT_EQ(platform::absolutePath("C:\\r\\x.txt"), "C:\\r\\x.txt");
+    EXPECT_EQ(platform::absolutePath("\\r\\x.txt"), cwd.substr(0, 2) + "\\r\\x.txt"); // the current drive
+#else
+    EXPECT_EQ(platform::absolutePath("/r/x.txt"), "/r/x.txt");
+#endif
 }
 
 TEST(PlatformFilesTest, CurrentDirectoryAndTerminals) {
-    EXPECT_FALSE(platform::currentDirectory().empty());
-    EXPECT_EQ(platform::currentDirectory().front(), '/');
+    const std::string cwd = platform::currentDirectory();
+    ASSERT_FALSE(cwd.empty());
+    EXPECT_EQ(cwd, std::filesystem::current_path().string());
+#ifdef _WIN32
+    EXPECT_EQ(cwd.substr(1, 2), ":\\");
+#else
+    EXPECT_EQ(cwd.front(), '/');
+#endif
     std::FILE* f = std::tmpfile();
     ASSERT_NE(f, nullptr);
     EXPECT_FALSE(platform::isTerminal(f));
     std::fclose(f);
+#ifdef _WIN32
+    // A character device, but no console.
+    std::FILE* nul = std::fopen("NUL", "w");
+    ASSERT_NE(nul, nullptr);
+    EXPECT_FALSE(platform::isTerminal(nul));
+    std::fclose(nul);
+#endif
 }
 
 TEST(CodePageTest, DecodesSingleBytePages) {
@@ -99,18 +195,28 @@ TEST(CodePageTest, DecodesSingleBytePages) {
     EXPECT_EQ(platform::decodeCodePage("\xA4", 28605), "\u20ac");
     EXPECT_EQ(platform::decodeCodePage("\xA4", 28591), "\u00a4");
     EXPECT_EQ(platform::decodeCodePage("\xC0", 1251), "\u0410");
+#ifdef _WIN32
+    EXPECT_EQ(platform::decodeCodePage("a\xE9", 20127), "ai"); // the system drops the high bit
+#else
     EXPECT_EQ(platform::decodeCodePage("a\xE9", 20127), "a\u00e9"); // undefined: same value
+#endif
     EXPECT_EQ(platform::decodeCodePage(std::string("x\0y", 3), 1252), std::string("x\0y", 3));
 }
 
 TEST(CodePageTest, EncodesAndReplacesMissingCharacters) {
     EXPECT_EQ(platform::encodeCodePage("caf\u00e9", 1252), "caf\xE9");
     EXPECT_EQ(platform::encodeCodePage("caf\u00e9", 20127), "caf?");
-    EXPECT_EQ(platform::encodeCodePage("\U0001F3C1!", 1252), "?!"); // one '?' per code point
     EXPECT_EQ(platform::encodeCodePage("\u0081", 1252), "\x81");
-    // 0xAA is a hole in Windows-1253: it decodes to U+00AA but nothing encodes to it.
-    EXPECT_EQ(platform::decodeCodePage("\xAA", 1253), "\u00aa");
-    EXPECT_EQ(platform::encodeCodePage("\u00aa", 1253), "?");
+    EXPECT_EQ(platform::encodeCodePage("\u00aa", 1253), "?"); // 0xAA is a hole in Windows-1253
+#ifdef _WIN32
+    // The system's default character stands for each UTF-16 unit; holes
+    // decode to private-use characters.
+    EXPECT_EQ(platform::encodeCodePage("\U0001F3C1!", 1252), "?" "?!");
+    EXPECT_EQ(platform::decodeCodePage("\xAA", 1253), "\uf8f9");
+#else
+    EXPECT_EQ(platform::encodeCodePage("\U0001F3C1!", 1252), "?!"); // one '?' per code point
+    EXPECT_EQ(platform::decodeCodePage("\xAA", 1253), "\u00aa"); // a hole decodes to its own value
+#endif
 }
 
 TEST(CodePageTest, EveryDefinedByteRoundTrips) {
@@ -144,17 +250,24 @@ TEST(CodePageTest, Utf8PageReplacesIllFormedSequences) {
 }
 
 TEST(CodePageTest, UnknownPageIsRefused) {
-    for (unsigned page : {1u, 1249u, 1259u, 28600u, 65000u}) {
+#ifdef _WIN32
+    // 1 to 3 name the OEM, Mac and thread code pages there; 65000 is UTF-7.
+    const unsigned unknown[] = {1249u, 1259u, 28600u, 4242u};
+#else
+    const unsigned unknown[] = {1u, 1249u, 1259u, 28600u, 65000u};
+#endif
+    for (unsigned page : unknown) {
         try {
             platform::decodeCodePage("\xE9", page);
             ADD_FAILURE() << "decoded with page " << page;
         } catch (const ConversionError& e) {
-            EXPECT_STREQ(e.what(), "Invalid argument");
+            EXPECT_EQ(e.what(), reason(EINVAL, invalidParameter));
         }
         EXPECT_THROW(platform::encodeCodePage("\u00e9", page), ConversionError);
     }
 }
 
+#ifndef _WIN32
 TEST(CodePageTest, CharsetNamesMapToPages) {
     EXPECT_EQ(platform::codePageForCharset("UTF-8"), 65001u);
     EXPECT_EQ(platform::codePageForCharset("ANSI_X3.4-1968"), 20127u);
@@ -169,5 +282,6 @@ TEST(CodePageTest, CharsetNamesMapToPages) {
     EXPECT_EQ(platform::codePageForCharset("KOI8-R"), 65001u);
     EXPECT_EQ(platform::codePageForCharset(""), 65001u);
 }
+#endif
 
 } // namespace

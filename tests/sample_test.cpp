@@ -16,8 +16,10 @@ namespace {
 
 const std::string examples = std::string(GRIDTALLY_SOURCE_DIR) + "/examples/";
 
+// Next to the gridtally binary, with the same extension (".exe" on Windows).
 std::string mksamplePath() {
-    return (std::filesystem::path(GRIDTALLY_BIN).parent_path() / "mksample").string();
+    const std::filesystem::path bin(GRIDTALLY_BIN);
+    return (bin.parent_path() / ("mksample" + bin.extension().string())).string();
 }
 
 constexpr std::uint8_t offTrackBit = 0x40;

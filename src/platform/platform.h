@@ -1,5 +1,6 @@
 // The operating-system services gridtally needs, behind one small interface.
-// posix.cpp implements it for Linux and other POSIX systems.
+// posix.cpp implements it for Linux and other POSIX systems, win32.cpp for
+// Windows. Paths and texts are UTF-8 on both.
 #pragma once
 
 #include <cstdint>
@@ -61,7 +62,17 @@ std::string readFile(const std::string& path);
 // Throws FileError.
 void writeFile(const std::string& path, std::string_view bytes);
 
+// Like writeFile, with the system's line ends for text files: each "\n" is
+// stored as "\r\n" on Windows, unchanged elsewhere.
+void writeTextFile(const std::string& path, std::string_view text);
+
 std::string currentDirectory();
+
+// '\\' on Windows, '/' elsewhere.
+extern const char pathSeparator;
+
+// The path made absolute against the current directory.
+std::string absolutePath(const std::string& path);
 
 // Names of the entries of a directory, without "." and "..", in the order the
 // system gives them. Throws FileError when the directory cannot be listed.
@@ -69,22 +80,39 @@ std::vector<std::string> listDirectory(const std::string& path);
 
 bool isTerminal(std::FILE* stream);
 
+// The program's arguments (argument 0 first) as UTF-8. Windows takes them
+// from the wide command line and ignores argv.
+std::vector<std::string> commandLineArguments(int argc, char** argv);
+
+// Widens the console window's buffer for wide tables (at least 100 columns
+// and 200 rows where the screen allows). Does nothing without a console.
+void widenConsole();
+
+// Turns echo of standard input on or off; false when the terminal refuses.
+bool setInputEcho(bool on);
+
 // Code pages are Windows code page numbers; 0 is the system ANSI code page
-// (Windows-1252 here). decode: bytes in the code page to UTF-8. encode: UTF-8
-// to the code page, every character the page lacks becoming one '?'.
+// (Windows-1252 on POSIX systems). decode: bytes in the code page to UTF-8.
+// encode: UTF-8 to the code page, every character the page lacks becoming one
+// '?' (on Windows the system's default character, one per UTF-16 unit).
 // Both throw ConversionError for an unknown code page.
 std::string decodeCodePage(std::string_view bytes, unsigned codePage);
 std::string encodeCodePage(std::string_view utf8, unsigned codePage);
 
-// The code page of the locale's character set (LC_ALL / LC_CTYPE / LANG).
-// The first call makes the environment's locale the program's LC_CTYPE.
-unsigned localeCodePage();
+// The console's output and input code pages (GetConsoleOutputCP and
+// GetConsoleCP on Windows). Elsewhere both are the code page of the locale's
+// character set (LC_ALL / LC_CTYPE / LANG); the first call makes the
+// environment's locale the program's LC_CTYPE.
+unsigned consoleOutputCodePage();
+unsigned consoleInputCodePage();
 
+#ifndef _WIN32
 // The code page for a character set name as nl_langinfo(CODESET) gives it
 // ("UTF-8", "ISO-8859-15", "CP1252", ...); 65001 for names it doesn't know.
 unsigned codePageForCharset(std::string_view name);
+#endif
 
-// The system's text for the last error (errno).
+// The system's text for the last error (errno; GetLastError on Windows).
 std::string lastErrorText();
 
 namespace detail {

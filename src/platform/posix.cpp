@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <langinfo.h>
 #include <strings.h>
+#include <termios.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -299,6 +300,30 @@ std::vector<std::string> listDirectory(const std::string& path) {
     return names;
 }
 
+void writeTextFile(const std::string& path, std::string_view text) { writeFile(path, text); }
+
+const char pathSeparator = '/';
+
+std::string absolutePath(const std::string& path) {
+    if (!path.empty() && path[0] == '/') return path;
+    return currentDirectory() + "/" + path;
+}
+
+std::vector<std::string> commandLineArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv, argv + (argc > 0 ? argc : 0));
+}
+
+// A terminal window has no buffer of its own to widen.
+void widenConsole() {}
+
+bool setInputEcho(bool on) {
+    termios t;
+    if (::tcgetattr(STDIN_FILENO, &t) != 0) return false;
+    if (on) t.c_lflag |= ECHO;
+    else t.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    return ::tcsetattr(STDIN_FILENO, TCSANOW, &t) == 0;
+}
+
 bool isTerminal(std::FILE* stream) {
     if (!stream) return false;
     int fd = ::fileno(stream);
@@ -360,6 +385,8 @@ unsigned codePageForCharset(std::string_view name) {
     return 65001u;
 }
 
+namespace {
+
 unsigned localeCodePage() {
     static const unsigned page = [] {
         if (!std::setlocale(LC_CTYPE, "")) std::setlocale(LC_CTYPE, "C");
@@ -368,6 +395,11 @@ unsigned localeCodePage() {
     }();
     return page;
 }
+
+} // namespace
+
+unsigned consoleOutputCodePage() { return localeCodePage(); }
+unsigned consoleInputCodePage() { return localeCodePage(); }
 
 std::string lastErrorText() { return std::strerror(errno); }
 

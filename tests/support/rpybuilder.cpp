@@ -1,11 +1,10 @@
 #include "rpybuilder.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <bit>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 
 #include "testutil.h"
@@ -230,24 +229,15 @@ std::string buildReplay(const ReplaySpec& spec) {
 
 std::string writeReplay(const std::string& path, const ReplaySpec& spec) {
     const Layout l = layout(spec);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0) throw std::runtime_error("cannot create " + path + ": " + std::strerror(errno));
-    std::size_t done = 0;
-    while (done < l.bytes.size()) {
-        const ssize_t n = ::write(fd, l.bytes.data() + done, l.bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ::close(fd);
-            throw std::runtime_error("cannot write " + path);
-        }
-        done += static_cast<std::size_t>(n);
+    {
+        std::ofstream f(path, std::ios::binary | std::ios::trunc);
+        f.write(l.bytes.data(), static_cast<std::streamsize>(l.bytes.size()));
+        if (!f.flush()) throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
     }
-    // The zeros past the written bytes become a hole.
-    if (::ftruncate(fd, static_cast<off_t>(l.length)) != 0) {
-        ::close(fd);
-        throw std::runtime_error("cannot extend " + path);
-    }
-    if (::close(fd) != 0) throw std::runtime_error("cannot close " + path);
+    // The zeros past the written bytes become a hole where the system has them.
+    std::error_code ec;
+    std::filesystem::resize_file(path, l.length, ec);
+    if (ec) throw std::runtime_error("cannot extend " + path + ": " + ec.message());
     return path;
 }
 

@@ -1,13 +1,24 @@
 #include "testutil.h"
 
 #include "globals.h"
+#include "platform/platform.h"
 
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#include <psapi.h>
+
+#include <random>
+#else
 #include <fcntl.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -17,16 +28,39 @@
 #include <sstream>
 #include <stdexcept>
 
-extern char** environ;
-
 namespace testutil {
 
 namespace fs = std::filesystem;
 
+#ifdef _WIN32
+TempDir::TempDir() {
+    // No mkdtemp here: a random name, created only if it is new.
+    std::random_device seed;
+    std::mt19937 gen(seed());
+    const std::string base = fs::temp_directory_path().string();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = "gridtally-test-" + std::to_string(gen() % 100000000u);
+        std::string p = base + (base.back() == '\\' ? "" : "\\") + name;
+        if (::CreateDirectoryA(p.c_str(), nullptr)) {
+            path_ = p;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary directory");
+}
+#else
 TempDir::TempDir() {
     std::string templ = (fs::temp_directory_path() / "gridtally-test-XXXXXX").string();
     if (!mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
     path_ = templ;
+}
+#endif
+
+std::string TempDir::file(const std::string& name) const { return path_ + platform::pathSeparator + name; }
+
+std::string nativePath(std::string path) {
+    std::replace(path.begin(), path.end(), '/', platform::pathSeparator);
+    return path;
 }
 
 TempDir::~TempDir() {
@@ -35,10 +69,19 @@ TempDir::~TempDir() {
     fs::remove_all(path_, ec);
 }
 
+namespace {
+
+// Paths are UTF-8 text; Windows would read a narrow path in its ANSI code page.
+fs::path pathOf(const std::string& utf8) {
+    return fs::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+}
+
+} // namespace
+
 std::string TempDir::write(const std::string& name, const std::string& bytes) const {
     std::string p = file(name);
-    fs::create_directories(fs::path(p).parent_path());
-    std::ofstream f(p, std::ios::binary | std::ios::trunc);
+    fs::create_directories(pathOf(p).parent_path());
+    std::ofstream f(pathOf(p), std::ios::binary | std::ios::trunc);
     f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!f) throw std::runtime_error("cannot write " + p);
     return p;
@@ -64,18 +107,128 @@ std::string StderrCapture::text() {
 }
 
 std::string readFile(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
+    std::ifstream f(pathOf(path), std::ios::binary);
     if (!f) throw std::runtime_error("cannot read " + path);
     std::ostringstream s;
     s << f.rdbuf();
     return s.str();
 }
 
-bool fileExists(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
+bool fileExists(const std::string& path) { return platform::exists(path); }
+
+#ifdef _WIN32
+namespace {
+
+std::wstring wide(const std::string& s) {
+    std::wstring out(s.size() + 1, L'\0');
+    int n = ::MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, out.data(), static_cast<int>(out.size()));
+    out.resize(n > 0 ? static_cast<std::size_t>(n - 1) : 0);
+    return out;
 }
 
+// One argument quoted so that the child's CommandLineToArgvW gives it back.
+std::wstring quoted(const std::wstring& arg) {
+    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
+    std::wstring out = L"\"";
+    std::size_t backslashes = 0;
+    for (wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        out += c;
+    }
+    out.append(backslashes * 2, L'\\');
+    return out + L"\"";
+}
+
+// This process's environment with NAME=VALUE entries added or replaced.
+std::wstring environmentBlock(const std::vector<std::string>& extra) {
+    std::vector<std::wstring> entries;
+    wchar_t* env = ::GetEnvironmentStringsW();
+    for (const wchar_t* p = env; *p; p += std::wcslen(p) + 1) entries.emplace_back(p);
+    ::FreeEnvironmentStringsW(env);
+    for (const std::string& e : extra) {
+        std::wstring w = wide(e);
+        std::wstring name = w.substr(0, w.find(L'=') + 1);
+        std::erase_if(entries, [&](const std::wstring& old) { return _wcsnicmp(old.c_str(), name.c_str(), name.size()) == 0; });
+        entries.push_back(w);
+    }
+    std::wstring block;
+    for (const std::wstring& e : entries) block += e + L'\0';
+    return block + L'\0';
+}
+
+HANDLE inheritable(const std::string& path, DWORD access, DWORD disposition) {
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    HANDLE h = ::CreateFileW(wide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, disposition,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot open " + path);
+    return h;
+}
+
+std::string withoutCarriageReturns(std::string text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
+    return out;
+}
+
+} // namespace
+
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const RunOptions& opts) {
+    TempDir io;
+    std::string inPath = io.write("stdin", opts.stdinText);
+    std::string outPath = io.file("stdout"), errPath = io.file("stderr");
+
+    HANDLE in = inheritable(opts.closeStdin ? "NUL" : inPath, GENERIC_READ, OPEN_EXISTING);
+    HANDLE out = inheritable(outPath, GENERIC_WRITE, CREATE_ALWAYS);
+    HANDLE err = inheritable(errPath, GENERIC_WRITE, CREATE_ALWAYS);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = in;
+    si.hStdOutput = out;
+    si.hStdError = err;
+
+    std::wstring commandLine;
+    for (const std::string& a : args) commandLine += (commandLine.empty() ? L"" : L" ") + quoted(wide(a));
+    std::wstring env = environmentBlock(opts.env);
+    std::wstring cwd = wide(opts.cwd);
+    PROCESS_INFORMATION pi{};
+    BOOL started = ::CreateProcessW(wide(program).c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                    CREATE_UNICODE_ENVIRONMENT, env.data(), cwd.empty() ? nullptr : cwd.c_str(),
+                                    &si, &pi);
+    ::CloseHandle(in);
+    ::CloseHandle(out);
+    ::CloseHandle(err);
+    if (!started) throw std::runtime_error("cannot start " + program + ": " + platform::lastErrorText());
+    ::WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 0;
+    ::GetExitCodeProcess(pi.hProcess, &code);
+    RunResult r;
+    FILETIME created, exited, kernel, user;
+    if (::GetProcessTimes(pi.hProcess, &created, &exited, &kernel, &user)) {
+        auto ticks = [](const FILETIME& t) {
+            return static_cast<double>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+        };
+        r.cpuSeconds = (ticks(kernel) + ticks(user)) / 1e7; // 100 ns units
+    }
+    PROCESS_MEMORY_COUNTERS memory{};
+    if (::K32GetProcessMemoryInfo(pi.hProcess, &memory, sizeof memory))
+        r.peakMemoryKb = static_cast<long>(memory.PeakWorkingSetSize / 1024);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+
+    r.status = static_cast<int>(code);
+    r.out = withoutCarriageReturns(readFile(outPath));
+    r.err = withoutCarriageReturns(readFile(errPath));
+    return r;
+}
+#else
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      const RunOptions& opts) {
     TempDir io;
@@ -126,6 +279,7 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     r.err = readFile(errPath);
     return r;
 }
+#endif
 
 RunResult runGridtally(const std::vector<std::string>& args, const RunOptions& opts) {
     std::vector<std::string> argv{"gridtally"};

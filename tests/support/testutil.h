@@ -17,8 +17,8 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::string& path() const { return path_; }
-    // Path of a file inside the directory.
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    // Path of a file inside the directory, with the system's separator.
+    std::string file(const std::string& name) const;
     // Writes bytes to a file inside the directory (parent folders created).
     std::string write(const std::string& name, const std::string& bytes) const;
 
@@ -45,8 +45,23 @@ private:
     std::FILE* file_;
 };
 
+// Exit status -1 as the parent sees it: the system keeps only the low byte
+// on POSIX systems, the whole value on Windows.
+#ifdef _WIN32
+inline constexpr int statusMinusOne = -1;
+#else
+inline constexpr int statusMinusOne = 255;
+#endif
+
+// A path or a text as the program writes it on this system: "/" becomes "\"
+// on Windows.
+std::string nativePath(std::string path);
+
 struct RunResult {
-    int status = -1; // exit status (0..255), or -1 when killed by a signal
+    // exit status (0..255 on POSIX systems), or -1 when killed by a signal
+    int status = -1;
+    // The standard streams; on Windows the C runtime writes each "\n" of
+    // them as "\r\n", and those pairs are "\n" again here.
     std::string out;
     std::string err;
     double cpuSeconds = 0; // user + system time of the process
@@ -58,10 +73,10 @@ struct RunOptions {
     std::string stdinText;         // fed to standard input
     bool closeStdin = false;       // no standard input at all (end of input at once)
     std::vector<std::string> env;  // extra NAME=VALUE entries (LC_ALL=C etc.)
-    bool unprivileged = false;     // when run as root, run as user "nobody" instead
-    // Largest file the process may write (RLIMIT_FSIZE), -1 for no limit.
-    // A write past it fails with EFBIG, or kills the process with SIGXFSZ
-    // when killAtFileSizeLimit is set.
+    bool unprivileged = false;     // when run as root, run as user "nobody" instead (POSIX)
+    // Largest file the process may write (RLIMIT_FSIZE, POSIX), -1 for no
+    // limit. A write past it fails with EFBIG, or kills the process with
+    // SIGXFSZ when killAtFileSizeLimit is set.
     long long fileSizeLimit = -1;
     bool killAtFileSizeLimit = false;
 };

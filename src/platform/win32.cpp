@@ -1,0 +1,341 @@
+#include "platform/platform.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <io.h>
+#include <shellapi.h>
+
+#include <algorithm>
+
+namespace platform {
+
+namespace {
+
+// Texts cross the system boundary as UTF-16.
+std::wstring widen(std::string_view utf8) {
+    if (utf8.empty()) return {};
+    const int size = static_cast<int>(utf8.size());
+    int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, out.data(), n);
+    return out;
+}
+
+std::string narrow(std::wstring_view wide) {
+    if (wide.empty()) return {};
+    const int size = static_cast<int>(wide.size());
+    int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::string errorText(DWORD code) {
+    wchar_t* buf = nullptr;
+    DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                   FORMAT_MESSAGE_IGNORE_INSERTS,
+                               nullptr, code, 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
+    std::wstring text(buf ? buf : L"", n);
+    if (buf) ::LocalFree(buf);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' '))
+        text.pop_back();
+    if (text.empty()) return "system error " + std::to_string(code);
+    return narrow(text);
+}
+
+[[noreturn]] void throwPathError(const std::string& path, DWORD code) {
+    throw FileError(path + ": " + errorText(code));
+}
+
+[[noreturn]] void throwPathError(const std::string& path) { throwPathError(path, ::GetLastError()); }
+
+// Closes a handle on every way out of a function.
+class Handle {
+public:
+    explicit Handle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
+    ~Handle() {
+        if (valid()) ::CloseHandle(h_);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HANDLE get() const { return h_; }
+    bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
+    HANDLE release() {
+        HANDLE h = h_;
+        h_ = INVALID_HANDLE_VALUE;
+        return h;
+    }
+    // Closes now and reports whether the close succeeded.
+    bool close() {
+        HANDLE h = h_;
+        h_ = INVALID_HANDLE_VALUE;
+        return ::CloseHandle(h) != 0;
+    }
+
+private:
+    HANDLE h_;
+};
+
+DWORD attributes(const std::string& path) { return ::GetFileAttributesW(widen(path).c_str()); }
+
+// Opens a file for reading only when it is a regular disk file: a pipe or a
+// device named like a replay or carset would block or never end.
+HANDLE openRegularFile(const std::string& path) {
+    const DWORD attrs = attributes(path);
+    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY))
+        throw FileError(path + ": Is a directory");
+    Handle h(::CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h.valid()) throwPathError(path);
+    if (::GetFileType(h.get()) != FILE_TYPE_DISK) throw FileError(path + ": not a regular file");
+    return h.release();
+}
+
+std::uint64_t fileSize(HANDLE h, const std::string& path) {
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(h, &size)) throwPathError(path);
+    return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+std::string directoryOf(const std::string& path) {
+    std::size_t cut = path.find_last_of("\\/:");
+    if (cut == std::string::npos) return ".";
+    if (path[cut] == ':') return path.substr(0, cut + 1); // "C:x" lives in C:'s current directory
+    return cut == 0 ? path.substr(0, 1) : path.substr(0, cut);
+}
+
+// Returns the system's error code, ERROR_SUCCESS when all went out.
+DWORD writeAll(HANDLE h, std::string_view bytes) {
+    while (!bytes.empty()) {
+        DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+        DWORD written = 0;
+        if (!::WriteFile(h, bytes.data(), chunk, &written, nullptr)) return ::GetLastError();
+        bytes.remove_prefix(written);
+    }
+    return ERROR_SUCCESS;
+}
+
+[[noreturn]] void throwConversionError() { throw ConversionError(errorText(::GetLastError())); }
+
+constexpr unsigned utf8CodePage = 65001;
+
+// Flags that make the system refuse rather than guess: a missing character
+// becomes the default character, never a look-alike.
+DWORD encodeFlags(unsigned codePage) { return codePage == utf8CodePage ? 0 : WC_NO_BEST_FIT_CHARS; }
+
+} // namespace
+
+bool exists(const std::string& path) { return attributes(path) != INVALID_FILE_ATTRIBUTES; }
+
+bool isDirectory(const std::string& path) {
+    const DWORD attrs = attributes(path);
+    return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool examineIsDirectory(const std::string& path) {
+    const DWORD attrs = attributes(path);
+    if (attrs == INVALID_FILE_ATTRIBUTES) throwPathError(path);
+    return attrs & FILE_ATTRIBUTE_DIRECTORY;
+}
+
+FileMapping::FileMapping(const std::string& path) {
+    Handle file(openRegularFile(path));
+    size_ = fileSize(file.get(), path);
+    if (size_ > SIZE_MAX) throw FileError(path + ": file too large");
+    if (size_ == 0) {
+        // A mapping of 0 bytes is refused; an empty file still gets a valid pointer.
+        static const std::uint8_t empty[1] = {0};
+        data_ = empty;
+        return;
+    }
+    Handle mapping(::CreateFileMappingW(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    if (!mapping.valid()) throwPathError(path);
+    void* p = ::MapViewOfFileEx(mapping.get(), FILE_MAP_READ, 0, 0, static_cast<SIZE_T>(size_), nullptr);
+    if (!p) throwPathError(path);
+    // The view keeps the mapping and the file alive after their handles close.
+    mapped_ = p;
+    data_ = static_cast<const std::uint8_t*>(p);
+}
+
+FileMapping::~FileMapping() {
+    if (mapped_) ::UnmapViewOfFile(mapped_);
+}
+
+std::string readFile(const std::string& path) {
+    Handle file(openRegularFile(path));
+    std::string out;
+    char buf[65536];
+    for (;;) {
+        DWORD n = 0;
+        if (!::ReadFile(file.get(), buf, sizeof buf, &n, nullptr)) throwPathError(path);
+        if (n == 0) break;
+        out.append(buf, n);
+    }
+    return out;
+}
+
+void writeFile(const std::string& path, std::string_view bytes) {
+    wchar_t temp[MAX_PATH + 1];
+    if (!::GetTempFileNameW(widen(directoryOf(path)).c_str(), L"gt", 0, temp)) {
+        // A missing directory reads best as the target's own failure.
+        DWORD code = ::GetLastError();
+        throwPathError(path, code == ERROR_DIRECTORY ? ERROR_PATH_NOT_FOUND : code);
+    }
+    DWORD failure = ERROR_SUCCESS;
+    {
+        Handle out(::CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!out.valid()) {
+            failure = ::GetLastError();
+        } else {
+            failure = writeAll(out.get(), bytes);
+            // Delayed write errors show up only at the close.
+            if (!out.close() && failure == ERROR_SUCCESS) failure = ::GetLastError();
+        }
+    }
+    if (failure == ERROR_SUCCESS &&
+        !::MoveFileExW(temp, widen(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        failure = ::GetLastError();
+    if (failure != ERROR_SUCCESS) {
+        ::DeleteFileW(temp);
+        throwPathError(path, failure);
+    }
+}
+
+void writeTextFile(const std::string& path, std::string_view text) {
+    std::string crlf;
+    crlf.reserve(text.size() + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
+    for (char c : text) {
+        if (c == '\n') crlf.push_back('\r');
+        crlf.push_back(c);
+    }
+    writeFile(path, crlf);
+}
+
+std::string currentDirectory() {
+    DWORD n = ::GetCurrentDirectoryW(0, nullptr);
+    for (;;) {
+        std::wstring buf(n, L'\0');
+        DWORD got = ::GetCurrentDirectoryW(n, buf.data());
+        if (got == 0) throw FileError(lastErrorText());
+        if (got < n) {
+            buf.resize(got);
+            return narrow(buf);
+        }
+        n = got;
+    }
+}
+
+const char pathSeparator = '\\';
+
+std::string absolutePath(const std::string& path) {
+    const std::wstring wide = widen(path);
+    DWORD n = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return path;
+    std::wstring buf(n, L'\0');
+    DWORD got = ::GetFullPathNameW(wide.c_str(), n, buf.data(), nullptr);
+    if (got == 0 || got >= n) return path;
+    buf.resize(got);
+    return narrow(buf);
+}
+
+std::vector<std::string> listDirectory(const std::string& path) {
+    WIN32_FIND_DATAW found;
+    std::string pattern = path;
+    if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/') pattern += '\\';
+    pattern += '*';
+    HANDLE h = ::FindFirstFileW(widen(pattern).c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) {
+        // An empty listing is no failure.
+        if (::GetLastError() == ERROR_FILE_NOT_FOUND) return {};
+        throwPathError(path);
+    }
+    std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)> closer(h, &::FindClose);
+    std::vector<std::string> names;
+    do {
+        std::wstring_view name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        names.push_back(narrow(name));
+    } while (::FindNextFileW(h, &found));
+    if (::GetLastError() != ERROR_NO_MORE_FILES) throwPathError(path);
+    return names;
+}
+
+// _isatty alone also takes the NUL device for a terminal; a console is what
+// has a console mode.
+bool isTerminal(std::FILE* stream) {
+    if (!stream) return false;
+    int fd = ::_fileno(stream);
+    if (fd < 0 || !::_isatty(fd)) return false;
+    DWORD mode = 0;
+    return ::GetConsoleMode(reinterpret_cast<HANDLE>(::_get_osfhandle(fd)), &mode) != 0;
+}
+
+std::vector<std::string> commandLineArguments(int, char**) {
+    int argc = 0;
+    wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+    if (!argv) return {};
+    std::vector<std::string> args;
+    for (int i = 0; i < argc; ++i) args.push_back(narrow(argv[i]));
+    ::LocalFree(argv);
+    return args;
+}
+
+void widenConsole() {
+    HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!::GetConsoleScreenBufferInfo(out, &info)) return; // no console, or redirected
+    const COORD largest = ::GetLargestConsoleWindowSize(out);
+    COORD size = info.dwSize;
+    if (size.X < 100) size.X = std::min<SHORT>(100, largest.X);
+    if (size.Y < 200) size.Y = std::min<SHORT>(200, largest.Y);
+    ::SetConsoleScreenBufferSize(out, size);
+}
+
+bool setInputEcho(bool on) {
+    HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    if (!::GetConsoleMode(in, &mode)) return false;
+    if (on) mode |= ENABLE_ECHO_INPUT;
+    else mode &= ~static_cast<DWORD>(ENABLE_ECHO_INPUT);
+    return ::SetConsoleMode(in, mode) != 0;
+}
+
+std::string decodeCodePage(std::string_view bytes, unsigned codePage) {
+    if (bytes.empty()) return {}; // the system refuses a length of 0
+    const int size = static_cast<int>(bytes.size());
+    int n = ::MultiByteToWideChar(codePage, 0, bytes.data(), size, nullptr, 0);
+    if (n == 0) throwConversionError();
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    if (!::MultiByteToWideChar(codePage, 0, bytes.data(), size, wide.data(), n)) throwConversionError();
+    return narrow(wide);
+}
+
+std::string encodeCodePage(std::string_view utf8, unsigned codePage) {
+    const std::wstring wide = widen(utf8);
+    if (wide.empty()) return {};
+    const int size = static_cast<int>(wide.size());
+    const DWORD flags = encodeFlags(codePage);
+    int n = ::WideCharToMultiByte(codePage, flags, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    if (n == 0) throwConversionError();
+    std::string out(static_cast<std::size_t>(n), '\0');
+    if (!::WideCharToMultiByte(codePage, flags, wide.data(), size, out.data(), n, nullptr, nullptr))
+        throwConversionError();
+    return out;
+}
+
+unsigned consoleOutputCodePage() {
+    UINT page = ::GetConsoleOutputCP();
+    return page != 0 ? page : ::GetOEMCP(); // no console attached
+}
+
+unsigned consoleInputCodePage() {
+    UINT page = ::GetConsoleCP();
+    return page != 0 ? page : ::GetOEMCP();
+}
+
+std::string lastErrorText() { return errorText(::GetLastError()); }
+
+} // namespace platform
