@@ -38,6 +38,7 @@ RunOptions in(const TempDir& dir) {
 }
 
 void expectCheap(const RunResult& r, const std::string& what) {
+    if (testutil::underWine()) return;
     EXPECT_LT(r.cpuSeconds, cpuBudget()) << what;
 }
 
@@ -105,7 +106,7 @@ TEST(Limits, CarsetWith100000Sections) {
     dir.write("cst/big.cst", carsetNamed("gem67", sections));
     r = runGridtally({"--cst-auto", "x.rpy"}, in(dir));
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "Using carset file cst/big.cst\n");
+    EXPECT_EQ(r.err, "Using carset file " + testutil::nativePath("cst/big.cst") + "\n");
     expectCheap(r, "--cst-auto");
 }
 
@@ -119,7 +120,7 @@ TEST(Limits, DirectoryOf10000Carsets) {
     }
     RunResult r = runGridtally({"--cst-auto", "x.rpy"}, in(dir));
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "Using carset file cst/c07777.cst\n");
+    EXPECT_EQ(r.err, "Using carset file " + testutil::nativePath("cst/c07777.cst") + "\n");
     expectCheap(r, "detection");
 }
 

@@ -16,7 +16,7 @@ if [ ${#need[@]} -gt 0 ]; then
   if [ "$(id -u)" = 0 ]; then
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq </dev/null
-    apt-get install -y -qq --no-install-recommends "${need[@]}" </dev/null
+    apt-get install -y -qq "${need[@]}" </dev/null
   else
     echo "please install: ${need[*]} (apt-get install ...)" >&2
     exit 1

@@ -58,6 +58,15 @@ TempDir::TempDir() {
 
 std::string TempDir::file(const std::string& name) const { return path_ + platform::pathSeparator + name; }
 
+bool underWine() {
+#ifdef _WIN32
+    HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
+#else
+    return false;
+#endif
+}
+
 std::string nativePath(std::string path) {
     std::replace(path.begin(), path.end(), '/', platform::pathSeparator);
     return path;

@@ -57,6 +57,10 @@ inline constexpr int statusMinusOne = 255;
 // on Windows.
 std::string nativePath(std::string path);
 
+// True inside Wine, whose process times count work its server does for the
+// process and are no measure of the program's own cost.
+bool underWine();
+
 struct RunResult {
     // exit status (0..255 on POSIX systems), or -1 when killed by a signal
     int status = -1;
