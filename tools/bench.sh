@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# Times gridtally on generated replays and checks the performance budgets
+# (docs/performance.md). Every budget is a ratio, or a bound on the biggest
+# case, taken in this one run, so the speed of the machine mostly cancels.
+# Exits 1 when a budget fails.
+# Usage: bash tools/bench.sh [build-dir]    (default build-bench)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build-bench}
+
+need=()
+command -v hyperfine >/dev/null || need+=(hyperfine)
+[ -x /usr/bin/time ] || need+=(time)
+dpkg -s libgtest-dev >/dev/null 2>&1 || need+=(libgtest-dev)
+if [ ${#need[@]} -gt 0 ]; then
+  if [ "$(id -u)" = 0 ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq </dev/null && apt-get install -y -qq "${need[@]}" cmake g++ </dev/null
+  else
+    echo "please install: ${need[*]} (apt-get install ...)" >&2
+    exit 1
+  fi
+fi
+
+# An optimised build without sanitizers; the replay generator needs the
+# test-support library.
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGRIDTALLY_SANITIZE=OFF -DGRIDTALLY_TESTS=ON >/dev/null
+cmake --build "$build" -j2 --target gridtally mkbench >/dev/null
+bin=$(cd "$build" && pwd)/gridtally
+inputs=$(cd "$build" && pwd)/bench-inputs
+"$build/mkbench" "$inputs"
+
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+# median <name> <runs> <command...>: median wall time in seconds (hyperfine,
+# output to /dev/null).
+median() {
+  local name=$1 runs=$2
+  shift 2
+  echo "timing $name ..." >&2
+  hyperfine -N --style none --warmup 2 --runs "$runs" --export-csv "$tmp/$name.csv" -- "$*" \
+    >"$tmp/$name.log" 2>&1 || { cat "$tmp/$name.log" >&2; exit 1; }
+  awk -F, 'NR == 2 { print $4 }' "$tmp/$name.csv"
+}
+
+# rss <command...>: the middle peak resident set size (KiB) of three runs.
+rss() {
+  for _ in 1 2 3; do
+    /usr/bin/time -f %M -o "$tmp/rss" "$@" >/dev/null || exit 1
+    tail -n 1 "$tmp/rss"
+  done | sort -n | sed -n 2p
+}
+
+typical=(--laps "$inputs/typical.rpy")
+trailing=(--laps "$inputs/trailing.rpy")
+t_typical=$(median typical 40 "$bin" "${typical[@]}")
+t_trailing=$(median trailing 40 "$bin" "${trailing[@]}")
+m_typical=$(rss "$bin" "${typical[@]}")
+m_trailing=$(rss "$bin" "${trailing[@]}")
+
+t_stress_txt=$(median stress-txt 5 "$bin" --laps "$inputs/stress.rpy")
+t_tenth_txt=$(median tenth-txt 10 "$bin" --laps "$inputs/tenth.rpy")
+t_stress_kv=$(median stress-semikv 5 "$bin" --laps --format=semikv "$inputs/stress.rpy")
+t_tenth_kv=$(median tenth-semikv 10 "$bin" --laps --format=semikv "$inputs/tenth.rpy")
+# Peak memory writing to the console and to a file; the file gives the size.
+m_stress_out=$(rss "$bin" --laps --format=semikv "$inputs/stress.rpy")
+m_stress_file=$(rss "$bin" --laps --format=semikv --force -o "$tmp/stress.txt" "$inputs/stress.rpy" 2>/dev/null)
+report_bytes=$(stat -c %s "$tmp/stress.txt")
+
+awk -v tt="$t_typical" -v tr="$t_trailing" -v mt="$m_typical" -v mr="$m_trailing" \
+    -v st="$t_stress_txt" -v nt="$t_tenth_txt" -v sk="$t_stress_kv" -v nk="$t_tenth_kv" \
+    -v mo="$m_stress_out" -v mf="$m_stress_file" -v rb="$report_bytes" '
+function check(what, value, limit, unit) {
+  ok = value < limit || (unit == "x" && value == limit)
+  printf "%-44s %9.2f%-2s %7s%-2s  %s\n", what, value, unit, (unit == "x" ? "<= " : "< ") limit, unit, ok ? "ok" : "FAILED"
+  if (!ok) failed = 1
+}
+BEGIN {
+  printf "%-44s %10s %10s\n", "run (output to /dev/null)", "median", "peak RSS"
+  printf "%-44s %8.1fms %7.1fMiB\n", "typical --laps", tt * 1000, mt / 1024
+  printf "%-44s %8.1fms %7.1fMiB\n", "typical + 300 MB trailing --laps", tr * 1000, mr / 1024
+  printf "%-44s %8.1fms\n", "stress --laps (txt)", st * 1000
+  printf "%-44s %8.1fms\n", "tenth --laps (txt)", nt * 1000
+  printf "%-44s %8.1fms %7.1fMiB\n", "stress --laps --format=semikv", sk * 1000, mo / 1024
+  printf "%-44s %8.1fms\n", "tenth --laps --format=semikv", nk * 1000
+  printf "%-44s %10s %7.1fMiB\n", "stress --laps --format=semikv -o file", "", mf / 1024
+  printf "%-44s %10s %7.1fMiB\n", "  report size", "", rb / 1048576
+  print ""
+  printf "%-44s %11s %9s  %s\n", "budget", "measured", "limit", "result"
+  check("trailing / typical, wall", tr / tt, 1.2, "x")
+  check("trailing / typical, peak RSS", mr / mt, 1.2, "x")
+  check("stress / tenth, wall (txt)", st / nt, 11, "x")
+  check("stress / tenth, wall (semikv)", sk / nk, 11, "x")
+  check("stress semikv, median wall", sk, 1, "s")
+  check("stress semikv, peak RSS / report size", (mo > mf ? mo : mf) * 1024 / rb, 4, "x")
+  exit failed
+}'
