@@ -227,5 +227,11 @@ std::string doformatArgs(std::string_view fmt, std::span<const FormatArg> args) 
 }
 
 void appendFormatArgs(std::string& out, std::string_view fmt, std::span<const FormatArg> args) {
-    Formatter(fmt, args).run(out);
+    const std::size_t before = out.size();
+    try {
+        Formatter(fmt, args).run(out);
+    } catch (const FormatException&) {
+        out.resize(before);
+        throw;
+    }
 }

@@ -27,7 +27,7 @@ using FormatArg = std::variant<std::string_view, std::int64_t, std::uint64_t>;
 // appended in their default text form.
 std::string doformatArgs(std::string_view fmt, std::span<const FormatArg> args);
 // The same text appended to out: reports are built this way, without a
-// temporary string per line. On a format error out keeps what was appended.
+// temporary string per line. On a format error out is left as it was.
 void appendFormatArgs(std::string& out, std::string_view fmt, std::span<const FormatArg> args);
 
 namespace detail {
