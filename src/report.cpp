@@ -122,7 +122,7 @@ std::string semikvReport(const Data& data) {
     out.reserve(reportRoom(event, 64));
 
     appendFormat(out, "semikv_start;semikv_version=%s;gridtally_version=%s;\n\n", semikvVersion,
-                    programVersion);
+                 programVersion);
     if (carsetLoaded(globals().carsetIni)) {
         const CarsetInfo& info = data.gpl().carsetInfo;
         out += "table_start;table=Carset Info;\n";

@@ -26,7 +26,7 @@ void appendTextEntryList(std::string& out, const Entries& entries) {
     out += "      Driver                 NAT    Remark\n";
     for (const Entry& entry : sortedByNumber(entries)) {
         appendFormat(out, "%3s %-30s%-23s%-24s%s\n", entry.number, entry.team, entry.chassis,
-                        entry.engine, entry.year);
+                     entry.engine, entry.year);
         for (const Driver& driver : entry.drivers)
             appendFormat(out, "      %-23s%-5s  %s\n", displayName(driver), driver.nat, driver.remark);
     }
@@ -47,8 +47,8 @@ void appendTextBestLaps(std::string& out, std::string_view title, const Session&
         const Entry& entry = index.find(r.carId);
         const Driver driver = entry.drivers.find(r.driverId);
         appendFormat(out, "%2d. %3s %-23s %9s %9s %4s %12s %5s %5s  %s\n", ++pos, entry.number,
-                        displayName(driver), formatLapTime(r.lapTime), formatLapTime(r.gap), r.lap,
-                        formatLapTime(r.clock), r.lapsValid, r.lapsTotal, r.remark);
+                     displayName(driver), formatLapTime(r.lapTime), formatLapTime(r.gap), r.lap,
+                     formatLapTime(r.clock), r.lapsValid, r.lapsTotal, r.remark);
     }
     out += "\n";
 }
@@ -68,8 +68,8 @@ void appendTextRaceResults(std::string& out, const Session& session, const Entri
         // Diff always carries the leading "-", also for the winner's 0 and
         // for a missing difference.
         appendFormat(out, "%2d. %3s %-23s %3s %12s %9s %10s  %s\n", ++pos, entry.number,
-                        displayName(driver), r.laps, formatLapTime(r.clock), formatLapTime(r.gap),
-                        "-" + formatLapTime(r.diff), r.remark);
+                     displayName(driver), r.laps, formatLapTime(r.clock), formatLapTime(r.gap),
+                     "-" + formatLapTime(r.diff), r.remark);
     }
     out += "\n";
 }
