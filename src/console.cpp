@@ -110,31 +110,41 @@ void ConsoleOutput::mode(ConvertMode m) {
     convert_ = detect(mode_, stream_);
 }
 
-void ConsoleOutput::writeText(std::string text) {
+void ConsoleOutput::writeText(std::string_view text) {
     // Bytes held back by the last flush (the start of a character split over
     // two writes) go out in front of the new text.
     buffer_.erase(0, flushed_);
-    buffer_.append(text);
     flushed_ = 0;
+    if (buffer_.empty()) {
+        // Nothing held back: the text goes out from where it is, and only an
+        // incomplete last character is kept.
+        const std::size_t end = completeEnd(text);
+        emit(text.substr(0, end));
+        buffer_.assign(text.substr(end));
+        std::fflush(stream_);
+        return;
+    }
+    buffer_.append(text);
     flush();
+}
+
+void ConsoleOutput::emit(std::string_view part) {
+    if (convert_ && hasHighBytes(part)) {
+        std::string converted;
+        try {
+            converted = platform::encodeCodePage(part, outputCodePage());
+        } catch (const platform::ConversionError& e) {
+            throw std::runtime_error(convertFailure(e));
+        }
+        std::fwrite(converted.data(), 1, converted.size(), stream_);
+    } else {
+        std::fwrite(part.data(), 1, part.size(), stream_);
+    }
 }
 
 void ConsoleOutput::flush() {
     std::size_t end = completeEnd(buffer_);
-    if (end > flushed_) {
-        std::string_view part = std::string_view(buffer_).substr(flushed_, end - flushed_);
-        if (convert_ && hasHighBytes(part)) {
-            std::string converted;
-            try {
-                converted = platform::encodeCodePage(part, outputCodePage());
-            } catch (const platform::ConversionError& e) {
-                throw std::runtime_error(convertFailure(e));
-            }
-            std::fwrite(converted.data(), 1, converted.size(), stream_);
-        } else {
-            std::fwrite(part.data(), 1, part.size(), stream_);
-        }
-    }
+    if (end > flushed_) emit(std::string_view(buffer_).substr(flushed_, end - flushed_));
     if (end >= flushed_) flushed_ = end;
     if (flushed_ == buffer_.size()) {
         buffer_.clear(); // keeps the storage for the next write

@@ -69,10 +69,14 @@ public:
     template <class... Args>
     void writefln(std::string_view fmt, const Args&... args) { writeText(doformat(fmt, args...) + "\n"); }
 
+    // Writes text as it is, without formatting and without a copy of it (a
+    // report can be tens of megabytes).
+    void writeText(std::string_view text);
+
     std::FILE* stream() const { return stream_; }
 
 private:
-    void writeText(std::string text);
+    void emit(std::string_view part);
 
     std::string buffer_;
     std::size_t flushed_ = 0;

@@ -134,7 +134,7 @@ void writeReport(const std::string& text, const std::string& outputPath) {
         ConsoleOutput& out = stdoutConsole();
         std::clearerr(out.stream());
         errno = 0;
-        out.write(text);
+        out.writeText(text);
         // A report lost on its way out (a full disk, say) is no success.
         if (std::ferror(out.stream())) {
             if (errno == 0) errno = EIO;

@@ -1,6 +1,6 @@
 #include "report.h"
 
-#include <deque>
+#include <algorithm>
 
 #include "console.h"
 #include "data.h"
@@ -8,6 +8,7 @@
 #include "gridtally.h"
 #include "repsemikv.h"
 #include "reptxt.h"
+#include "timing.h"
 
 namespace {
 
@@ -19,6 +20,20 @@ bool flagOn(Flag flag) {
     const auto& flags = globals().reportFlags;
     const auto it = flags.find(flag);
     return it != flags.end() && it->second;
+}
+
+// Room for the whole report, so that a long one is not copied over and over
+// as it grows. A lap line takes up to about lapLineBytes; room reserved but
+// never written costs no memory.
+std::size_t reportRoom(const Event& event, std::size_t lapLineBytes) {
+    std::size_t crossings = 0;
+    if (flagOn(Flag::LAPS)) {
+        for (const Session& session : event.sessions) {
+            if (!session.timing) continue;
+            for (const TimingEntry& timed : session.timing->timingEntries) crossings += timed.laps.size();
+        }
+    }
+    return reportReserve + crossings * lapLineBytes;
 }
 
 } // namespace
@@ -35,43 +50,54 @@ std::string semikvValue(std::string_view value) {
     return escaped;
 }
 
-void appendSemikvArgs(std::string& out, std::string_view pattern, std::vector<FormatArg> values) {
+namespace {
+
+bool holdsSemicolon(const FormatArg& value) {
+    const auto* text = std::get_if<std::string_view>(&value);
+    return text && text->find(';') != std::string_view::npos;
+}
+
+} // namespace
+
+void appendSemikvArgs(std::string& out, std::string_view pattern, std::span<FormatArg> values) {
     // Each text value is escaped on its own before it goes into the
-    // pattern, so a separator can only come from the pattern. A deque keeps
-    // the escaped texts in place while the views point at them.
-    std::deque<std::string> escaped;
+    // pattern, so a separator can only come from the pattern. Few values
+    // hold a ';', so only those get an escaped copy; the reserved vector
+    // keeps the copies in place while the views point at them.
+    std::vector<std::string> escaped;
+    escaped.reserve(static_cast<std::size_t>(std::count_if(values.begin(), values.end(), holdsSemicolon)));
     for (FormatArg& value : values) {
-        if (const auto* text = std::get_if<std::string_view>(&value)) {
-            escaped.push_back(semikvValue(*text));
+        if (holdsSemicolon(value)) {
+            escaped.push_back(semikvValue(std::get<std::string_view>(value)));
             value = std::string_view(escaped.back());
         }
     }
-    out += doformatArgs(pattern, values);
+    appendFormatArgs(out, pattern, values);
 }
 
 std::string textReport(const Data& data) {
     if (data.events.empty()) return {};
+    const Event& event = data.events.front();
     std::string out;
-    out.reserve(reportReserve);
+    out.reserve(reportRoom(event, 32));
 
     if (carsetLoaded(globals().carsetIni)) {
         const CarsetInfo& info = data.gpl().carsetInfo;
         out += "Carset Info\n";
-        if (!info.name.empty()) out += doformat("name      : %s\n", info.name);
-        if (!info.cardir.empty()) out += doformat("cardir    : %s\n", info.cardir);
-        if (!info.physics.empty()) out += doformat("physics   : %s\n", info.physics);
-        if (!info.shortid.empty()) out += doformat("shortid   : %s\n", info.shortid);
-        if (info.year != 0) out += doformat("year      : %s\n", info.year);
+        if (!info.name.empty()) appendFormat(out, "name      : %s\n", info.name);
+        if (!info.cardir.empty()) appendFormat(out, "cardir    : %s\n", info.cardir);
+        if (!info.physics.empty()) appendFormat(out, "physics   : %s\n", info.physics);
+        if (!info.shortid.empty()) appendFormat(out, "shortid   : %s\n", info.shortid);
+        if (info.year != 0) appendFormat(out, "year      : %s\n", info.year);
     }
     if (flagOn(Flag::REPLAY_INFO)) {
         out += "Replay Info\n";
-        out += doformat("saver     : %s %s\n", data.saverName, data.saverVersion);
+        appendFormat(out, "saver     : %s %s\n", data.saverName, data.saverVersion);
     }
-    const Event& event = data.events.front();
     if (flagOn(Flag::EVENT_INFO)) {
         out += "Event Info\n";
-        out += doformat("track     : %s\n", event.track);
-        out += doformat("carset    : %s\n", event.carset);
+        appendFormat(out, "track     : %s\n", event.track);
+        appendFormat(out, "carset    : %s\n", event.carset);
         out += "\n";
     }
     if (flagOn(Flag::ENTRY_LIST)) appendTextEntryList(out, event.entries);
@@ -91,11 +117,12 @@ std::string textReport(const Data& data) {
 
 std::string semikvReport(const Data& data) {
     if (data.events.empty()) return {};
+    const Event& event = data.events.front();
     std::string out;
-    out.reserve(reportReserve);
+    out.reserve(reportRoom(event, 64));
 
-    out += doformat("semikv_start;semikv_version=%s;gridtally_version=%s;\n\n", semikvVersion,
-                    programVersion);
+    appendFormat(out, "semikv_start;semikv_version=%s;gridtally_version=%s;\n\n", semikvVersion,
+                 programVersion);
     if (carsetLoaded(globals().carsetIni)) {
         const CarsetInfo& info = data.gpl().carsetInfo;
         out += "table_start;table=Carset Info;\n";
@@ -111,7 +138,6 @@ std::string semikvReport(const Data& data) {
         appendSemikv(out, "saver=%s %s;\n", data.saverName, data.saverVersion);
         out += "table_end;\n\n";
     }
-    const Event& event = data.events.front();
     if (flagOn(Flag::EVENT_INFO)) {
         out += "table_start;table=Event Info;\n";
         appendSemikv(out, "track=%s;", event.track);

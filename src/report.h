@@ -2,7 +2,9 @@
 // section order of both formats, and the semikv field-writing rule.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,11 +38,12 @@ std::string semikvReport(const Data& data);
 // appends the result. A ';' inside a value becomes U+037E so that only the
 // pattern's own semicolons separate fields; everything else in a value is
 // kept as it is.
-void appendSemikvArgs(std::string& out, std::string_view pattern, std::vector<FormatArg> values);
+void appendSemikvArgs(std::string& out, std::string_view pattern, std::span<FormatArg> values);
 
 template <class... Args>
 void appendSemikv(std::string& out, std::string_view pattern, const Args&... values) {
-    appendSemikvArgs(out, pattern, std::vector<FormatArg>{detail::toFormatArg(values)...});
+    std::array<FormatArg, sizeof...(Args)> list{detail::toFormatArg(values)...};
+    appendSemikvArgs(out, pattern, list);
 }
 
 // The value with every ';' replaced by U+037E (UTF-8 CD BE).

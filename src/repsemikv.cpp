@@ -94,11 +94,8 @@ void appendSemikvLapTimes(std::string& out, const std::vector<Session>& sessions
             std::size_t j = 0;
             for (const TimedLap& lap : timed.laps) {
                 // Unsigned difference: crossing 0 shows its own clock.
-                appendSemikv(out, "lap=%d;", j++);
-                appendSemikv(out, "laptime=%s;", formatLapTime(lap.clock - prev));
-                appendSemikv(out, "clock=%s;", formatLapTime(lap.clock));
-                appendSemikv(out, "remark=%s;", lapRemark(lap.flags));
-                out += "\n";
+                appendSemikv(out, "lap=%d;laptime=%s;clock=%s;remark=%s;\n", j++,
+                             formatLapTime(lap.clock - prev), formatLapTime(lap.clock), lapRemark(lap.flags));
                 prev = lap.clock;
             }
             out += "table_end;\n\n";

@@ -25,10 +25,10 @@ void appendTextEntryList(std::string& out, const Entries& entries) {
     out += "Num Team                          Chassis                Engine                  Year\n";
     out += "      Driver                 NAT    Remark\n";
     for (const Entry& entry : sortedByNumber(entries)) {
-        out += doformat("%3s %-30s%-23s%-24s%s\n", entry.number, entry.team, entry.chassis,
-                        entry.engine, entry.year);
+        appendFormat(out, "%3s %-30s%-23s%-24s%s\n", entry.number, entry.team, entry.chassis,
+                     entry.engine, entry.year);
         for (const Driver& driver : entry.drivers)
-            out += doformat("      %-23s%-5s  %s\n", displayName(driver), driver.nat, driver.remark);
+            appendFormat(out, "      %-23s%-5s  %s\n", displayName(driver), driver.nat, driver.remark);
     }
 }
 
@@ -46,9 +46,9 @@ void appendTextBestLaps(std::string& out, std::string_view title, const Session&
     for (const BestLapResult& r : results) {
         const Entry& entry = index.find(r.carId);
         const Driver driver = entry.drivers.find(r.driverId);
-        out += doformat("%2d. %3s %-23s %9s %9s %4s %12s %5s %5s  %s\n", ++pos, entry.number,
-                        displayName(driver), formatLapTime(r.lapTime), formatLapTime(r.gap), r.lap,
-                        formatLapTime(r.clock), r.lapsValid, r.lapsTotal, r.remark);
+        appendFormat(out, "%2d. %3s %-23s %9s %9s %4s %12s %5s %5s  %s\n", ++pos, entry.number,
+                     displayName(driver), formatLapTime(r.lapTime), formatLapTime(r.gap), r.lap,
+                     formatLapTime(r.clock), r.lapsValid, r.lapsTotal, r.remark);
     }
     out += "\n";
 }
@@ -67,9 +67,9 @@ void appendTextRaceResults(std::string& out, const Session& session, const Entri
         const Driver driver = entry.drivers.find(r.driverId);
         // Diff always carries the leading "-", also for the winner's 0 and
         // for a missing difference.
-        out += doformat("%2d. %3s %-23s %3s %12s %9s %10s  %s\n", ++pos, entry.number,
-                        displayName(driver), r.laps, formatLapTime(r.clock), formatLapTime(r.gap),
-                        "-" + formatLapTime(r.diff), r.remark);
+        appendFormat(out, "%2d. %3s %-23s %3s %12s %9s %10s  %s\n", ++pos, entry.number,
+                     displayName(driver), r.laps, formatLapTime(r.clock), formatLapTime(r.gap),
+                     "-" + formatLapTime(r.diff), r.remark);
     }
     out += "\n";
 }
@@ -77,7 +77,7 @@ void appendTextRaceResults(std::string& out, const Session& session, const Entri
 void appendTextLapTimes(std::string& out, const std::vector<Session>& sessions) {
     std::size_t number = 0;
     for (const Session& session : sessions) {
-        out += doformat("Session %s (%s) Laptimes\n\n", ++number, toString(session.type));
-        if (session.timing) out += session.timing->allLapTimesText();
+        appendFormat(out, "Session %s (%s) Laptimes\n\n", ++number, toString(session.type));
+        if (session.timing) session.timing->appendAllLapTimes(out);
     }
 }

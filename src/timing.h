@@ -122,6 +122,8 @@ public:
     virtual std::vector<TimedLap> lapsOf(std::int32_t carId) const;
     virtual std::string lapTimesText(std::int32_t carId) const;
     virtual std::string allLapTimesText() const;
+    // allLapTimesText appended to out.
+    virtual void appendAllLapTimes(std::string& out) const;
     virtual std::string dumpText() const;
 
     Session session;
@@ -134,9 +136,9 @@ protected:
     Timing(const Session& sess, const Entries& ents) : session(sess), entries(ents), entryIndex(entries) {}
     // 0 or 1 from the session type; throws "Unknown timing type".
     static std::int32_t kindOf(SessT type);
-    // The listing of one timing entry: heading, one line per crossing, blank
-    // line.
-    std::string lapListing(const TimingEntry& entry) const;
+    // Appends the listing of one timing entry: heading, one line per
+    // crossing, blank line.
+    void appendLapListing(std::string& out, const TimingEntry& entry) const;
 
     EntryIndex entryIndex;
 };

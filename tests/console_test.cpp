@@ -121,6 +121,18 @@ TEST_F(ConsoleTest, CharacterSplitOverTwoWritesIsHeldBackUntilComplete) {
     EXPECT_EQ(out.contents(), "ab\u20ac!x\U0001F3C1");
 }
 
+TEST_F(ConsoleTest, WriteTextPassesTextUnformattedAndHoldsBackOnlyTheSplitCharacter) {
+    TempStream out;
+    ConsoleOutput con(out.get());
+    const std::string big(1 << 20, 'r');
+    con.writeText(big + "100% \xE2\x82");
+    EXPECT_EQ(out.contents(), big + "100% ");
+    con.writeText("\xAC %d");
+    EXPECT_EQ(out.contents(), big + "100% \u20ac %d");
+    con.writeText("");
+    EXPECT_EQ(out.contents(), big + "100% \u20ac %d");
+}
+
 TEST_F(ConsoleTest, SplitCharacterIsConvertedWhole) {
     globals().consoleOutputCodePage = 1252;
     TempStream out;
@@ -130,6 +142,10 @@ TEST_F(ConsoleTest, SplitCharacterIsConvertedWhole) {
     EXPECT_EQ(out.contents(), "");
     con.write("\xA9 ok");
     EXPECT_EQ(out.contents(), "\xE9 ok");
+    con.writeText("caf\xC3\xA9 \xE2\x82");
+    EXPECT_EQ(out.contents(), "\xE9 okcaf\xE9 ");
+    con.writeText("\xAC");
+    EXPECT_EQ(out.contents(), "\xE9 okcaf\xE9 \x80");
 }
 
 TEST_F(ConsoleTest, FlushJudgesTheTailByItsLeadByte) {

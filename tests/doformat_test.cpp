@@ -81,6 +81,19 @@ TEST(DoformatTest, UnconsumedArgumentsAreAppended) {
     EXPECT_EQ(doformat("", " accessing file ", "p: No such file"), " accessing file p: No such file");
 }
 
+TEST(DoformatTest, AppendFormatAddsTheSameTextAndLeavesTheTargetWholeOnErrors) {
+    std::string out(100'000, 'x'); // longer than any one line, as a report is
+    appendFormat(out, "%3s: %9s  %s\n", 7, "1:23.456", "Invalid");
+    appendFormat(out, "|%-4s|", "\u00e9");
+    EXPECT_EQ(out, std::string(100'000, 'x') + "  7:  1:23.456  Invalid\n|\u00e9   |");
+    EXPECT_EQ(out.substr(100'000), doformat("%3s: %9s  %s\n", 7, "1:23.456", "Invalid") + doformat("|%-4s|", "\u00e9"));
+
+    const std::string before = out;
+    EXPECT_THROW(appendFormat(out, "abc %d", "text"), FormatException);
+    EXPECT_THROW(appendFormat(out, "abc %s %s", "one"), FormatException);
+    EXPECT_EQ(out, before);
+}
+
 TEST(DoformatTest, ErrorMessages) {
     EXPECT_EQ(formatError("%d"), "format error");
     EXPECT_EQ(formatError("%s %s", "one"), "format error");

@@ -366,6 +366,12 @@ TEST_F(ReportTest, SemikvFieldsEscapeOnlyTheSemicolonsOfValues) {
     out.clear();
     appendSemikv(out, "name=%s;", "");
     EXPECT_EQ(out, "name=;");
+    // Several escaped values in one line each keep their own text.
+    out.clear();
+    appendSemikv(out, "a=%s;b=%s;c=%s;d=%-4s;\n", "1;2", "plain", std::string(40, ';'), ";");
+    std::string many;
+    for (int i = 0; i < 40; ++i) many += "\xCD\xBE";
+    EXPECT_EQ(out, "a=1\xCD\xBE" "2;b=plain;c=" + many + ";d=\xCD\xBE   ;\n");
 }
 
 TEST_F(ReportTest, SemikvDocumentFrameAndInfoTables) {

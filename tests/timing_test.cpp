@@ -329,5 +329,8 @@ TEST(TimingListing, AllCarsEachWithOwnLaps) {
               "Car number 103 laptimes\n"
               "  0:     2.000  \n"
               "\n");
+    std::string report = "before\n";
+    t.appendAllLapTimes(report);
+    EXPECT_EQ(report, "before\n" + t.allLapTimesText());
     EXPECT_EQ(t.lapsOf(3).size(), 2u);
 }

@@ -106,11 +106,9 @@ void appendNumber(std::string& out, const Digits& d, const Field& field) {
 
 class Formatter {
 public:
-    Formatter(std::string_view fmt, const std::vector<FormatArg>& args) : fmt_(fmt), args_(args) {}
+    Formatter(std::string_view fmt, std::span<const FormatArg> args) : fmt_(fmt), args_(args) {}
 
-    std::string run() {
-        std::string out;
-        out.reserve(fmt_.size() + 16 * args_.size());
+    void run(std::string& out) {
         std::size_t i = 0;
         while (i < fmt_.size()) {
             std::size_t pct = fmt_.find('%', i);
@@ -122,7 +120,6 @@ public:
             i = directive(out, pct + 1);
         }
         for (; next_ < args_.size(); ++next_) appendDefault(out, args_[next_]);
-        return out;
     }
 
 private:
@@ -217,12 +214,24 @@ private:
     }
 
     std::string_view fmt_;
-    const std::vector<FormatArg>& args_;
+    std::span<const FormatArg> args_;
     std::size_t next_ = 0;
 };
 
 } // namespace
 
-std::string doformatArgs(std::string_view fmt, const std::vector<FormatArg>& args) {
-    return Formatter(fmt, args).run();
+std::string doformatArgs(std::string_view fmt, std::span<const FormatArg> args) {
+    std::string out;
+    Formatter(fmt, args).run(out);
+    return out;
+}
+
+void appendFormatArgs(std::string& out, std::string_view fmt, std::span<const FormatArg> args) {
+    const std::size_t before = out.size();
+    try {
+        Formatter(fmt, args).run(out);
+    } catch (const FormatException&) {
+        out.resize(before);
+        throw;
+    }
 }

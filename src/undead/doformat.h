@@ -3,7 +3,9 @@
 // so a '%' inside an argument is text.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -23,7 +25,10 @@ using FormatArg = std::variant<std::string_view, std::int64_t, std::uint64_t>;
 // width and precision (also '*'); precision cuts %s text. Widths and
 // precisions count grapheme clusters. Arguments no directive consumes are
 // appended in their default text form.
-std::string doformatArgs(std::string_view fmt, const std::vector<FormatArg>& args);
+std::string doformatArgs(std::string_view fmt, std::span<const FormatArg> args);
+// The same text appended to out: reports are built this way, without a
+// temporary string per line. On a format error out is left as it was.
+void appendFormatArgs(std::string& out, std::string_view fmt, std::span<const FormatArg> args);
 
 namespace detail {
 template <class T>
@@ -42,7 +47,16 @@ FormatArg toFormatArg(const T& v) {
 }
 } // namespace detail
 
+// The arguments live on the stack: formatting a line allocates nothing but
+// its result.
 template <class... Args>
 std::string doformat(std::string_view fmt, const Args&... args) {
-    return doformatArgs(fmt, std::vector<FormatArg>{detail::toFormatArg(args)...});
+    const std::array<FormatArg, sizeof...(Args)> list{detail::toFormatArg(args)...};
+    return doformatArgs(fmt, list);
+}
+
+template <class... Args>
+void appendFormat(std::string& out, std::string_view fmt, const Args&... args) {
+    const std::array<FormatArg, sizeof...(Args)> list{detail::toFormatArg(args)...};
+    appendFormatArgs(out, fmt, list);
 }

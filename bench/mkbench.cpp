@@ -1,0 +1,159 @@
+// mkbench: writes the replays tools/bench.sh times.
+//
+// Usage: mkbench <output-dir>
+//
+//   typical.rpy   20 cars; testing, practice and race; about 100 crossings each
+//   trailing.rpy  typical.rpy followed by 300 MB of other data (a sparse hole)
+//   stress.rpy    64 cars, 8 sessions, 3,000 crossings per car and session
+//   tenth.rpy     stress.rpy with a tenth of the crossings
+//
+// std::minstd_rand is specified to the bit and only its raw numbers are used,
+// so the files are the same with every standard library.
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "rpybuilder.h"
+
+namespace {
+
+using rpybuilder::lapWord;
+
+struct Shape {
+    int cars;
+    std::vector<SessT> sessions;
+    int crossings;            // per car and session, before the race finish cuts them
+    std::uint32_t paceMs;     // a clean lap of the fastest car
+    std::uint32_t fillerBytes = 0;
+};
+
+constexpr std::uint32_t maxClock = 0x00FFFFFFu; // the lap word holds 24 bits of clock
+
+struct Lap {
+    std::uint32_t clock;
+    std::uint8_t flags;
+};
+
+// One car's crossings: a start offset, then laps around the car's own pace
+// with a little noise and, now and then, an off or a cut track.
+std::vector<Lap> carLaps(std::minstd_rand& rng, std::uint32_t start, std::uint32_t pace, int crossings) {
+    std::vector<Lap> laps;
+    laps.reserve(static_cast<std::size_t>(crossings));
+    std::uint32_t clock = start;
+    for (int i = 0; i < crossings; ++i) {
+        std::uint8_t flags = 0;
+        const std::uint32_t r = rng() % 100;
+        if (r == 0) flags = rpybuilder::offTrack | rpybuilder::invalid;
+        else if (r < 3) flags = rpybuilder::invalid;
+        if (i > 0) clock += pace + rng() % (pace / 40) + (flags ? pace / 20 : 0);
+        if (clock > maxClock) throw std::logic_error("session too long for a 24-bit clock");
+        laps.push_back(Lap{clock, i == 0 ? std::uint8_t(0) : flags});
+    }
+    return laps;
+}
+
+// After the winner's last crossing every other car crosses once more and
+// stops; slower cars end laps down. Every ninth car retires early.
+void finishRace(std::vector<std::vector<Lap>>& cars) {
+    std::uint32_t finish = maxClock;
+    for (const auto& laps : cars) finish = std::min(finish, laps.back().clock);
+    for (std::size_t c = 0; c < cars.size(); ++c) {
+        auto& laps = cars[c];
+        auto after = std::find_if(laps.begin(), laps.end(), [finish](const Lap& l) { return l.clock > finish; });
+        if (after != laps.end()) laps.erase(after + 1, laps.end());
+        if (c % 9 == 4) laps.resize(laps.size() * 2 / 3);
+    }
+}
+
+rpybuilder::ReplaySpec benchReplay(const Shape& shape, std::uint32_t seed) {
+    using namespace rpybuilder;
+    std::minstd_rand rng(seed);
+    ReplaySpec spec;
+    spec.root.version = 0x2402;
+    spec.header.track = "monza";
+    spec.header.saverName = "GPL";
+    spec.header.saverVersion = "1.2.0.2";
+    spec.weekend.track = "monza";
+    spec.weekend.carset = "gem67";
+    spec.weekend.sessions.clear();
+    for (std::size_t s = 0; s < shape.sessions.size(); ++s) {
+        const bool last = s + 1 == shape.sessions.size();
+        spec.weekend.sessions.emplace_back(shape.sessions[s], shape.sessions[s] == SessT::RACE ? 100 : 32767,
+                                           last ? 604800.0 : 3600.0);
+    }
+
+    // Plain and accented names, as a real field has.
+    static const char* const firstNames[] = {"Jim", "Ren\xE9", "J\xFCrgen", "Denny", "S\xF8ren", "Pedro"};
+    static const char* const lastNames[] = {"Clarkson", "Fontaine", "M\xFCller", "Hulmeston", "Kj\xE6ldgaard", "Rodrigo"};
+    for (int c = 0; c < shape.cars; ++c) {
+        DriverSpec d;
+        d.firstName = firstNames[c % 6];
+        d.lastName = std::string(lastNames[(c / 6) % 6]) + (c >= 36 ? " Jr." : "");
+        d.nationality = static_cast<std::uint32_t>(c % 29);
+        d.tag = tagBytes(82, 4, static_cast<std::uint8_t>(c % 10));
+        d.driverId = 100 + c;
+        d.carIndex = static_cast<std::uint32_t>(c % 7);
+        d.carClass = 3;
+        d.carId = c;
+        d.number = (c * 37) % 97 + 1;
+        spec.drivers.push_back(d);
+    }
+
+    for (SessT type : shape.sessions) {
+        std::vector<std::vector<Lap>> cars;
+        for (int c = 0; c < shape.cars; ++c) {
+            const std::uint32_t pace = shape.paceMs + static_cast<std::uint32_t>(c * 53 % 400) * shape.paceMs / 5000;
+            const std::uint32_t start = type == SessT::RACE ? 3000 + 200 * static_cast<std::uint32_t>(c)
+                                                            : 5000 + rng() % 60000;
+            cars.push_back(carLaps(rng, start, pace, shape.crossings));
+        }
+        if (type == SessT::RACE) finishRace(cars);
+        SessionSpec session;
+        for (int c = 0; c < shape.cars; ++c) {
+            CarSpec car{c, {}, {}};
+            for (const Lap& l : cars[static_cast<std::size_t>(c)]) car.laps.push_back(lapWord(l.clock, l.flags));
+            session.cars.push_back(std::move(car));
+        }
+        spec.sessions.push_back(std::move(session));
+    }
+    spec.fillerBytes = shape.fillerBytes;
+    return spec;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: mkbench <output-dir>\n");
+        return 2;
+    }
+    try {
+        const std::filesystem::path dir = argv[1];
+        std::filesystem::create_directories(dir);
+        const std::vector<SessT> weekend = {SessT::TESTING, SessT::PRACTICE, SessT::RACE};
+        const std::vector<SessT> eight = {SessT::TESTING, SessT::PRACTICE, SessT::PRACTICE, SessT::RACE,
+                                          SessT::TESTING, SessT::PRACTICE, SessT::PRACTICE, SessT::RACE};
+        // Short laps keep 3,000 of them inside the 24-bit clock.
+        const Shape typical{20, weekend, 100, 88000};
+        Shape trailing = typical;
+        trailing.fillerBytes = 300u << 20;
+        const Shape stress{64, eight, 3000, 4800};
+        const Shape tenth{64, eight, 300, 4800};
+
+        rpybuilder::writeReplay((dir / "typical.rpy").string(), benchReplay(typical, 67));
+        rpybuilder::writeReplay((dir / "trailing.rpy").string(), benchReplay(trailing, 67));
+        rpybuilder::writeReplay((dir / "stress.rpy").string(), benchReplay(stress, 68));
+        rpybuilder::writeReplay((dir / "tenth.rpy").string(), benchReplay(tenth, 68));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "mkbench: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
