@@ -58,7 +58,8 @@ inline constexpr int statusMinusOne = 255;
 std::string nativePath(std::string path);
 
 // True inside Wine, whose process times count work its server does for the
-// process and are no measure of the program's own cost.
+// process and whose peak memory of a short-lived process may read 0: neither
+// measures the program's own cost there.
 bool underWine();
 
 struct RunResult {
