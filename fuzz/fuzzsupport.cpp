@@ -1,0 +1,81 @@
+#include "fuzzsupport.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "globals.h"
+
+namespace fuzzsupport {
+
+namespace {
+
+[[noreturn]] void die(const char* what) {
+    std::perror(what);
+    std::abort();
+}
+
+std::FILE* devNull(const char* mode) {
+    static std::FILE* in = std::fopen("/dev/null", "r");
+    static std::FILE* out = std::fopen("/dev/null", "w");
+    std::FILE* f = mode[0] == 'r' ? in : out;
+    if (!f) die("/dev/null");
+    return f;
+}
+
+} // namespace
+
+MemFile::MemFile() : fd_(::memfd_create("fuzz-input", MFD_CLOEXEC)) {
+    if (fd_ < 0) die("memfd_create");
+    path_ = "/proc/self/fd/" + std::to_string(fd_);
+}
+
+MemFile::~MemFile() { ::close(fd_); }
+
+void MemFile::assign(std::string_view bytes) {
+    if (::ftruncate(fd_, 0) != 0) die("ftruncate");
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+        if (n <= 0) die("pwrite");
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+void quietReset() { resetGlobals(devNull("r"), devNull("w"), devNull("w")); }
+
+std::string makeScratchDirectory() {
+    // In memory where the system offers it: the targets rewrite files all the time.
+    static char shm[] = "/dev/shm/gridtally-fuzz-XXXXXX";
+    static char tmp[] = "/tmp/gridtally-fuzz-XXXXXX";
+    static char* scratch = ::mkdtemp(shm) ? shm : tmp;
+    if (scratch == tmp && !::mkdtemp(tmp)) die("mkdtemp");
+    std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(scratch, ignored);
+    });
+    return scratch;
+}
+
+InDirectory::InDirectory(const std::string& path) : previous_(::open(".", O_RDONLY | O_CLOEXEC)) {
+    if (previous_ < 0 || ::chdir(path.c_str()) != 0) die("chdir");
+}
+
+InDirectory::~InDirectory() {
+    if (::fchdir(previous_) != 0) die("fchdir");
+    ::close(previous_);
+}
+
+void checkMessage(const char* what) {
+    if (!what || !*what) {
+        std::fprintf(stderr, "failure without a message\n");
+        std::abort();
+    }
+}
+
+} // namespace fuzzsupport

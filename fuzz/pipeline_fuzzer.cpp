@@ -1,0 +1,42 @@
+// The whole conversion on one replay: read, game data build, and both report
+// formats with and without the lap listing and the header sections.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string_view>
+
+#include "data.h"
+#include "fuzzsupport.h"
+#include "globals.h"
+#include "report.h"
+#include "rpylib.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+    static fuzzsupport::MemFile file;
+    file.assign(std::string_view(reinterpret_cast<const char*>(bytes), size));
+    fuzzsupport::quietReset();
+
+    try {
+        RpyFile rpy(file.path());
+        rpy.checkHeader();
+        std::unique_ptr<Data> data = create(rpy.game());
+        if (!data) return 0;
+        data->build(rpy);
+        Globals& g = globals();
+        for (bool full : {false, true}) {
+            g.reportFlags[Flag::LAPS] = full;
+            g.reportFlags[Flag::REPLAY_INFO] = full;
+            g.reportFlags[Flag::EVENT_INFO] = full;
+            for (OutputFormat format : {OutputFormat::TXT, OutputFormat::SEMIKV}) {
+                const std::string text = Report(*data, format).toString();
+                if (text.empty()) std::abort(); // a built replay always has an event
+            }
+        }
+    } catch (const std::runtime_error& e) {
+        // The refusals the run driver turns into "Error: ..." and status 1.
+        // Anything else escaping (logic_error, bad_alloc, ...) is a finding.
+        fuzzsupport::checkMessage(e.what());
+    }
+    return 0;
+}
