@@ -1,5 +1,6 @@
 // The whole conversion on one replay: read, game data build, and both report
-// formats with and without the lap listing and the header sections.
+// formats with and without the lap listing and the header sections, and the
+// diagnostic dumps of the data and of the records.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -23,6 +24,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         std::unique_ptr<Data> data = create(rpy.game());
         if (!data) return 0;
         data->build(rpy);
+        // The diagnostic views of the same data.
+        data->dumpText();
+        for (const DriverInfo& d : data->gpl().reader->drivers) d.toString();
+        for (const RpySession& s : data->gpl().reader->sessions)
+            for (const CarLaps& car : s.cars) car.toString();
         Globals& g = globals();
         for (bool full : {false, true}) {
             g.reportFlags[Flag::LAPS] = full;
