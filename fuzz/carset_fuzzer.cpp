@@ -76,6 +76,7 @@ void convertWithDetection(std::string_view carsetName) {
     // The replay is valid and detection never fails for file contents: no
     // exception may come out of here.
     RpyFile rpy(file.path());
+    const fuzzsupport::PoisonedTail tail(rpy.bytes().data(), rpy.bytes().size());
     rpy.checkHeader();
     std::unique_ptr<Data> data = create(rpy.game());
     data->build(rpy);

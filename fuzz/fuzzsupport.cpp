@@ -1,6 +1,7 @@
 #include "fuzzsupport.h"
 
 #include <fcntl.h>
+#include <sanitizer/asan_interface.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -45,6 +46,27 @@ void MemFile::assign(std::string_view bytes) {
         if (n <= 0) die("pwrite");
         done += static_cast<std::size_t>(n);
     }
+}
+
+PoisonedTail::PoisonedTail(const std::uint8_t* data, std::size_t size) {
+    if (!data) return;
+    if (size == 0) {
+        // An empty file is no mapping but a one-byte stand-in: nothing may read it.
+        begin_ = data;
+        size_ = 1;
+        ASAN_POISON_MEMORY_REGION(begin_, size_);
+        return;
+    }
+    const auto end = reinterpret_cast<std::uintptr_t>(data + size);
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    begin_ = data + size;
+    size_ = (page - end % page) % page;
+    ASAN_POISON_MEMORY_REGION(begin_, size_);
+}
+
+PoisonedTail::~PoisonedTail() {
+    // The next mapping may land on the same addresses.
+    if (size_) ASAN_UNPOISON_MEMORY_REGION(begin_, size_);
 }
 
 void quietReset() { resetGlobals(devNull("r"), devNull("w"), devNull("w")); }

@@ -26,6 +26,22 @@ private:
     std::string path_;
 };
 
+// Marks the rest of the last page after a mapped input as unaddressable
+// while it lives. AddressSanitizer does not watch mapped memory, and the
+// system maps whole pages: without this a read just past the end of the
+// file would go unnoticed.
+class PoisonedTail {
+public:
+    PoisonedTail(const std::uint8_t* data, std::size_t size);
+    ~PoisonedTail();
+    PoisonedTail(const PoisonedTail&) = delete;
+    PoisonedTail& operator=(const PoisonedTail&) = delete;
+
+private:
+    const std::uint8_t* begin_ = nullptr;
+    std::size_t size_ = 0;
+};
+
 // Resets the program state with every console on /dev/null: warnings on
 // hostile input are expected and would only slow the fuzzer down.
 void quietReset();

@@ -20,6 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
 
     try {
         RpyFile rpy(file.path());
+        const fuzzsupport::PoisonedTail tail(rpy.bytes().data(), rpy.bytes().size());
         rpy.checkHeader();
         std::unique_ptr<Data> data = create(rpy.game());
         if (!data) return 0;
