@@ -80,8 +80,11 @@ void convertWithDetection(std::string_view carsetName) {
     rpy.checkHeader();
     std::unique_ptr<Data> data = create(rpy.game());
     data->build(rpy);
-    for (OutputFormat format : {OutputFormat::TXT, OutputFormat::SEMIKV})
-        if (Report(*data, format).toString().empty()) std::abort();
+    for (OutputFormat format : {OutputFormat::TXT, OutputFormat::SEMIKV}) {
+        const std::string text = Report(*data, format).toString();
+        if (text.empty()) std::abort();
+        fuzzsupport::checkUtf8(text);
+    }
 }
 
 // The working directory of the detection.

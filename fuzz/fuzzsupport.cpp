@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "globals.h"
+#include "unicode.h"
 
 namespace fuzzsupport {
 
@@ -91,6 +92,18 @@ InDirectory::InDirectory(const std::string& path) : previous_(::open(".", O_RDON
 InDirectory::~InDirectory() {
     if (::fchdir(previous_) != 0) die("fchdir");
     ::close(previous_);
+}
+
+void checkUtf8(std::string_view text) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t at = pos;
+        // U+FFFD either stands for itself (EF BF BD) or marks an ill-formed byte.
+        if (unicode::decodeUtf8(text, pos) == U'\uFFFD' && text.substr(at, 3) != "\xEF\xBF\xBD") {
+            std::fprintf(stderr, "ill-formed UTF-8 at byte %zu of the report\n", at);
+            std::abort();
+        }
+    }
 }
 
 void checkMessage(const char* what) {

@@ -62,6 +62,10 @@ private:
     int previous_;
 };
 
+// Aborts (a finding) unless the text is well-formed UTF-8, as every report
+// must be whatever the replay and carset bytes were.
+void checkUtf8(std::string_view text);
+
 // Aborts (a finding) when a refused input's message is empty: the run
 // driver shows it as "Error: <what>", which must say something.
 void checkMessage(const char* what);

@@ -1,17 +1,34 @@
 // The whole conversion on one replay: read, game data build, and both report
-// formats with and without the lap listing and the header sections, and the
-// diagnostic dumps of the data and of the records.
+// formats with and without the lap listing and the header sections (each
+// must be well-formed UTF-8; one also goes through a converting console), and
+// the diagnostic dumps of the data and of the records.
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <string_view>
 
+#include "console.h"
 #include "data.h"
 #include "fuzzsupport.h"
 #include "globals.h"
 #include "report.h"
 #include "rpylib.h"
+
+namespace {
+
+// The report on its way to a console in one of a few code pages, as a
+// terminal gets it.
+void toConsole(const std::string& text, std::size_t seed) {
+    static constexpr unsigned pages[] = {1252, 437, 1251, 65001};
+    globals().consoleOutputCodePage = pages[seed % std::size(pages)];
+    ConsoleOutput& out = stdoutConsole();
+    out.mode(ConvertMode::ALWAYS);
+    out.write(text);
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
     static fuzzsupport::MemFile file;
@@ -38,6 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
             for (OutputFormat format : {OutputFormat::TXT, OutputFormat::SEMIKV}) {
                 const std::string text = Report(*data, format).toString();
                 if (text.empty()) std::abort(); // a built replay always has an event
+                fuzzsupport::checkUtf8(text);
+                if (full && format == OutputFormat::TXT) toConsole(text, size);
             }
         }
     } catch (const std::runtime_error& e) {

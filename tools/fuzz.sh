@@ -6,8 +6,9 @@
 # <build>/fuzzing/artifacts.
 #
 # Usage: bash tools/fuzz.sh [seconds-per-target]     (default 60)
-#   FUZZ_JOBS=n    processes per target, sharing its corpus (default 1)
-#   FUZZ_BUILD=dir build directory (default build-fuzz)
+#   FUZZ_JOBS=n        processes per target, sharing its corpus (default 1)
+#   FUZZ_TARGETS="..." the targets to run (default "pipeline ini carset")
+#   FUZZ_BUILD=dir     build directory (default build-fuzz)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -33,18 +34,20 @@ rm -rf "$work/seeds" "$work/logs"
 mkdir -p "$work/logs" "$work/artifacts"
 "$build/fuzz/mkcorpus" "$work/seeds"
 
-# target:max_len. A single allocation above 256 MB is a finding at these sizes.
-targets="pipeline:16384 ini:4096 carset:8192"
+# A single allocation above 256 MB is a finding at these input sizes.
+declare -A maxlen=([pipeline]=16384 [ini]=4096 [carset]=8192)
 failed=0
 total=0
-for spec in $targets; do
-  name=${spec%%:*}
-  maxlen=${spec#*:}
+for name in ${FUZZ_TARGETS:-pipeline ini carset}; do
+  if [ -z "${maxlen[$name]:-}" ]; then
+    echo "unknown fuzz target: $name" >&2
+    exit 2
+  fi
   corpus=$work/corpus/$name
   mkdir -p "$corpus"
   pids=()
   for ((j = 0; j < jobs; ++j)); do
-    "$build/fuzz/${name}_fuzzer" -max_total_time="$seconds" -max_len="$maxlen" -timeout=10 \
+    "$build/fuzz/${name}_fuzzer" -max_total_time="$seconds" -max_len="${maxlen[$name]}" -timeout=10 \
       -rss_limit_mb=2048 -malloc_limit_mb=256 -print_final_stats=1 \
       -artifact_prefix="$work/artifacts/$name-" "$corpus" "$work/seeds/$name" \
       >"$work/logs/$name-$j.log" 2>&1 </dev/null &
