@@ -42,33 +42,7 @@ void expectCheap(const RunResult& r, const std::string& what) {
     EXPECT_LT(r.cpuSeconds, cpuBudget()) << what;
 }
 
-DriverSpec driver(std::int32_t carId) {
-    DriverSpec d;
-    d.carId = carId;
-    d.driverId = carId;
-    d.number = carId % 1000;
-    return d;
-}
-
-// A race of the given cars, every car crossing the line `crossings` times.
-ReplaySpec longRace(int cars, int crossings) {
-    ReplaySpec r;
-    r.weekend.carset = "gem67";
-    r.weekend.sessions = {{SessT::RACE, 32767, 604800.0}};
-    SessionSpec s;
-    for (int c = 1; c <= cars; ++c) {
-        r.drivers.push_back(driver(c));
-        CarSpec car;
-        car.carId = c;
-        for (int i = 0; i < crossings; ++i)
-            car.laps.push_back(lapWord(static_cast<std::uint32_t>((i + 1) * 900 + c)));
-        s.cars.push_back(std::move(car));
-    }
-    r.sessions = {s};
-    return r;
-}
-
-ReplaySpec oneCar() { return longRace(1, 3); }
+ReplaySpec oneCar() { return raceReplay(1, 3); }
 
 std::string carsetNamed(const std::string& cardir, const std::string& extra = {}) {
     cstbuilder::CarsetSpec spec;
@@ -80,7 +54,7 @@ std::string carsetNamed(const std::string& cardir, const std::string& extra = {}
 
 TEST(Limits, RaceOf64CarsWith16000CrossingsEach) {
     TempDir dir;
-    writeReplay(dir, "race.rpy", longRace(64, 16000));
+    writeReplay(dir, "race.rpy", raceReplay(64, 16000));
     for (const auto& args : std::vector<std::vector<std::string>>{
              {"race.rpy"}, {"--format=semikv", "race.rpy"}, {"--laps", "-o", "laps.txt", "race.rpy"}}) {
         RunResult r = runGridtally(args, in(dir));
@@ -157,7 +131,7 @@ TEST(Limits, MemoryFollowsTheReplayNotItsCounts) {
     TempDir dir;
     writeReplay(dir, "small.rpy", oneCar());
     const long baseKb = runGridtally({"small.rpy"}, in(dir)).peakMemoryKb; // the process itself
-    std::string path = writeReplay(dir, "many.rpy", longRace(30000, 0));
+    std::string path = writeReplay(dir, "many.rpy", raceReplay(30000, 0));
     const long fileKb = static_cast<long>(testutil::readFile(path).size() / 1024);
     RunResult res = runGridtally({"-o", "out.txt", "many.rpy"}, in(dir));
     ASSERT_EQ(res.status, 0) << res.err;

@@ -23,21 +23,6 @@ using testutil::TempDir;
 
 namespace {
 
-ReplaySpec oneCarReplay() {
-    ReplaySpec r;
-    DriverSpec d;
-    d.carId = 1;
-    d.number = 7;
-    r.drivers = {d};
-    CarSpec c;
-    c.carId = 1;
-    c.laps = {lapWord(5000), lapWord(95000)};
-    SessionSpec s;
-    s.cars = {c};
-    r.sessions = {s};
-    return r;
-}
-
 std::vector<std::string> entries(const TempDir& dir) {
     std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(dir.path()))
@@ -49,7 +34,7 @@ std::vector<std::string> entries(const TempDir& dir) {
 class OutputFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        writeReplay(dir, "x.rpy", oneCarReplay());
+        writeReplay(dir, "x.rpy", raceReplay(1, 2));
         dir.write("out.txt", previous);
         opts.cwd = dir.path();
     }

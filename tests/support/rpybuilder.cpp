@@ -227,6 +227,26 @@ std::string buildReplay(const ReplaySpec& spec) {
     return l.bytes;
 }
 
+ReplaySpec raceReplay(int cars, int crossings) {
+    ReplaySpec r;
+    r.weekend.carset = "gem67";
+    r.weekend.sessions = {{SessT::RACE, 32767, 604800.0}};
+    SessionSpec s;
+    for (int c = 1; c <= cars; ++c) {
+        DriverSpec d;
+        d.carId = d.driverId = c;
+        d.number = c % 1000;
+        r.drivers.push_back(d);
+        CarSpec car;
+        car.carId = c;
+        for (int i = 0; i < crossings; ++i)
+            car.laps.push_back(lapWord(static_cast<std::uint32_t>((i + 1) * 900 + c)));
+        s.cars.push_back(std::move(car));
+    }
+    r.sessions = {s};
+    return r;
+}
+
 std::string writeReplay(const std::string& path, const ReplaySpec& spec) {
     const Layout l = layout(spec);
     {

@@ -157,6 +157,10 @@ struct ReplaySpec {
     std::optional<std::uint64_t> fileLength{};
 };
 
+// A race replay (carset "gem67") of cars with ids and driver ids 1..cars and
+// numbers id % 1000, each crossing the line `crossings` times, 0.9 s apart.
+ReplaySpec raceReplay(int cars, int crossings);
+
 std::string headerRecord(const ReplaySpec& spec);  // 76 bytes
 std::string weekendRecord(const WeekendSpec& w);   // 184 bytes
 std::string driverRecord(const DriverSpec& d);     // 140 bytes
