@@ -30,6 +30,18 @@ void appendSemikvEntryList(std::string& out, const Entries& entries) {
     out += "table_end;\n\n";
 }
 
+namespace {
+
+// The fields that open every row of a result table: place, car number and
+// driver.
+void appendSemikvPlace(std::string& out, int pos, const Entry& entry, std::int32_t driverId) {
+    appendSemikv(out, "pos=%d;", pos);
+    appendSemikv(out, "startnum=%s;", entry.number);
+    appendSemikv(out, "drivername=%s;", displayName(entry.drivers.find(driverId)));
+}
+
+} // namespace
+
 void appendSemikvBestLaps(std::string& out, std::string_view title, const Session& session,
                           const Entries& entries) {
     if (!session.timing) return;
@@ -42,11 +54,7 @@ void appendSemikvBestLaps(std::string& out, std::string_view title, const Sessio
     out += ";\n";
     int pos = 0;
     for (const BestLapResult& r : results) {
-        const Entry& entry = index.find(r.carId);
-        const Driver driver = entry.drivers.find(r.driverId);
-        appendSemikv(out, "pos=%d;", ++pos);
-        appendSemikv(out, "startnum=%s;", entry.number);
-        appendSemikv(out, "drivername=%s;", displayName(driver));
+        appendSemikvPlace(out, ++pos, index.find(r.carId), r.driverId);
         appendSemikv(out, "laptime=%s;", formatLapTime(r.lapTime));
         appendSemikv(out, "gap=%s;", formatLapTime(r.gap));
         appendSemikv(out, "lap=%s;clock=%s;", r.lap, formatLapTime(r.clock));
@@ -64,11 +72,7 @@ void appendSemikvRaceResults(std::string& out, const Session& session, const Ent
     out += "table_start;table=Race Results;\n";
     int pos = 0;
     for (const RaceResult& r : results) {
-        const Entry& entry = index.find(r.carId);
-        const Driver driver = entry.drivers.find(r.driverId);
-        appendSemikv(out, "pos=%d;", ++pos);
-        appendSemikv(out, "startnum=%s;", entry.number);
-        appendSemikv(out, "drivername=%s;", displayName(driver));
+        appendSemikvPlace(out, ++pos, index.find(r.carId), r.driverId);
         appendSemikv(out, "laps=%s;clock=%s;", r.laps, formatLapTime(r.clock));
         // Unlike the text table, diff has no leading "-" here.
         appendSemikv(out, "gap=%s;diff=%s;remark=%s;\n", formatLapTime(r.gap), formatLapTime(r.diff),
