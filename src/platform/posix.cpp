@@ -14,7 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "unicode.h"
+#include "platform/utf8.h"
 
 
 namespace platform {

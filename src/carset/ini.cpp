@@ -1,0 +1,204 @@
+#include "carset/ini.h"
+
+#include <cstddef>
+#include <string>
+#include <type_traits>
+#include <unordered_map>
+#include <vector>
+
+#include "text/unicode.h"
+
+namespace {
+
+bool isLineEnd(char32_t c) {
+    return c == U'\n' || c == U'\r' || c == U'\v' || c == U'\f' || c == U'\u0085' ||
+           c == U'\u2028' || c == U'\u2029';
+}
+
+std::vector<std::string_view> splitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t lineStart = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t at = pos;
+        const char32_t c = unicode::decodeUtf8(text, pos);
+        if (!isLineEnd(c)) continue;
+        lines.push_back(text.substr(lineStart, at - lineStart));
+        if (c == U'\r' && pos < text.size() && text[pos] == '\n') ++pos;
+        lineStart = pos;
+    }
+    // A line end at the very end of the text does not open another line.
+    if (lineStart < text.size()) lines.push_back(text.substr(lineStart));
+    return lines;
+}
+
+std::string_view stripWhiteSpace(std::string_view s) {
+    std::size_t first = std::string_view::npos;
+    std::size_t lastEnd = 0;
+    std::size_t pos = 0;
+    while (pos < s.size()) {
+        const std::size_t at = pos;
+        if (unicode::isWhiteSpace(unicode::decodeUtf8(s, pos))) continue;
+        if (first == std::string_view::npos) first = at;
+        lastEnd = pos;
+    }
+    if (first == std::string_view::npos) return {};
+    return s.substr(first, lastEnd - first);
+}
+
+std::size_t codePointCount(std::string_view s) {
+    std::size_t n = 0;
+    for (std::size_t pos = 0; pos < s.size(); ++n) unicode::decodeUtf8(s, pos);
+    return n;
+}
+
+std::vector<std::string_view> splitDots(std::string_view s) {
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t dot = s.find('.', start);
+        if (dot == std::string_view::npos) break;
+        parts.push_back(s.substr(start, dot - start));
+        start = dot + 1;
+    }
+    parts.push_back(s.substr(start));
+    return parts;
+}
+
+
+// Finds subsections by name while parsing, so that a file with many sections
+// is not read in quadratic time. A section's children are keyed by the
+// address of their list's storage: it stays put while siblings elsewhere are
+// added and only changes when this very list grows, which is done here.
+// Growing a list must move the sections, never copy them, or the storage of
+// their own lists would change behind the index.
+static_assert(std::is_nothrow_move_constructible_v<IniSection>);
+
+class ChildIndex {
+public:
+    // Descends from section into its subsection called name, creating it
+    // when it doesn't exist yet.
+    IniSection& enterOrCreate(IniSection& section, std::string_view name) {
+        const IniSection* storage = section.sections.data();
+        if (!section.sections.empty()) {
+            const auto& names = byStorage_.at(storage);
+            if (const auto it = names.find(std::string(name)); it != names.end())
+                return section.sections[it->second];
+        }
+        IniSection created;
+        created.name = std::string(name);
+        section.sections.push_back(std::move(created));
+        if (section.sections.data() != storage && storage != nullptr) {
+            auto node = byStorage_.extract(storage);
+            node.key() = section.sections.data();
+            byStorage_.insert(std::move(node));
+        }
+        byStorage_[section.sections.data()].emplace(name, section.sections.size() - 1);
+        return section.sections.back();
+    }
+
+private:
+    std::unordered_map<const IniSection*, std::unordered_map<std::string, std::size_t>> byStorage_;
+};
+
+// Returns the section that the following key lines fill. Appending a
+// subsection may move its siblings in memory, so the reference is only good
+// until the next header; within one header the descent only ever appends
+// below the section it holds.
+IniSection& handleHeader(IniSection& root, ChildIndex& index, std::string_view line) {
+    const std::string_view inner = line.substr(1, line.size() - 2);
+    std::string_view name = inner;
+    std::string_view base;
+    if (const std::size_t colon = inner.find(':'); colon != std::string_view::npos) {
+        name = stripWhiteSpace(inner.substr(0, colon));
+        base = stripWhiteSpace(inner.substr(colon + 1));
+    }
+
+    IniSection* parent = &root;
+    IniSection* current = &root;
+    if (name.find('.') != std::string_view::npos) {
+        for (std::string_view part : splitDots(name)) {
+            parent = current;
+            current = &index.enterOrCreate(*current, part);
+        }
+    } else {
+        current = &index.enterOrCreate(root, name);
+    }
+
+    if (codePointCount(base) < 2) return *current;
+    const IniSection& from = base.front() == '.' ? getSectionByPath(root, base.substr(1))
+                                                 : getSectionByPath(*parent, base);
+    // Copy first: the base may be the current section itself.
+    std::map<std::string, std::string> inherited = from.keys;
+    current->keys = std::move(inherited);
+    return *current;
+}
+
+std::string_view unquote(std::string_view value) {
+    if (value.size() > 2 && value.front() == '"' && value.back() == '"')
+        return value.substr(1, value.size() - 2);
+    return value;
+}
+
+} // namespace
+
+IniSection parseIni(std::string_view text) {
+    IniSection root;
+    ChildIndex index;
+    IniSection* current = &root;
+    const std::vector<std::string_view> lines = splitLines(text);
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+        const std::string_view line = stripWhiteSpace(lines[n]);
+        if (line.empty() || line.front() == ';') continue;
+        if (line.size() >= 3 && line.front() == '[' && line.back() == ']') {
+            current = &handleHeader(root, index, line);
+            continue;
+        }
+        const std::size_t eq = line.find('=');
+        if (eq == std::string_view::npos)
+            throw IniException("Syntax error at line " + std::to_string(n));
+        const std::string key(stripWhiteSpace(line.substr(0, eq)));
+        const std::string value(unquote(stripWhiteSpace(line.substr(eq + 1))));
+        current->keys[key] = value;
+    }
+    return root;
+}
+
+IniSection::~IniSection() {
+    // Children are moved out level by level, so every destructor that runs
+    // here meets an empty subsection list.
+    std::vector<IniSection> pending = std::move(sections);
+    while (!pending.empty()) {
+        IniSection last = std::move(pending.back());
+        pending.pop_back();
+        for (IniSection& child : last.sections) pending.push_back(std::move(child));
+        last.sections.clear();
+    }
+}
+
+const IniSection* findSection(const IniSection& section, std::string_view name) {
+    for (const IniSection& s : section.sections)
+        if (s.name == name) return &s;
+    return nullptr;
+}
+
+bool hasSection(const IniSection& section, std::string_view name) {
+    return findSection(section, name) != nullptr;
+}
+
+const IniSection& getSection(const IniSection& section, std::string_view name) {
+    if (const IniSection* s = findSection(section, name)) return *s;
+    throw IniException("Section '" + std::string(name) + "' does not exists");
+}
+
+const IniSection& getSectionByPath(const IniSection& section, std::string_view path) {
+    const IniSection* s = &section;
+    for (std::string_view part : splitDots(path)) s = &getSection(*s, part);
+    return *s;
+}
+
+const std::string& getKey(const IniSection& section, const std::string& key) {
+    const auto it = section.keys.find(key);
+    if (it == section.keys.end()) throw IniException("Key '" + key + "' does not exists");
+    return it->second;
+}

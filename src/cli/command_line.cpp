@@ -1,0 +1,99 @@
+#include "cli/command_line.h"
+
+#include "report/version.h"
+
+CommandLine parseCommandLine(const std::vector<std::string>& args) {
+    CommandLine cl;
+    for (const std::string& arg : args) {
+        if (arg == "--cst") {
+            cl.carsetSlotOpen = true;
+            cl.carsetPath.clear();
+        } else if (arg == "--cst-auto") {
+            cl.carsetAuto = true;
+        } else if (arg == "-o") {
+            cl.outputSlotOpen = true;
+            cl.outputPath.clear();
+        } else if (arg == "-osame") {
+            cl.outputSame = true;
+        } else if (arg == "--force") {
+            cl.force = true;
+        } else if (arg == "--format=txt") {
+            cl.report.format = ReportFormat::text;
+        } else if (arg == "--format=semikv") {
+            cl.report.format = ReportFormat::semikv;
+        } else if (arg == "--no-header") {
+            cl.report.replayInfo = false;
+            cl.report.eventInfo = false;
+        } else if (arg == "--convert=yes") {
+            cl.convert = ConvertMode::ALWAYS;
+        } else if (arg == "--convert=no" || arg == "--no-std-conv") {
+            cl.convert = ConvertMode::NEVER;
+        } else if (arg == "--laps") {
+            cl.report.laps = true;
+        } else if (arg == "--help") {
+            cl.stop = CommandLine::Stop::help;
+            return cl;
+        } else if (arg == "--version") {
+            cl.stop = CommandLine::Stop::version;
+            return cl;
+        } else if (cl.carsetSlotOpen) {
+            cl.carsetPath = arg;
+            cl.carsetSlotOpen = false;
+        } else if (cl.outputSlotOpen) {
+            cl.outputPath = arg;
+            cl.outputSlotOpen = false;
+        } else if (!arg.empty() && arg[0] == '-') {
+            cl.stop = CommandLine::Stop::invalidOption;
+            cl.invalidOption = arg;
+            return cl;
+        } else {
+            cl.replay = arg;
+        }
+    }
+    return cl;
+}
+
+std::string programName(std::string_view argv0) {
+    std::size_t cut = argv0.find_last_of("/\\:");
+    return std::string(cut == std::string_view::npos ? argv0 : argv0.substr(cut + 1));
+}
+
+std::string usageText(const std::string& program) {
+    return "\nUsage: " + program +
+           " [OPTION] <REPLAY>\n"
+           "Make reports from replay files (.rpy)\n"
+           "\n"
+           "  --cst <file>       use GEM+ carset (.cst) file for string data\n"
+           "  --cst-auto         try to detect and find the correct carset file\n"
+           "  -o <output>        output file (UTF-8 encoded)\n"
+           "  -osame             output file with same name as replay (.txt extension)\n"
+           "  --force            overwrite existing file\n"
+           "  --format=txt       output format: text (default)\n"
+           "  --format=semikv    output format: semicolon delimited key=value\n"
+           "  --no-header        do not display replay information\n"
+           "  --convert=<yes|no> force codepage conversion (Windows only)\n"
+           "  --laps             dump all laptimes of all cars\n"
+           "  --help             display this text and exit\n"
+           "  --version          output version information and exit\n";
+}
+
+std::string versionText(const std::string& program) {
+    return program + " " + programVersion + "\n\n" +
+           "Race weekend reports from Grand Prix Legends replays, by the gridtally developers.";
+}
+
+std::string osamePath(const std::string& replayPath) {
+    // The extension separator is the last '.' of the final component, unless
+    // it is that component's first character.
+    std::size_t stem = replayPath.size();
+    for (std::size_t i = replayPath.size(); i-- > 0;) {
+        char c = replayPath[i];
+        if (c == '\\' || c == '/' || c == ':') break;
+        if (c == '.') {
+            bool first = i == 0 || replayPath[i - 1] == '\\' || replayPath[i - 1] == '/' || replayPath[i - 1] == ':';
+            if (!first) stem = i;
+            break;
+        }
+    }
+    return replayPath.substr(0, stem) + ".txt";
+}

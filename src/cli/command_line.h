@@ -1,0 +1,45 @@
+// The command line as a value: what to read, what to write and how.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/console.h"
+#include "report/report.h"
+
+struct CommandLine {
+    std::optional<std::string> replay;
+    // An option that takes a path ("--cst", "-o") opens a slot that the next
+    // free argument fills; a slot left open at the end counts as empty.
+    std::string carsetPath;
+    bool carsetSlotOpen = false;
+    bool carsetAuto = false;
+    std::string outputPath;
+    bool outputSlotOpen = false;
+    bool outputSame = false;
+    bool force = false;
+    ConvertMode convert = ConvertMode::AUTO;
+    ReportOptions report;
+
+    // Where the arguments stopped the run before any work: at "--help",
+    // "--version" or an invalid option.
+    enum class Stop { none, help, version, invalidOption };
+    Stop stop = Stop::none;
+    std::string invalidOption;
+
+    // The slots' values; empty when not given or left open.
+    std::string carset() const { return carsetSlotOpen ? std::string() : carsetPath; }
+    std::string output() const { return outputSlotOpen ? std::string() : outputPath; }
+};
+
+// Applies the arguments (without the program name) in order, up to the
+// first that stops the run.
+CommandLine parseCommandLine(const std::vector<std::string>& args);
+
+std::string usageText(const std::string& program);
+std::string versionText(const std::string& program);
+// Last path component of argv[0]; an extension such as ".exe" stays.
+std::string programName(std::string_view argv0);
+// The "-osame" output name: the replay path without its extension, + ".txt".
+std::string osamePath(const std::string& replayPath);

@@ -1,0 +1,160 @@
+#include "cli/run.h"
+
+#include <cerrno>
+#include <exception>
+#include <optional>
+#include <stdexcept>
+
+#include "carset/carset.h"
+#include "cli/command_line.h"
+#include "cli/console.h"
+#include "platform/platform.h"
+#include "replay/replay_file.h"
+#include "report/report.h"
+#include "text/diagnostics.h"
+#include "text/format.h"
+
+namespace {
+
+// Ends the run with a status and "Error: <message>".
+struct Failure {
+    int status;
+    std::string message;
+};
+
+struct Consoles {
+    ConsoleOutput out;
+    ConsoleOutput err;
+};
+
+class ConsoleDiagnostics final : public Diagnostics {
+public:
+    explicit ConsoleDiagnostics(ConsoleOutput& err) : err_(err) {}
+    void warning(std::string_view text) override { err_.writeLine("Warning: " + std::string(text)); }
+    void notice(std::string_view text) override { err_.writeLine(text); }
+
+private:
+    ConsoleOutput& err_;
+};
+
+class ConsoleSink final : public ReportSink {
+public:
+    explicit ConsoleSink(ConsoleOutput& out) : out_(out) {
+        std::clearerr(out_.stream());
+        errno = 0;
+    }
+    void write(std::string_view text) override { out_.writeText(text); }
+    // A report lost on its way out (a full disk, say) is no success.
+    void finish() {
+        if (!std::ferror(out_.stream())) return;
+        if (errno == 0) errno = EIO;
+        throw std::runtime_error("Write to standard output failed: " + platform::lastErrorText());
+    }
+
+private:
+    ConsoleOutput& out_;
+};
+
+// Announces the output file when the report's first text is ready, that is
+// once the replay has been read, and keeps it until the report is complete.
+class FileSink final : public ReportSink {
+public:
+    FileSink(std::string path, ConsoleOutput& err) : path_(std::move(path)), err_(err) {}
+    void write(std::string_view text) override {
+        if (!announced_) {
+            err_.writeLine(formatText("Writing output to file %s", platform::absolutePath(path_)));
+            announced_ = true;
+        }
+        text_.append(text);
+    }
+    void finish() { platform::writeTextFile(path_, text_); }
+
+private:
+    std::string path_;
+    ConsoleOutput& err_;
+    bool announced_ = false;
+    std::string text_;
+};
+
+// Asks before an existing output file is overwritten; false when declined.
+bool confirmOverwrite(const std::string& outputPath, ConsoleOutput& err, std::FILE* in) {
+    err.writeText(formatText("Output file %s already exists. Overwrite ? (Y/N): ", outputPath));
+    const int c = std::fgetc(in);
+    return c == 'y' || c == 'Y';
+}
+
+int run(const std::vector<std::string>& args, const std::string& program, Consoles& consoles, std::FILE* in) {
+    platform::widenConsole();
+    if (args.empty()) {
+        consoles.out.writeLine(usageText(program));
+        return 3;
+    }
+    const CommandLine cl = parseCommandLine(args);
+    consoles.out.mode(cl.convert);
+    consoles.err.mode(cl.convert);
+    switch (cl.stop) {
+    case CommandLine::Stop::help: consoles.out.writeLine(usageText(program)); return 0;
+    case CommandLine::Stop::version: consoles.out.writeLine(versionText(program)); return 0;
+    case CommandLine::Stop::invalidOption:
+        consoles.err.writeLine(formatText("invalid option '%s'", cl.invalidOption));
+        consoles.out.writeLine(usageText(program));
+        return -1;
+    case CommandLine::Stop::none: break;
+    }
+
+    if (!cl.replay) throw Failure{1, "need replay file as parameter"};
+    const std::string& replay = *cl.replay;
+    if (!platform::exists(replay) || platform::isDirectory(replay))
+        throw Failure{1, formatText("cannot read %s: no such file", replay)};
+
+    const CarsetChoice carset{cl.carset(), cl.carsetAuto};
+    if (!carset.path.empty() && (!platform::exists(carset.path) || platform::isDirectory(carset.path)))
+        throw Failure{2, formatText("cannot read %s: no such file", carset.path)};
+
+    std::string outputPath = cl.output();
+    if (outputPath.empty() && cl.outputSame) outputPath = osamePath(replay);
+    if (!outputPath.empty() && platform::exists(outputPath) && !cl.force &&
+        !confirmOverwrite(outputPath, consoles.err, in))
+        return 4;
+
+    ConsoleDiagnostics diagnostics(consoles.err);
+    try {
+        if (outputPath.empty()) {
+            ConsoleSink sink(consoles.out);
+            writeReplayReport(replay, carset, cl.report, sink, diagnostics);
+            sink.finish();
+        } else {
+            FileSink sink(outputPath, consoles.err);
+            writeReplayReport(replay, carset, cl.report, sink, diagnostics);
+            sink.finish();
+        }
+    } catch (const ReplayAccessError& e) {
+        throw Failure{-1, formatText(" accessing file %s", e.what())};
+    } catch (const CarsetError& e) {
+        throw Failure{2, e.what()};
+    }
+    return 0;
+}
+
+} // namespace
+
+int runGridtally(const std::vector<std::string>& args, const ProcessIo& io) {
+    Consoles consoles{ConsoleOutput(io.out, io.consoleCodePage), ConsoleOutput(io.err, io.consoleCodePage)};
+    const std::string program = programName(args.empty() ? "gridtally" : args.front());
+    const std::vector<std::string> options(args.empty() ? args.end() : args.begin() + 1, args.end());
+    try {
+        return run(options, program, consoles, io.in);
+    } catch (const Failure& f) {
+        consoles.err.writeLine("Error: " + f.message);
+        return f.status;
+    } catch (const std::exception& e) {
+        consoles.err.writeLine("Error: " + std::string(e.what()));
+        return 1;
+    }
+}
+
+int runMain(int argc, char** argv) {
+    ProcessIo io;
+    io.consoleCodePage = platform::consoleOutputCodePage();
+    return runGridtally(platform::commandLineArguments(argc, argv), io);
+}

@@ -1,3 +1,0 @@
-#include "gridtally.h"
-
-int main(int argc, char** argv) { return runMain(argc, argv); }

@@ -1,0 +1,47 @@
+// A replay file: the chunk file whose root chunk is "YLPR", and the game
+// that saved it.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include "container/chunk_file.h"
+
+// The game that saved a replay.
+enum class Game : std::uint8_t { UNK = 0, GPL = 1, N4 = 2, N2K2 = 3, N2K3 = 4, IRAC = 5 };
+
+// "GPL", or "cast(Game)" and the value for one outside the list.
+std::string toString(Game g);
+
+// The root version as a replay reads it: a version whose low byte is 2 is
+// version 2 whatever its upper bytes hold.
+std::uint32_t replayVersion(std::uint32_t rawVersion);
+
+// The game of a replay version.
+Game gameOfVersion(std::uint32_t version);
+
+// A replay path that cannot even be examined (permissions of a folder on
+// the way, say); the message is the system's.
+class ReplayAccessError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class ReplayFile {
+public:
+    // Maps the file and checks its header: container, magic, length, and
+    // the game (only Grand Prix Legends replays are accepted). Throws
+    // ReplayAccessError when the path cannot be examined at all,
+    // std::runtime_error with the message for everything else.
+    explicit ReplayFile(const std::string& fileName);
+
+    const ChunkFile& chunks() const { return file_; }
+    const std::string& fileName() const { return file_.fileName(); }
+    const Chunk& root() const { return root_; }
+    std::uint32_t version() const { return replayVersion(root_.version()); }
+
+private:
+    ChunkFile file_;
+    Chunk root_;
+};

@@ -1,0 +1,27 @@
+// Cell texts that every report format shares: times, lap remarks, driver
+// names and the entry list's order.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "weekend/weekend.h"
+
+// The shortest of "h:mm:ss.fff", "m:ss.fff", "s.fff"; noTime gives "-.---".
+std::string formatLapTime(std::uint32_t ms);
+// Signed gaps and differences print as their unsigned bit pattern.
+inline std::string formatLapTime(std::int32_t ms) { return formatLapTime(static_cast<std::uint32_t>(ms)); }
+
+// Remark of a flag byte: "Off Track", "Invalid", "Unknown" for the set bits,
+// in that order, joined by one space; empty when none is set.
+std::string lapRemark(std::uint8_t flags);
+
+// The remark of a race result: "DNF" for a retired car.
+inline const char* raceRemark(const RaceResult& r) { return r.retired ? "DNF" : ""; }
+
+// "First Last", also when one of the two is empty.
+std::string displayName(const Driver& driver);
+
+// Entries sorted by car number; equal numbers keep their list order.
+std::vector<const Entry*> sortedByNumber(const Entries& entries);

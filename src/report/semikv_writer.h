@@ -1,0 +1,35 @@
+// The semikv report: tables of "key=value;" lines for scripts. A ';' inside
+// a value is written as U+037E, so that only the layout's own semicolons
+// separate fields.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "report/report.h"
+
+class SemikvWriter final : public ReportWriter {
+public:
+    SemikvWriter(const EntryIndex& entries, ReportStream& out) : entries_(entries), out_(out) {}
+
+    void begin() override;
+    void carset(const CarsetInfo& info) override;
+    void replayInfo(const Weekend& weekend) override;
+    void eventInfo(const Event& event) override;
+    void entryList(const std::vector<const Entry*>& byNumber) override;
+    void practiceResults(const SessionReport& session, const std::vector<BestLapResult>& rows) override;
+    void raceResults(const SessionReport& session, const std::vector<RaceResult>& rows) override;
+    void fastestLaps(const SessionReport& session, const std::vector<BestLapResult>& rows) override;
+    void lapListings(const std::vector<SessionReport>& sessions) override;
+    void end() override;
+
+private:
+    void bestLaps(std::string_view title, const std::vector<BestLapResult>& rows);
+    void place(int pos, const Entry& entry, std::int32_t driverId);
+
+    const EntryIndex& entries_;
+    ReportStream& out_;
+};
+
+// The value with every ';' replaced by U+037E (UTF-8 CD BE).
+std::string semikvValue(std::string_view value);

@@ -1,0 +1,4 @@
+#pragma once
+
+// The version every report and the command line name.
+inline constexpr const char* programVersion = "v0.6.4";

@@ -1,0 +1,114 @@
+#include "weekend/timing.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+namespace {
+
+// Differences of clocks wrap like the game's unsigned counters; the signed
+// fields keep the resulting bit pattern.
+std::int32_t signedDiff(std::uint32_t a, std::uint32_t b) { return static_cast<std::int32_t>(a - b); }
+
+// The car's fastest valid lap; lapTime 0 when it has none.
+BestLapResult bestLap(const TimingEntry& entry) {
+    BestLapResult best{entry.carId, entry.driverId};
+    bool found = false;
+    std::uint32_t valid = 0;
+    std::uint32_t total = 0;
+    std::uint32_t prev = 0;
+    for (std::size_t i = 0; i < entry.laps.size(); ++i) {
+        const TimedLap& lap = entry.laps[i];
+        const std::uint32_t lapTime = lap.clock - prev;
+        prev = lap.clock;
+        if (i == 0) continue; // the first crossing only starts lap 1
+        ++total;
+        if (lap.flags & LapFlag::invalid) continue;
+        ++valid;
+        // <= : of equal laps the latest one counts
+        if (!found || lapTime <= best.lapTime) {
+            best = BestLapResult{entry.carId, entry.driverId, static_cast<std::uint32_t>(i), lapTime, lap.clock,
+                                 -1, 0, 0, lap.flags};
+            found = true;
+        }
+    }
+    if (!found) return BestLapResult{entry.carId, entry.driverId};
+    best.lapsValid = valid;
+    best.lapsTotal = total;
+    return best;
+}
+
+} // namespace
+
+SessionTiming SessionTiming::of(std::vector<TimingEntry> cars) {
+    SessionTiming timing;
+    timing.cars = std::move(cars);
+    TimingCells& rows = timing.cells;
+    for (const TimingEntry& entry : timing.cars) {
+        if (rows.size() < entry.laps.size()) rows.resize(entry.laps.size());
+        for (std::size_t i = 0; i < entry.laps.size(); ++i) {
+            const TimedLap& lap = entry.laps[i];
+            rows[i].push_back(TimingCell{entry.carId, entry.driverId, static_cast<std::uint32_t>(i), lap.clock, lap.flags});
+        }
+    }
+    for (auto& row : rows) std::sort(row.begin(), row.end());
+    return timing;
+}
+
+std::vector<BestLapResult> bestLapResults(const SessionTiming& timing) {
+    std::vector<BestLapResult> results;
+    for (const TimingEntry& entry : timing.cars) {
+        BestLapResult r = bestLap(entry);
+        if (r.lapTime != 0) results.push_back(r);
+    }
+    std::sort(results.begin(), results.end(),
+              [](const BestLapResult& a, const BestLapResult& b) { return a.lapTime < b.lapTime; });
+    if (!results.empty()) {
+        const std::uint32_t fastest = results.front().lapTime;
+        for (BestLapResult& r : results) r.gap = signedDiff(r.lapTime, fastest);
+    }
+    return results;
+}
+
+std::vector<RaceResult> raceResults(const SessionTiming& timing) {
+    const TimingCells& cells = timing.cells;
+    std::vector<RaceResult> results;
+    if (cells.empty() || cells.front().empty()) return results;
+
+    const std::uint32_t startClock = cells.front().front().clock;
+    const std::size_t winnerRow = cells.size() - 1;
+    const std::uint32_t winnerClock = cells[winnerRow].front().clock;
+
+    // A set, not a list searched for every cell: a hostile replay may hold
+    // many thousands of cars.
+    std::unordered_set<std::int32_t> classified;
+    classified.reserve(timing.cars.size());
+
+    for (std::size_t j = cells.size(); j-- > 0;) {
+        const auto& row = cells[j];
+        for (std::size_t p = 0; p < row.size(); ++p) {
+            const TimingCell& cell = row[p];
+            if (classified.count(cell.carId) != 0) continue;
+
+            RaceResult r;
+            r.carId = cell.carId;
+            r.driverId = cell.driverId;
+            r.laps = static_cast<std::uint32_t>(j);
+            r.clock = cell.clock - startClock;
+            r.gap = signedDiff(cell.clock, winnerClock);
+            if (j == winnerRow) {
+                r.diff = signedDiff(cell.clock, p == 0 ? winnerClock : row[p - 1].clock);
+            } else {
+                if (r.gap < 0) {
+                    // Stopped before the winner finished: measure against the
+                    // first car that completed as many crossings.
+                    r.gap = signedDiff(cell.clock, row.front().clock);
+                    r.retired = true;
+                }
+                r.diff = p == 0 ? static_cast<std::int32_t>(noTime) : signedDiff(cell.clock, row[p - 1].clock);
+            }
+            results.push_back(r);
+            classified.insert(cell.carId);
+        }
+    }
+    return results;
+}

@@ -1,0 +1,164 @@
+#include "weekend/weekend_builder.h"
+
+#include <array>
+#include <stdexcept>
+#include <unordered_map>
+
+#include "carset/carset_search.h"
+#include "replay/replay_reader.h"
+#include "text/code_page_text.h"
+#include "text/diagnostics.h"
+#include "text/format.h"
+
+namespace {
+
+// Replay texts are bytes in the system ANSI code page.
+std::string replayText(std::string_view bytes) { return fromMultiByte(bytes, 0); }
+
+std::string carClassName(std::uint32_t code) {
+    switch (code) {
+    case 1: return "BT";
+    case 2: return "AT";
+    case 3: return "GP";
+    default: return "cast(CarClass)" + std::to_string(code);
+    }
+}
+
+// The carset no longer changes while the entries are built, so its year and
+// each car model's names are looked up once, not once per entry: a hostile
+// replay may list many thousands of cars.
+class CarsetLookups {
+public:
+    explicit CarsetLookups(const Carset& carset) : carset_(carset), year(carset.year()) {}
+
+    const CarModelNames& namesOf(std::uint32_t carIndex) {
+        auto [it, fresh] = models_.try_emplace(carIndex);
+        if (fresh) it->second = carModelNames(carset_, carIndex);
+        return it->second;
+    }
+
+private:
+    const Carset& carset_;
+    std::unordered_map<std::uint32_t, CarModelNames> models_;
+
+public:
+    const std::int16_t year;
+};
+
+// The model year: the carset's for a text tag, else the coded tag's, else 1967.
+std::int16_t entryYear(const DriverRecord& d, std::int16_t carsetYear) {
+    if (d.tagIsText() != 0) return carsetYear;
+    if (d.tagByte(0) == '1') return static_cast<std::int16_t>(1885 + d.tagByte(1));
+    return defaultCarsetYear;
+}
+
+Entry makeEntry(const DriverRecord& d, CarsetLookups& carset, Diagnostics& diagnostics) {
+    Entry e;
+    const std::int32_t number = d.number();
+    if (number < 0 || number > 32767) throw std::runtime_error("Conversion positive overflow");
+    e.number = static_cast<std::int16_t>(number);
+    e.carIndex = d.carIndex();
+    e.carId = d.carId();
+    e.carClass = carClassName(d.carClass());
+    const CarModelNames& names = carset.namesOf(e.carIndex);
+    e.team = names.team;
+    e.chassis = names.chassis;
+    e.engine = names.engine;
+    e.year = entryYear(d, carset.year);
+    if (d.tagIsText() != 1 && e.year != carset.year)
+        diagnostics.warning(
+            formatText("entry #%s year %s doesn't match carset year %s", e.number, e.year, carset.year));
+
+    Driver r;
+    r.driverId = d.driverId();
+    r.firstName = replayText(d.firstName());
+    r.lastName = replayText(d.lastName());
+    if (d.tagByte(0) == '1') r.remark = formatText("GEM+ 2.%d.%d", d.tagByte(3), d.tagByte(4));
+    r.nat = std::string(nationalityCode(d.nationality()));
+    e.drivers.push_back(std::move(r));
+    return e;
+}
+
+Carset chooseCarset(const CarsetChoice& choice, const std::string& eventCarset, Diagnostics& diagnostics) {
+    Carset carset;
+    if (!choice.path.empty()) {
+        try {
+            carset = Carset::load(choice.path);
+        } catch (const std::runtime_error& e) {
+            throw CarsetError(e.what());
+        }
+    }
+    if (choice.detect && !carset.loaded()) {
+        if (std::optional<Carset> found = detectCarset(eventCarset)) {
+            carset = std::move(*found);
+            diagnostics.notice("Using carset file " + carset.path());
+        }
+    }
+    return carset;
+}
+
+// Record bits 0x40 and 0x10 are known; any other bit is unknown.
+std::uint8_t lapFlags(std::uint8_t recordFlags) {
+    std::uint8_t flags = 0;
+    if (recordFlags & 0x40) flags |= LapFlag::offTrack;
+    if (recordFlags & 0x10) flags |= LapFlag::invalid;
+    if (recordFlags & 0xAF) flags |= LapFlag::unknown;
+    return flags;
+}
+
+SessionTiming makeTiming(const ReplaySession& session, const EntryIndex& entries) {
+    std::vector<TimingEntry> cars;
+    cars.reserve(session.cars.size());
+    for (const CarLapsRecord& car : session.cars) {
+        const Entry& entry = entries.find(car.carId());
+        if (entry.drivers.empty()) throw std::runtime_error(formatText("No entry for car id %d", car.carId()));
+        TimingEntry timed{car.carId(), entry.drivers.front().driverId, {}};
+        const std::size_t count = car.lapCount();
+        timed.laps.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const LapRecord record = car.lap(i);
+            timed.laps.push_back(TimedLap{record.clock(), lapFlags(record.flags())});
+        }
+        cars.push_back(std::move(timed));
+    }
+    return SessionTiming::of(std::move(cars));
+}
+
+std::vector<Session> makeSessions(const ReplayRecords& records, const Entries& entries, Diagnostics& diagnostics) {
+    const std::vector<SessionInfo> infos = records.weekend.sessions(diagnostics);
+    const EntryIndex index(entries);
+    std::vector<Session> sessions;
+    for (const ReplaySession& s : records.sessions) {
+        if (s.index >= infos.size()) throw std::runtime_error(formatText("Invalid session index %u", s.index));
+        const SessionInfo& info = infos[s.index];
+        Session session;
+        session.type = info.type;
+        session.maxLaps = info.laps;
+        session.maxSecs = info.seconds;
+        session.timing = makeTiming(s, index);
+        sessions.push_back(std::move(session));
+    }
+    return sessions;
+}
+
+} // namespace
+
+Weekend buildWeekend(const ReplayFile& file, const CarsetChoice& carsetChoice, Diagnostics& diagnostics) {
+    const ReplayRecords records = readReplay(file, diagnostics);
+    Weekend weekend;
+    weekend.version = file.version();
+    weekend.track = replayText(records.header.track());
+    weekend.saverName = replayText(records.header.saverName());
+    weekend.saverVersion = replayText(records.header.saverVersion());
+
+    Event& event = weekend.event;
+    event.track = replayText(records.weekend.track());
+    event.carset = replayText(records.weekend.carset());
+    const Carset carset = chooseCarset(carsetChoice, event.carset, diagnostics);
+    CarsetLookups lookups(carset);
+    event.entries.reserve(records.drivers.size());
+    for (const DriverRecord& d : records.drivers) event.entries.push_back(makeEntry(d, lookups, diagnostics));
+    event.sessions = makeSessions(records, event.entries, diagnostics);
+    if (carset.loaded()) weekend.carset = carset.info();
+    return weekend;
+}

@@ -1,0 +1,21 @@
+// Builds the weekend model from a replay's records.
+#pragma once
+
+#include <string>
+
+#include "replay/replay_file.h"
+#include "weekend/weekend.h"
+
+class Diagnostics;
+
+// Which carset names the cars: a file named by the user (a failure to load
+// it is a CarsetError), and whether to search for the replay's own carset
+// when none is loaded.
+struct CarsetChoice {
+    std::string path;
+    bool detect = false;
+};
+
+// Reads the replay and builds its weekend. Warnings and the notice of a
+// detected carset go to diagnostics, in the order they arise.
+Weekend buildWeekend(const ReplayFile& file, const CarsetChoice& carsetChoice, Diagnostics& diagnostics);
