@@ -112,7 +112,7 @@ bool carsetLoaded(const IniSection& carset) { return !carset.sections.empty(); }
 std::optional<std::runtime_error> loadCarset(const std::string& path, IniSection& target) {
     if (path.empty()) return std::nullopt;
     try {
-        std::string bytes = platform::readFile(path);
+        std::string bytes = platform::readFile(path, 64u << 20); // no real carset comes near
         bytes.resize(std::min(bytes.size(), bytes.find('\0')));
         IniSection parsed = parseIni(fromMultiByte(bytes, 0));
         target = std::move(parsed);

@@ -170,6 +170,9 @@ int run(const std::vector<std::string>& args, const std::string& program) {
 
     std::string outputPath = cl.output.open ? std::string() : cl.output.value;
     if (outputPath.empty() && g.options.count("osame")) outputPath = osamePath(replay);
+    // Refused before the question: no answer could make it right.
+    if (!outputPath.empty() && platform::sameFile(outputPath, replay))
+        fatalError(1, "output file %s is the replay itself", outputPath);
     if (!outputPath.empty() && platform::exists(outputPath) && !g.options.count("force")) {
         if (!confirmOverwrite(outputPath)) return 4;
     }
