@@ -122,7 +122,7 @@ TEST_F(ReplayTest, ConstructionLetsOnlyUnexaminablePathsEscapeAsAccessErrors) {
 
 // ---- Reading a replay ----------------------------------------------------------
 
-TEST_F(ReplayTest, ReadsEveryRecordAsAViewIntoTheFile) {
+TEST_F(ReplayTest, ReadsEveryRecord) {
     Opened o(write(twoCarRace()));
     const ReplayRecords& g = o.records;
     EXPECT_EQ(g.header.track(), "Monza");
