@@ -95,8 +95,8 @@ std::string TempDir::write(const std::string& name, const std::string& bytes) co
     return p;
 }
 
-TempStream::TempStream() : file_(std::tmpfile()) {
-    if (!file_) throw std::runtime_error("tmpfile failed");
+TempStream::TempStream() : file_(std::fopen(dir_.file("stream").c_str(), "w+b")) {
+    if (!file_) throw std::runtime_error("cannot open a temporary stream");
 }
 
 TempStream::TempStream(const std::string& bytes) : TempStream() {

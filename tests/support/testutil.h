@@ -57,6 +57,9 @@ public:
     std::string contents() const;
 
 private:
+    // A file of a directory of its own: the C runtime's tmpfile() names may
+    // collide between test processes running side by side under Wine.
+    TempDir dir_;
     std::FILE* file_;
 };
 
