@@ -112,7 +112,7 @@ int run(const std::vector<std::string>& args, const std::string& program, Consol
         throw Failure{2, formatText("cannot read %s: no such file", carset.path)};
 
     std::string outputPath = cl.output();
-    if (outputPath.empty() && cl.outputSame) outputPath = osamePath(replay);
+    if (outputPath.empty() && cl.outputSame) outputPath = osamePath(replay, cl.report.format);
     if (!outputPath.empty() && platform::exists(outputPath) && !cl.force &&
         !confirmOverwrite(outputPath, consoles.err, in))
         return 4;
