@@ -18,13 +18,13 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         } else if (arg == "--force") {
             cl.force = true;
         } else if (arg == "--format=txt") {
-            cl.report.format = ReportFormat::text;
+            cl.report.format = ReportFormat::TEXT;
         } else if (arg == "--format=semikv") {
-            cl.report.format = ReportFormat::semikv;
+            cl.report.format = ReportFormat::SEMIKV;
         } else if (arg == "--format=json") {
-            cl.report.format = ReportFormat::json;
+            cl.report.format = ReportFormat::JSON;
         } else if (arg == "--format=csv") {
-            cl.report.format = ReportFormat::csv;
+            cl.report.format = ReportFormat::CSV;
         } else if (arg == "--no-header") {
             cl.report.replayInfo = false;
             cl.report.eventInfo = false;
@@ -35,10 +35,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         } else if (arg == "--laps") {
             cl.report.laps = true;
         } else if (arg == "--help") {
-            cl.stop = CommandLine::Stop::help;
+            cl.stop = CommandLine::Stop::HELP;
             return cl;
         } else if (arg == "--version") {
-            cl.stop = CommandLine::Stop::version;
+            cl.stop = CommandLine::Stop::VERSION;
             return cl;
         } else if (cl.carsetSlotOpen) {
             cl.carsetPath = arg;
@@ -47,7 +47,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             cl.outputPath = arg;
             cl.outputSlotOpen = false;
         } else if (!arg.empty() && arg[0] == '-') {
-            cl.stop = CommandLine::Stop::invalidOption;
+            cl.stop = CommandLine::Stop::INVALID_OPTION;
             cl.invalidOption = arg;
             return cl;
         } else {
@@ -101,6 +101,6 @@ std::string osamePath(const std::string& replayPath, ReportFormat format) {
             break;
         }
     }
-    const char* extension = format == ReportFormat::json ? ".json" : format == ReportFormat::csv ? ".csv" : ".txt";
+    const char* extension = format == ReportFormat::JSON ? ".json" : format == ReportFormat::CSV ? ".csv" : ".txt";
     return replayPath.substr(0, stem) + extension;
 }

@@ -9,10 +9,10 @@
 
 std::unique_ptr<ReportWriter> makeWriter(const ReportOptions& options, const EntryIndex& entries, ReportStream& out) {
     switch (options.format) {
-    case ReportFormat::semikv: return std::make_unique<SemikvWriter>(entries, out);
-    case ReportFormat::json: return std::make_unique<JsonWriter>(entries, options, out);
-    case ReportFormat::csv: return std::make_unique<CsvWriter>(entries, options, out);
-    case ReportFormat::text: break;
+    case ReportFormat::SEMIKV: return std::make_unique<SemikvWriter>(entries, out);
+    case ReportFormat::JSON: return std::make_unique<JsonWriter>(entries, options, out);
+    case ReportFormat::CSV: return std::make_unique<CsvWriter>(entries, options, out);
+    case ReportFormat::TEXT: break;
     }
     return std::make_unique<TextWriter>(entries, out);
 }
