@@ -575,8 +575,10 @@ TEST(ReportTest, LargeReportReachesTheSinkInBoundedPiecesOfWholeRows) {
     w.session(SessionType::RACE, cars);
     ReportOptions o;
     o.laps = true;
-    for (ReportFormat format : {ReportFormat::TEXT, ReportFormat::SEMIKV}) {
+    for (ReportFormat format : {ReportFormat::TEXT, ReportFormat::SEMIKV, ReportFormat::JSON, ReportFormat::CSV}) {
         o.format = format;
+        // A JSON row's comma comes with the next one.
+        const char rowEnd = format == ReportFormat::JSON ? '}' : '\n';
         PieceSink sink;
         writeReport(w.weekend, o, sink);
         EXPECT_EQ(sink.text, report(w.weekend, o));
@@ -585,7 +587,7 @@ TEST(ReportTest, LargeReportReachesTheSinkInBoundedPiecesOfWholeRows) {
         std::size_t at = 0;
         for (std::size_t i = 0; i + 1 < sink.sizes.size(); ++i) {
             at += sink.sizes[i];
-            EXPECT_EQ(sink.text[at - 1], '\n') << "piece " << i << " ends inside a row";
+            EXPECT_EQ(sink.text[at - 1], rowEnd) << "piece " << i << " ends inside a row";
         }
     }
 }
