@@ -21,6 +21,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             cl.report.format = ReportFormat::text;
         } else if (arg == "--format=semikv") {
             cl.report.format = ReportFormat::semikv;
+        } else if (arg == "--format=html") {
+            cl.report.format = ReportFormat::html;
         } else if (arg == "--no-header") {
             cl.report.replayInfo = false;
             cl.report.eventInfo = false;
@@ -70,6 +72,7 @@ std::string usageText(const std::string& program) {
            "  --force            overwrite existing file\n"
            "  --format=txt       output format: text (default)\n"
            "  --format=semikv    output format: semicolon delimited key=value\n"
+           "  --format=html      output format: web page with tables and charts\n"
            "  --no-header        do not display replay information\n"
            "  --convert=<yes|no> force codepage conversion (Windows only)\n"
            "  --laps             dump all laptimes of all cars\n"
@@ -82,7 +85,7 @@ std::string versionText(const std::string& program) {
            "Race weekend reports from Grand Prix Legends replays, by the gridtally developers.";
 }
 
-std::string osamePath(const std::string& replayPath) {
+std::string osamePath(const std::string& replayPath, ReportFormat format) {
     // The extension separator is the last '.' of the final component, unless
     // it is that component's first character.
     std::size_t stem = replayPath.size();
@@ -95,5 +98,5 @@ std::string osamePath(const std::string& replayPath) {
             break;
         }
     }
-    return replayPath.substr(0, stem) + ".txt";
+    return replayPath.substr(0, stem) + (format == ReportFormat::html ? ".html" : ".txt");
 }

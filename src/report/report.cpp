@@ -1,6 +1,7 @@
 #include "report/report.h"
 
 #include "replay/replay_file.h"
+#include "report/html_writer.h"
 #include "report/report_cells.h"
 #include "report/semikv_writer.h"
 #include "report/text_writer.h"
@@ -8,6 +9,7 @@
 std::unique_ptr<ReportWriter> makeWriter(const ReportOptions& options, const EntryIndex& entries, ReportStream& out) {
     switch (options.format) {
     case ReportFormat::semikv: return std::make_unique<SemikvWriter>(entries, out);
+    case ReportFormat::html: return std::make_unique<HtmlWriter>(options, entries, out);
     case ReportFormat::text: break;
     }
     return std::make_unique<TextWriter>(entries, out);
@@ -19,7 +21,7 @@ void writeReport(const Weekend& weekend, const ReportOptions& options, ReportSin
     ReportStream out(sink);
     const std::unique_ptr<ReportWriter> writer = makeWriter(options, entries, out);
 
-    writer->begin();
+    writer->begin(weekend);
     if (weekend.carset) writer->carset(*weekend.carset);
     if (options.replayInfo) writer->replayInfo(weekend);
     if (options.eventInfo) writer->eventInfo(event);

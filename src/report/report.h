@@ -13,7 +13,7 @@
 
 class Diagnostics;
 
-enum class ReportFormat { text, semikv };
+enum class ReportFormat { text, semikv, html };
 
 struct ReportOptions {
     ReportFormat format = ReportFormat::text;
@@ -37,7 +37,7 @@ class ReportWriter {
 public:
     virtual ~ReportWriter() = default;
 
-    virtual void begin() {}
+    virtual void begin(const Weekend&) {}
     virtual void carset(const CarsetInfo& info) = 0;
     virtual void replayInfo(const Weekend& weekend) = 0;
     virtual void eventInfo(const Event& event) = 0;

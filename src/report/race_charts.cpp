@@ -1,0 +1,125 @@
+#include "report/race_charts.h"
+
+#include <algorithm>
+#include <numeric>
+#include <unordered_map>
+
+#include "text/format.h"
+
+namespace {
+
+// The axis of crossings: lap 0 (the start crossing) to the last one.
+AxisScale lapAxis(const std::vector<RaceTrace>& traces) {
+    std::size_t last = 0;
+    for (const RaceTrace& t : traces) last = std::max(last, t.positions.size());
+    return niceScale(0, static_cast<std::int64_t>(last > 0 ? last - 1 : 0), 1, 10, false);
+}
+
+std::string numberLabel(const RaceTrace& t) { return formatText("%d", t.number); }
+
+} // namespace
+
+std::vector<RaceTrace> raceTraces(const SessionTiming& timing, const std::vector<RaceResult>& classification,
+                                  const EntryIndex& entries) {
+    std::vector<RaceTrace> traces;
+    traces.reserve(classification.size());
+    std::unordered_map<std::int32_t, std::size_t> byCar;
+    for (const RaceResult& r : classification) {
+        if (!byCar.emplace(r.carId, traces.size()).second) continue;
+        traces.push_back(RaceTrace{r.carId, entries.find(r.carId).number, r.retired, {}, {}, 0});
+    }
+
+    const TimingCells& rows = timing.cells;
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::vector<TimingCell>& row = rows[i];
+        if (row.empty()) continue;
+        // The row is in clock order; cars that crossed together go by number.
+        order.resize(row.size());
+        std::iota(order.begin(), order.end(), std::size_t(0));
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            if (row[a].clock != row[b].clock) return row[a].clock < row[b].clock;
+            return entries.find(row[a].carId).number < entries.find(row[b].carId).number;
+        });
+        const std::uint32_t leader = row.front().clock;
+        const bool nextRow = i + 1 < rows.size() && !rows[i + 1].empty();
+        for (std::size_t place = 0; place < order.size(); ++place) {
+            const TimingCell& cell = row[order[place]];
+            const auto found = byCar.find(cell.carId);
+            if (found == byCar.end()) continue;
+            RaceTrace& t = traces[found->second];
+            // Two cars under one id: the first one's crossings only.
+            if (t.positions.size() != i) continue;
+            t.positions.push_back(static_cast<std::uint32_t>(place + 1));
+            t.gaps.push_back(cell.clock - leader);
+            if (t.unlapped == i && !(nextRow && rows[i + 1].front().clock < cell.clock)) t.unlapped = i + 1;
+        }
+    }
+    return traces;
+}
+
+std::uint32_t lapsBehind(const RaceResult& result, const RaceResult& winner) {
+    return result.laps < winner.laps ? winner.laps - result.laps : 0;
+}
+
+std::string raceStatus(const RaceResult& result, const RaceResult& winner) {
+    if (result.retired) return formatText("DNF (%u %s)", result.laps, result.laps == 1 ? "lap" : "laps");
+    const std::uint32_t behind = lapsBehind(result, winner);
+    if (behind == 0) return "";
+    return formatText("+%u %s", behind, behind == 1 ? "lap" : "laps");
+}
+
+LineChart lapChart(const std::vector<RaceTrace>& traces, std::size_t sessionNumber) {
+    LineChart chart;
+    chart.id = formatText("lap-chart-%u", sessionNumber);
+    chart.title = formatText("Lap chart of session %u", sessionNumber);
+    chart.description = "Each car's position at the end of every lap, first place at the top, from the start "
+                        "crossing (lap 0) to the car's last crossing; each line carries the car number at both "
+                        "ends. The same figures are in the race results and the lap times.";
+    chart.xTitle = "Lap";
+    chart.yTitle = "Position";
+    chart.x = lapAxis(traces);
+    std::int64_t field = 1;
+    for (const RaceTrace& t : traces)
+        for (std::uint32_t p : t.positions) field = std::max<std::int64_t>(field, p);
+    chart.y = niceScale(1, field, 1, 40, false);
+    chart.yDown = true;
+    for (const RaceTrace& t : traces) {
+        ChartSeries s{numberLabel(t), {}, t.retired ? "DNF" : ""};
+        s.points.reserve(t.positions.size());
+        for (std::size_t i = 0; i < t.positions.size(); ++i)
+            s.points.push_back(ChartPoint{static_cast<std::int64_t>(i), t.positions[i]});
+        chart.series.push_back(std::move(s));
+    }
+    return chart;
+}
+
+LineChart gapChart(const std::vector<RaceTrace>& traces, std::size_t sessionNumber) {
+    LineChart chart;
+    chart.id = formatText("gap-chart-%u", sessionNumber);
+    chart.title = formatText("Gap chart of session %u", sessionNumber);
+    chart.description = "Each car's time behind the leader, in seconds, as it completed every lap; a lapped car's "
+                        "line ends at its last crossing before it was lapped. The same figures are in the race "
+                        "results and the lap times.";
+    chart.xTitle = "Lap";
+    chart.yTitle = "Seconds behind the leader";
+    chart.x = lapAxis(traces);
+    chart.yFormat = TickFormat::seconds;
+    chart.yDown = true;
+    // At the start the field is a few seconds deep: labels there would pile up.
+    chart.labelStart = false;
+    std::int64_t widest = 0;
+    for (const RaceTrace& t : traces) {
+        ChartSeries s{numberLabel(t), {}, ""};
+        s.points.reserve(t.unlapped);
+        for (std::size_t i = 0; i < t.unlapped; ++i) {
+            s.points.push_back(ChartPoint{static_cast<std::int64_t>(i), t.gaps[i]});
+            widest = std::max<std::int64_t>(widest, t.gaps[i]);
+        }
+        if (t.unlapped < t.positions.size()) s.endNote = "lapped";
+        else if (t.retired) s.endNote = "DNF";
+        chart.series.push_back(std::move(s));
+    }
+    chart.y = niceScale(0, widest, 100, 6, true);
+    return chart;
+}
