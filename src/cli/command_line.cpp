@@ -18,11 +18,11 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         } else if (arg == "--force") {
             cl.force = true;
         } else if (arg == "--format=txt") {
-            cl.report.format = ReportFormat::text;
+            cl.report.format = ReportFormat::TEXT;
         } else if (arg == "--format=semikv") {
-            cl.report.format = ReportFormat::semikv;
+            cl.report.format = ReportFormat::SEMIKV;
         } else if (arg == "--format=html") {
-            cl.report.format = ReportFormat::html;
+            cl.report.format = ReportFormat::HTML;
         } else if (arg == "--no-header") {
             cl.report.replayInfo = false;
             cl.report.eventInfo = false;
@@ -33,10 +33,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         } else if (arg == "--laps") {
             cl.report.laps = true;
         } else if (arg == "--help") {
-            cl.stop = CommandLine::Stop::help;
+            cl.stop = CommandLine::Stop::HELP;
             return cl;
         } else if (arg == "--version") {
-            cl.stop = CommandLine::Stop::version;
+            cl.stop = CommandLine::Stop::VERSION;
             return cl;
         } else if (cl.carsetSlotOpen) {
             cl.carsetPath = arg;
@@ -45,7 +45,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             cl.outputPath = arg;
             cl.outputSlotOpen = false;
         } else if (!arg.empty() && arg[0] == '-') {
-            cl.stop = CommandLine::Stop::invalidOption;
+            cl.stop = CommandLine::Stop::INVALID_OPTION;
             cl.invalidOption = arg;
             return cl;
         } else {
@@ -98,5 +98,5 @@ std::string osamePath(const std::string& replayPath, ReportFormat format) {
             break;
         }
     }
-    return replayPath.substr(0, stem) + (format == ReportFormat::html ? ".html" : ".txt");
+    return replayPath.substr(0, stem) + (format == ReportFormat::HTML ? ".html" : ".txt");
 }

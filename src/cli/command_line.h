@@ -24,8 +24,8 @@ struct CommandLine {
 
     // Where the arguments stopped the run before any work: at "--help",
     // "--version" or an invalid option.
-    enum class Stop { none, help, version, invalidOption };
-    Stop stop = Stop::none;
+    enum class Stop { NONE, HELP, VERSION, INVALID_OPTION };
+    Stop stop = Stop::NONE;
     std::string invalidOption;
 
     // The slots' values; empty when not given or left open.
@@ -43,4 +43,4 @@ std::string versionText(const std::string& program);
 std::string programName(std::string_view argv0);
 // The "-osame" output name: the replay path without its extension, + ".txt"
 // (".html" for the results page).
-std::string osamePath(const std::string& replayPath, ReportFormat format = ReportFormat::text);
+std::string osamePath(const std::string& replayPath, ReportFormat format = ReportFormat::TEXT);

@@ -95,13 +95,13 @@ int run(const std::vector<std::string>& args, const std::string& program, Consol
     consoles.out.mode(cl.convert);
     consoles.err.mode(cl.convert);
     switch (cl.stop) {
-    case CommandLine::Stop::help: consoles.out.writeLine(usageText(program)); return 0;
-    case CommandLine::Stop::version: consoles.out.writeLine(versionText(program)); return 0;
-    case CommandLine::Stop::invalidOption:
+    case CommandLine::Stop::HELP: consoles.out.writeLine(usageText(program)); return 0;
+    case CommandLine::Stop::VERSION: consoles.out.writeLine(versionText(program)); return 0;
+    case CommandLine::Stop::INVALID_OPTION:
         consoles.err.writeLine(formatText("invalid option '%s'", cl.invalidOption));
         consoles.out.writeLine(usageText(program));
         return -1;
-    case CommandLine::Stop::none: break;
+    case CommandLine::Stop::NONE: break;
     }
 
     if (!cl.replay) throw Failure{1, "need replay file as parameter"};

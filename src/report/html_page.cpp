@@ -133,7 +133,7 @@ void appendAxes(std::string& out, const LineChart& chart, const ChartFrame& fram
     out += "</g>\n<g class=\"axis\">";
     for (std::int64_t t : chart.x.ticks()) {
         const std::int64_t x = plotPoint(chart, frame, ChartPoint{t, chart.y.min}).x;
-        appendText(out, "", x, bottom + 150, "middle", tickLabel(TickFormat::number, t));
+        appendText(out, "", x, bottom + 150, "middle", tickLabel(TickFormat::NUMBER, t));
     }
     for (std::int64_t t : chart.y.ticks()) {
         const std::int64_t y = plotPoint(chart, frame, ChartPoint{chart.x.min, t}).y;

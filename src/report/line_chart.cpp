@@ -113,7 +113,7 @@ std::vector<std::int64_t> spreadLabels(const std::vector<PlotPoint>& anchors, st
 }
 
 std::string tickLabel(TickFormat format, std::int64_t value) {
-    if (format == TickFormat::number) return formatText("%d", value);
+    if (format == TickFormat::NUMBER) return formatText("%d", value);
     const bool negative = value < 0;
     const std::uint64_t ms = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
     std::string text = formatText("%s%u", negative ? "-" : "", ms / 1000);

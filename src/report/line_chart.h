@@ -37,7 +37,7 @@ struct ChartSeries {
 };
 
 // How tick values read: as plain numbers, or milliseconds as seconds.
-enum class TickFormat { number, seconds };
+enum class TickFormat { NUMBER, SECONDS };
 
 struct LineChart {
     std::string id;          // unique in the page; names the title and description
@@ -47,7 +47,7 @@ struct LineChart {
     std::string yTitle;
     AxisScale x;
     AxisScale y;
-    TickFormat yFormat = TickFormat::number;
+    TickFormat yFormat = TickFormat::NUMBER;
     bool yDown = false;      // min at the top, as in positions and gaps
     bool labelStart = true;  // the label at the start of each line too
     std::vector<ChartSeries> series;

@@ -104,7 +104,7 @@ LineChart gapChart(const std::vector<RaceTrace>& traces, std::size_t sessionNumb
     chart.xTitle = "Lap";
     chart.yTitle = "Seconds behind the leader";
     chart.x = lapAxis(traces);
-    chart.yFormat = TickFormat::seconds;
+    chart.yFormat = TickFormat::SECONDS;
     chart.yDown = true;
     // At the start the field is a few seconds deep: labels there would pile up.
     chart.labelStart = false;

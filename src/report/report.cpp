@@ -8,9 +8,9 @@
 
 std::unique_ptr<ReportWriter> makeWriter(const ReportOptions& options, const EntryIndex& entries, ReportStream& out) {
     switch (options.format) {
-    case ReportFormat::semikv: return std::make_unique<SemikvWriter>(entries, out);
-    case ReportFormat::html: return std::make_unique<HtmlWriter>(options, entries, out);
-    case ReportFormat::text: break;
+    case ReportFormat::SEMIKV: return std::make_unique<SemikvWriter>(entries, out);
+    case ReportFormat::HTML: return std::make_unique<HtmlWriter>(options, entries, out);
+    case ReportFormat::TEXT: break;
     }
     return std::make_unique<TextWriter>(entries, out);
 }

@@ -13,10 +13,10 @@
 
 class Diagnostics;
 
-enum class ReportFormat { text, semikv, html };
+enum class ReportFormat { TEXT, SEMIKV, HTML };
 
 struct ReportOptions {
-    ReportFormat format = ReportFormat::text;
+    ReportFormat format = ReportFormat::TEXT;
     bool replayInfo = true;
     bool eventInfo = true;
     bool entryList = true;
