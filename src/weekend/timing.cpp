@@ -9,7 +9,8 @@ namespace {
 // fields keep the resulting bit pattern.
 std::int32_t signedDiff(std::uint32_t a, std::uint32_t b) { return static_cast<std::int32_t>(a - b); }
 
-// The car's fastest valid lap; lapTime 0 when it has none.
+// The car's fastest valid lap; lapTime 0 when it has none. The lap counts
+// are set either way.
 BestLapResult bestLap(const TimingEntry& entry) {
     BestLapResult best{entry.carId, entry.driverId};
     bool found = false;
@@ -31,7 +32,7 @@ BestLapResult bestLap(const TimingEntry& entry) {
             found = true;
         }
     }
-    if (!found) return BestLapResult{entry.carId, entry.driverId};
+    if (!found) best = BestLapResult{entry.carId, entry.driverId};
     best.lapsValid = valid;
     best.lapsTotal = total;
     return best;
@@ -43,11 +44,13 @@ SessionTiming SessionTiming::of(std::vector<TimingEntry> cars) {
     SessionTiming timing;
     timing.cars = std::move(cars);
     TimingCells& rows = timing.cells;
-    for (const TimingEntry& entry : timing.cars) {
+    for (std::size_t c = 0; c < timing.cars.size(); ++c) {
+        const TimingEntry& entry = timing.cars[c];
         if (rows.size() < entry.laps.size()) rows.resize(entry.laps.size());
         for (std::size_t i = 0; i < entry.laps.size(); ++i) {
             const TimedLap& lap = entry.laps[i];
-            rows[i].push_back(TimingCell{entry.carId, entry.driverId, static_cast<std::uint32_t>(i), lap.clock, lap.flags});
+            rows[i].push_back(TimingCell{entry.carId, entry.driverId, static_cast<std::uint32_t>(i), lap.clock,
+                                         lap.flags, entry.number, static_cast<std::uint32_t>(c)});
         }
     }
     for (auto& row : rows) std::sort(row.begin(), row.end());
@@ -55,16 +58,37 @@ SessionTiming SessionTiming::of(std::vector<TimingEntry> cars) {
 }
 
 std::vector<BestLapResult> bestLapResults(const SessionTiming& timing) {
-    std::vector<BestLapResult> results;
+    struct Ranked {
+        BestLapResult result;
+        std::int16_t number;
+    };
+    std::vector<Ranked> ranked;
     for (const TimingEntry& entry : timing.cars) {
         BestLapResult r = bestLap(entry);
-        if (r.lapTime != 0) results.push_back(r);
+        if (r.lapTime != 0) ranked.push_back({r, entry.number});
     }
-    std::sort(results.begin(), results.end(),
-              [](const BestLapResult& a, const BestLapResult& b) { return a.lapTime < b.lapTime; });
+    // Stable: cars equal in all three keep replay order.
+    std::stable_sort(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) {
+        if (a.result.lapTime != b.result.lapTime) return a.result.lapTime < b.result.lapTime;
+        if (a.result.clock != b.result.clock) return a.result.clock < b.result.clock;
+        return a.number < b.number;
+    });
+    std::vector<BestLapResult> results;
+    results.reserve(ranked.size());
+    for (const Ranked& r : ranked) results.push_back(r.result);
     if (!results.empty()) {
         const std::uint32_t fastest = results.front().lapTime;
         for (BestLapResult& r : results) r.gap = signedDiff(r.lapTime, fastest);
+    }
+    return results;
+}
+
+std::vector<BestLapResult> carsWithoutTime(const SessionTiming& timing) {
+    std::vector<BestLapResult> results;
+    for (const TimingEntry& entry : timing.cars) {
+        BestLapResult r = bestLap(entry);
+        if (r.lapTime != 0) continue;
+        results.push_back(BestLapResult{entry.carId, entry.driverId, 0, 0, 0, 0, r.lapsValid, r.lapsTotal, 0});
     }
     return results;
 }
@@ -93,6 +117,8 @@ std::vector<RaceResult> raceResults(const SessionTiming& timing) {
             r.carId = cell.carId;
             r.driverId = cell.driverId;
             r.laps = static_cast<std::uint32_t>(j);
+            r.lapsBehind = static_cast<std::uint32_t>(winnerRow - j);
+            r.bestLapTime = bestLap(timing.cars[cell.car]).lapTime;
             r.clock = cell.clock - startClock;
             r.gap = signedDiff(cell.clock, winnerClock);
             if (j == winnerRow) {
@@ -111,4 +137,14 @@ std::vector<RaceResult> raceResults(const SessionTiming& timing) {
         }
     }
     return results;
+}
+
+std::vector<std::vector<std::uint32_t>> crossingPositions(const SessionTiming& timing) {
+    std::vector<std::vector<std::uint32_t>> positions(timing.cars.size());
+    for (std::size_t c = 0; c < timing.cars.size(); ++c) positions[c].resize(timing.cars[c].laps.size());
+    for (const auto& row : timing.cells) {
+        for (std::size_t p = 0; p < row.size(); ++p)
+            positions[row[p].car][row[p].lap] = static_cast<std::uint32_t>(p + 1);
+    }
+    return positions;
 }
