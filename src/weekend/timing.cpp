@@ -1,6 +1,7 @@
 #include "weekend/timing.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace {
@@ -38,22 +39,43 @@ BestLapResult bestLap(const TimingEntry& entry) {
     return best;
 }
 
+// The car whose cell the classification meets first for each car id (two
+// cars may share one): the one with the most crossings, then the one its
+// last row places first.
+std::unordered_map<std::int32_t, std::size_t> classifiedCars(const SessionTiming& timing) {
+    auto before = [&timing](std::size_t a, std::size_t b) {
+        const TimingEntry& x = timing.cars[a];
+        const TimingEntry& y = timing.cars[b];
+        if (x.laps.size() != y.laps.size()) return x.laps.size() > y.laps.size();
+        if (x.laps.back().clock != y.laps.back().clock) return x.laps.back().clock < y.laps.back().clock;
+        return x.number < y.number;
+    };
+    std::unordered_map<std::int32_t, std::size_t> cars;
+    cars.reserve(timing.cars.size());
+    for (std::size_t c = 0; c < timing.cars.size(); ++c) {
+        if (timing.cars[c].laps.empty()) continue;
+        auto [it, fresh] = cars.try_emplace(timing.cars[c].carId, c);
+        if (!fresh && before(c, it->second)) it->second = c;
+    }
+    return cars;
+}
+
 } // namespace
 
 SessionTiming SessionTiming::of(std::vector<TimingEntry> cars) {
     SessionTiming timing;
     timing.cars = std::move(cars);
     TimingCells& rows = timing.cells;
-    for (std::size_t c = 0; c < timing.cars.size(); ++c) {
-        const TimingEntry& entry = timing.cars[c];
+    for (const TimingEntry& entry : timing.cars) {
         if (rows.size() < entry.laps.size()) rows.resize(entry.laps.size());
         for (std::size_t i = 0; i < entry.laps.size(); ++i) {
             const TimedLap& lap = entry.laps[i];
-            rows[i].push_back(TimingCell{entry.carId, entry.driverId, static_cast<std::uint32_t>(i), lap.clock,
-                                         lap.flags, entry.number, static_cast<std::uint32_t>(c)});
+            const auto lapIndex = static_cast<std::uint32_t>(i);
+            rows[i].push_back(TimingCell{entry.carId, entry.driverId, lapIndex, lap.clock, lap.flags, entry.number});
         }
     }
-    for (auto& row : rows) std::sort(row.begin(), row.end());
+    // Stable: cells were added in replay order.
+    for (auto& row : rows) std::stable_sort(row.begin(), row.end());
     return timing;
 }
 
@@ -106,6 +128,7 @@ std::vector<RaceResult> raceResults(const SessionTiming& timing) {
     // many thousands of cars.
     std::unordered_set<std::int32_t> classified;
     classified.reserve(timing.cars.size());
+    const std::unordered_map<std::int32_t, std::size_t> classifiedCar = classifiedCars(timing);
 
     for (std::size_t j = cells.size(); j-- > 0;) {
         const auto& row = cells[j];
@@ -118,7 +141,7 @@ std::vector<RaceResult> raceResults(const SessionTiming& timing) {
             r.driverId = cell.driverId;
             r.laps = static_cast<std::uint32_t>(j);
             r.lapsBehind = static_cast<std::uint32_t>(winnerRow - j);
-            r.bestLapTime = bestLap(timing.cars[cell.car]).lapTime;
+            r.bestLapTime = bestLap(timing.cars[classifiedCar.at(cell.carId)]).lapTime;
             r.clock = cell.clock - startClock;
             r.gap = signedDiff(cell.clock, winnerClock);
             if (j == winnerRow) {
@@ -141,10 +164,20 @@ std::vector<RaceResult> raceResults(const SessionTiming& timing) {
 
 std::vector<std::vector<std::uint32_t>> crossingPositions(const SessionTiming& timing) {
     std::vector<std::vector<std::uint32_t>> positions(timing.cars.size());
-    for (std::size_t c = 0; c < timing.cars.size(); ++c) positions[c].resize(timing.cars[c].laps.size());
-    for (const auto& row : timing.cells) {
-        for (std::size_t p = 0; p < row.size(); ++p)
-            positions[row[p].car][row[p].lap] = static_cast<std::uint32_t>(p + 1);
+    // Cars equal in clock and number sit in their row in replay order: as
+    // the cars are taken in that order, each takes the next of those cells.
+    std::unordered_map<std::uint64_t, std::uint32_t> tiesTaken;
+    for (std::size_t c = 0; c < timing.cars.size(); ++c) {
+        const TimingEntry& car = timing.cars[c];
+        positions[c].resize(car.laps.size());
+        for (std::size_t i = 0; i < car.laps.size(); ++i) {
+            const auto& row = timing.cells[i];
+            const TimingCell key{car.carId, car.driverId, static_cast<std::uint32_t>(i), car.laps[i].clock, 0,
+                                 car.number};
+            std::size_t p = static_cast<std::size_t>(std::lower_bound(row.begin(), row.end(), key) - row.begin());
+            if (p + 1 < row.size() && std::is_eq(row[p + 1] <=> key)) p += tiesTaken[std::uint64_t(i) << 32 | p]++;
+            positions[c][i] = static_cast<std::uint32_t>(p + 1);
+        }
     }
     return positions;
 }

@@ -33,8 +33,8 @@ struct TimingEntry {
     bool operator==(const TimingEntry&) const = default;
 };
 
-// One crossing as placed in the per-lap table. Ordered by lap, then clock;
-// cars crossing at the same moment by car number, then in replay order.
+// One crossing as placed in the per-lap table. Ordered by lap, then clock,
+// then car number; the rows keep cars equal in all three in replay order.
 struct TimingCell {
     std::int32_t carId = 0;
     std::int32_t driverId = 0;
@@ -42,14 +42,12 @@ struct TimingCell {
     std::uint32_t clock = 0;
     std::uint8_t flags = 0;
     std::int16_t number = 0;
-    std::uint32_t car = 0; // index in SessionTiming::cars
 
     bool operator==(const TimingCell&) const = default;
-    friend std::strong_ordering operator<=>(const TimingCell& a, const TimingCell& b) {
+    friend std::weak_ordering operator<=>(const TimingCell& a, const TimingCell& b) {
         if (auto c = a.lap <=> b.lap; c != 0) return c;
         if (auto c = a.clock <=> b.clock; c != 0) return c;
-        if (auto c = a.number <=> b.number; c != 0) return c;
-        return a.car <=> b.car;
+        return a.number <=> b.number;
     }
 };
 
