@@ -1,6 +1,6 @@
 #include "report/html_writer.h"
 
-#include <unordered_map>
+#include <type_traits>
 
 #include "report/html_page.h"
 #include "report/race_charts.h"
@@ -25,8 +25,15 @@ void numberCell(std::string& out, std::string_view text) {
 }
 
 template <class T>
+    requires std::is_integral_v<T>
 void numberCell(std::string& out, T value) {
     numberCell(out, std::string_view(formatText("%d", value)));
+}
+
+// Times as the other formats print them ("-.---" for none).
+template <class T>
+void timeCell(std::string& out, T ms) {
+    numberCell(out, std::string_view(formatLapTime(ms)));
 }
 
 // A table in its own sideways-scrolling box, with its header row.
@@ -185,10 +192,10 @@ void HtmlWriter::bestLaps(std::string_view title, const std::vector<BestLapResul
         row += "<tr>";
         numberCell(row, ++pos);
         driverCells(row, entries_.find(r.carId), r.driverId);
-        numberCell(row, std::string_view(formatLapTime(r.lapTime)));
-        numberCell(row, std::string_view(formatLapTime(r.gap)));
+        timeCell(row, r.lapTime);
+        timeCell(row, r.gap);
         numberCell(row, r.lap);
-        numberCell(row, std::string_view(formatLapTime(r.clock)));
+        timeCell(row, r.clock);
         numberCell(row, r.lapsValid);
         numberCell(row, r.lapsTotal);
         cell(row, lapRemark(r.flags));
@@ -213,15 +220,11 @@ void HtmlWriter::fastestLaps(const SessionReport& session, const std::vector<Bes
 void HtmlWriter::raceResults(const SessionReport& session, const std::vector<RaceResult>& rows) {
     if (rows.empty()) return;
     openSession(session);
-    std::unordered_map<std::int32_t, std::uint32_t> bestLap;
-    for (const BestLapResult& b : bestLapResults(session.session->timing)) bestLap.emplace(b.carId, b.lapTime);
-
     std::string& out = out_.buffer();
     out += "<h3>Race Results</h3>\n";
     openTable(out, "", "<th class=\"n\">Pos</th><th class=\"n\">No.</th><th>Driver</th><th>Team</th>"
                        "<th class=\"n\">Laps</th><th class=\"n\">Time</th><th class=\"n\">Gap</th>"
                        "<th class=\"n\">Diff</th><th>Status</th><th class=\"n\">Best lap</th>");
-    const RaceResult& winner = rows.front();
     int pos = 0;
     for (const RaceResult& r : rows) {
         std::string& row = out_.buffer();
@@ -229,14 +232,14 @@ void HtmlWriter::raceResults(const SessionReport& session, const std::vector<Rac
         numberCell(row, ++pos);
         driverCells(row, entries_.find(r.carId), r.driverId);
         numberCell(row, r.laps);
-        numberCell(row, std::string_view(formatLapTime(r.clock)));
-        numberCell(row, std::string_view(formatLapTime(r.gap)));
-        numberCell(row, std::string_view(formatLapTime(r.diff)));
+        timeCell(row, r.clock);
+        timeCell(row, r.gap);
+        timeCell(row, r.diff);
         row += "<td class=\"st\">";
-        row += raceStatus(r, winner);
+        row += raceStatus(r);
         row += "</td>";
-        const auto best = bestLap.find(r.carId);
-        numberCell(row, best == bestLap.end() ? std::string_view() : std::string_view(formatLapTime(best->second)));
+        if (r.bestLapTime == 0) numberCell(row, std::string_view());
+        else timeCell(row, r.bestLapTime);
         row += "</tr>\n";
         out_.endRow();
     }
@@ -245,7 +248,7 @@ void HtmlWriter::raceResults(const SessionReport& session, const std::vector<Rac
 }
 
 void HtmlWriter::raceCharts(const SessionReport& session, const std::vector<RaceResult>& rows) {
-    const std::vector<RaceTrace> traces = raceTraces(session.session->timing, rows, entries_);
+    const std::vector<RaceTrace> traces = raceTraces(session.session->timing, rows);
     // A chart needs a lap: the start crossing alone draws nothing.
     if (session.session->timing.cells.size() < 2) return;
     const LineChart laps = lapChart(traces, session.number);

@@ -1,7 +1,6 @@
 #include "report/race_charts.h"
 
 #include <algorithm>
-#include <numeric>
 #include <unordered_map>
 
 #include "text/format.h"
@@ -19,37 +18,29 @@ std::string numberLabel(const RaceTrace& t) { return formatText("%d", t.number);
 
 } // namespace
 
-std::vector<RaceTrace> raceTraces(const SessionTiming& timing, const std::vector<RaceResult>& classification,
-                                  const EntryIndex& entries) {
+std::vector<RaceTrace> raceTraces(const SessionTiming& timing, const std::vector<RaceResult>& classification) {
     std::vector<RaceTrace> traces;
     traces.reserve(classification.size());
     std::unordered_map<std::int32_t, std::size_t> byCar;
     for (const RaceResult& r : classification) {
         if (!byCar.emplace(r.carId, traces.size()).second) continue;
-        traces.push_back(RaceTrace{r.carId, entries.find(r.carId).number, r.retired, {}, {}, 0});
+        traces.push_back(RaceTrace{r.carId, 0, r.retired, {}, {}, 0});
     }
 
     const TimingCells& rows = timing.cells;
-    std::vector<std::size_t> order;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const std::vector<TimingCell>& row = rows[i];
         if (row.empty()) continue;
-        // The row is in clock order; cars that crossed together go by number.
-        order.resize(row.size());
-        std::iota(order.begin(), order.end(), std::size_t(0));
-        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-            if (row[a].clock != row[b].clock) return row[a].clock < row[b].clock;
-            return entries.find(row[a].carId).number < entries.find(row[b].carId).number;
-        });
         const std::uint32_t leader = row.front().clock;
         const bool nextRow = i + 1 < rows.size() && !rows[i + 1].empty();
-        for (std::size_t place = 0; place < order.size(); ++place) {
-            const TimingCell& cell = row[order[place]];
+        for (std::size_t place = 0; place < row.size(); ++place) {
+            const TimingCell& cell = row[place];
             const auto found = byCar.find(cell.carId);
             if (found == byCar.end()) continue;
             RaceTrace& t = traces[found->second];
             // Two cars under one id: the first one's crossings only.
             if (t.positions.size() != i) continue;
+            t.number = cell.number;
             t.positions.push_back(static_cast<std::uint32_t>(place + 1));
             t.gaps.push_back(cell.clock - leader);
             if (t.unlapped == i && !(nextRow && rows[i + 1].front().clock < cell.clock)) t.unlapped = i + 1;
@@ -58,15 +49,10 @@ std::vector<RaceTrace> raceTraces(const SessionTiming& timing, const std::vector
     return traces;
 }
 
-std::uint32_t lapsBehind(const RaceResult& result, const RaceResult& winner) {
-    return result.laps < winner.laps ? winner.laps - result.laps : 0;
-}
-
-std::string raceStatus(const RaceResult& result, const RaceResult& winner) {
+std::string raceStatus(const RaceResult& result) {
     if (result.retired) return formatText("DNF (%u %s)", result.laps, result.laps == 1 ? "lap" : "laps");
-    const std::uint32_t behind = lapsBehind(result, winner);
-    if (behind == 0) return "";
-    return formatText("+%u %s", behind, behind == 1 ? "lap" : "laps");
+    if (result.lapsBehind == 0) return "";
+    return formatText("+%u %s", result.lapsBehind, result.lapsBehind == 1 ? "lap" : "laps");
 }
 
 LineChart lapChart(const std::vector<RaceTrace>& traces, std::size_t sessionNumber) {

@@ -18,7 +18,7 @@ struct RaceTrace {
     std::int16_t number = 0;
     bool retired = false;
     // Place at each crossing, from 1: the order in which the cars completed
-    // it. Equal clocks go by car number.
+    // it (its cell's place in the row).
     std::vector<std::uint32_t> positions;
     // Milliseconds behind the first car to complete the same crossing.
     std::vector<std::uint32_t> gaps;
@@ -30,15 +30,11 @@ struct RaceTrace {
 
 // One trace per classified car, in the classification's order. Cars that
 // never crossed the line have no row and no trace.
-std::vector<RaceTrace> raceTraces(const SessionTiming& timing, const std::vector<RaceResult>& classification,
-                                  const EntryIndex& entries);
-
-// Laps fewer than the winner's; 0 on the lead lap.
-std::uint32_t lapsBehind(const RaceResult& result, const RaceResult& winner);
+std::vector<RaceTrace> raceTraces(const SessionTiming& timing, const std::vector<RaceResult>& classification);
 
 // What a reader expects beside the gap: "" on the lead lap, "+1 lap",
 // "+3 laps" for lapped finishers, "DNF (12 laps)" for retired cars.
-std::string raceStatus(const RaceResult& result, const RaceResult& winner);
+std::string raceStatus(const RaceResult& result);
 
 // Position (1 at the top) against lap, one line per car, labelled with the
 // car number at both ends. sessionNumber makes the chart's id unique.
