@@ -78,11 +78,11 @@ std::string report(const ::Weekend& w, ReportOptions options = {}) {
     return sink.text();
 }
 std::string text(const ::Weekend& w, ReportOptions options = {}) {
-    options.format = ReportFormat::text;
+    options.format = ReportFormat::TEXT;
     return report(w, options);
 }
 std::string semikv(const ::Weekend& w, ReportOptions options = {}) {
-    options.format = ReportFormat::semikv;
+    options.format = ReportFormat::SEMIKV;
     return report(w, options);
 }
 
@@ -133,7 +133,7 @@ TEST(ReportTest, TextEntryListSortsByNumberAndListsEveryDriver) {
                 "Lungo 312", "Lungo V12", 0));
     w.add(entry(4, 3, {driver(40, "Eva", "Falk")}));
 
-    EXPECT_EQ(entryList(ReportFormat::text, w.event().entries),
+    EXPECT_EQ(entryList(ReportFormat::TEXT, w.event().entries),
               "Entry List\n\n"
               "Num Team                          Chassis                Engine                  Year\n"
               "      Driver                 NAT    Remark\n"
@@ -154,12 +154,12 @@ TEST(ReportTest, TextColumnsPadByVisibleCharactersAndNeverCut) {
     TestWeekend w;
     // "É" as one code point, "ö" as o + combining diaeresis: both one column.
     w.add(entry(1, 5, {driver(10, "\xC3\x89lodie", "Marchand-Lefe\xCC\x88vre-Dupont", "FRA")}));
-    std::string out = entryList(ReportFormat::text, w.event().entries);
+    std::string out = entryList(ReportFormat::TEXT, w.event().entries);
     EXPECT_TRUE(contains(out, "      \xC3\x89lodie Marchand-Lefe\xCC\x88vre-DupontFRA    \n")) << out;
 
     TestWeekend v;
     v.add(entry(1, 5, {driver(10, "\xC3\x89va", "N\xC3\xA9meth", "HUN")}));
-    out = entryList(ReportFormat::text, v.event().entries);
+    out = entryList(ReportFormat::TEXT, v.event().entries);
     EXPECT_TRUE(contains(out, "      \xC3\x89va N\xC3\xA9meth             HUN    \n")) << out;
 }
 
@@ -173,7 +173,7 @@ TEST(ReportTest, TextBestLapTableRanksCarsWithValidLapsOnly) {
                                 {3, {lap(15000), lap(99000, LapFlag::invalid)}}});
 
     const Event& e = w.event();
-    EXPECT_EQ(sections(ReportFormat::text, e.entries,
+    EXPECT_EQ(sections(ReportFormat::TEXT, e.entries,
                        [&](ReportWriter& wr) { wr.practiceResults(firstSession(e), bestLapResults(e.sessions[0].timing)); }),
               "Practice Results\n\n"
               "Pos Num Driver                     Time        Gap   Lap      Clock   VLaps TLaps  Remark\n"
@@ -189,7 +189,7 @@ TEST(ReportTest, TablesWithoutResultsAreLeftOutWhole) {
     w.session(SessionType::RACE, {});
 
     const Event& e = w.event();
-    for (ReportFormat format : {ReportFormat::text, ReportFormat::semikv}) {
+    for (ReportFormat format : {ReportFormat::TEXT, ReportFormat::SEMIKV}) {
         EXPECT_EQ(sections(format, e.entries, [&](ReportWriter& wr) {
                       wr.practiceResults(firstSession(e), bestLapResults(e.sessions[0].timing));
                       wr.fastestLaps(firstSession(e), bestLapResults(e.sessions[0].timing));
@@ -211,7 +211,7 @@ TEST(ReportTest, TextRaceResultsShowLappedAndRetiredCars) {
                             {4, {lap(11500), lap(110000)}}});
 
     const Event& e = w.event();
-    EXPECT_EQ(sections(ReportFormat::text, e.entries,
+    EXPECT_EQ(sections(ReportFormat::TEXT, e.entries,
                        [&](ReportWriter& wr) { wr.raceResults(firstSession(e), raceResults(e.sessions[0].timing)); }),
               "Race Results\n\n"
               "Pos Num Driver                  Laps     Clock        Gap       Diff   Remark\n"
@@ -382,7 +382,7 @@ TEST(ReportTest, SemikvEntryListLineFeedsFollowTheDrivers) {
     w.add(entry(2, 2, {driver(20, "Bo", "Lind"), driver(21, "Carl", "Holm", "SWE")}));
     w.add(entry(3, 4, {}));
 
-    EXPECT_EQ(entryList(ReportFormat::semikv, w.event().entries),
+    EXPECT_EQ(entryList(ReportFormat::SEMIKV, w.event().entries),
               "table_start;table=Entry List;\n"
               "startnum=2;team=Team Nord;chassis=Nord 12;engine=Nord V8;year=1967;"
               "driver1_name=Bo Lind;driver1_nat=GBR;driver1_remark=;\n"
@@ -393,7 +393,7 @@ TEST(ReportTest, SemikvEntryListLineFeedsFollowTheDrivers) {
               "table_end;\n\n");
 
     // The end marker keeps a line of its own after a driverless last entry.
-    EXPECT_EQ(entryList(ReportFormat::semikv, Entries{{entry(5, 12, {})}}),
+    EXPECT_EQ(entryList(ReportFormat::SEMIKV, Entries{{entry(5, 12, {})}}),
               "table_start;table=Entry List;\n"
               "startnum=12;team=Team Nord;chassis=Nord 12;engine=Nord V8;year=1967;\n"
               "table_end;\n\n");
@@ -575,7 +575,7 @@ TEST(ReportTest, LargeReportReachesTheSinkInBoundedPiecesOfWholeRows) {
     w.session(SessionType::RACE, cars);
     ReportOptions o;
     o.laps = true;
-    for (ReportFormat format : {ReportFormat::text, ReportFormat::semikv}) {
+    for (ReportFormat format : {ReportFormat::TEXT, ReportFormat::SEMIKV}) {
         o.format = format;
         PieceSink sink;
         writeReport(w.weekend, o, sink);

@@ -41,7 +41,7 @@ std::string mutate(std::string bytes, std::mt19937& rng) {
 // with a message.
 bool report(const std::string& path) {
     try {
-        for (ReportFormat format : {ReportFormat::text, ReportFormat::semikv}) {
+        for (ReportFormat format : {ReportFormat::TEXT, ReportFormat::SEMIKV}) {
             ReportOptions options;
             options.format = format;
             options.laps = true;
