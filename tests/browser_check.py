@@ -2,7 +2,7 @@
 """Loads a results page in headless Chromium, as a reader's browser would,
 and checks what a reader would see.
 
-    browser_check.py PAGE OUTDIR [--pdf-pages N] [--docs-screenshot PNG]
+    browser_check.py PAGE OUTDIR [--pdf-pages PAPER=N ...] [--docs-screenshot PNG]
 
 The browser runs with JavaScript disabled and the network off. Through the
 DevTools protocol (over a pipe, so no port is opened) the script loads the
@@ -187,9 +187,11 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("page")
     parser.add_argument("outdir")
-    parser.add_argument("--pdf-pages", type=int, help="pages expected on A4 and on Letter")
+    parser.add_argument("--pdf-pages", action="append", default=[], metavar="PAPER=N",
+                        help="pages expected on A4 or Letter paper")
     parser.add_argument("--docs-screenshot", help="also write the README's screenshot here")
     args = parser.parse_args()
+    expected_pages = dict((paper, int(n)) for paper, n in (item.split("=") for item in args.pdf_pages))
 
     program = find_chromium()
     if not program:
@@ -278,8 +280,8 @@ def main():
             (out / f"page-{paper}.pdf").write_bytes(pdf)
             pages = pdf_pages(pdf)
             print(f"{paper}: {pages} pages")
-            if args.pdf_pages is not None and pages != args.pdf_pages:
-                failures.append(f"the {paper} PDF has {pages} pages, expected {args.pdf_pages}")
+            if paper in expected_pages and pages != expected_pages[paper]:
+                failures.append(f"the {paper} PDF has {pages} pages, expected {expected_pages[paper]}")
 
         for message in browser.events:
             method, params = message.get("method"), message.get("params", {})
