@@ -1,5 +1,7 @@
 #include "report/html_writer.h"
 
+#include <algorithm>
+#include <charconv>
 #include <type_traits>
 
 #include "report/html_page.h"
@@ -64,6 +66,25 @@ void driverCells(std::string& out, const Entry& entry, std::int32_t driverId) {
     numberCell(out, entry.number);
     cell(out, displayName(entry.drivers.find(driverId)));
     cell(out, entry.team);
+}
+
+// One line of a car's lap list. A report with every lap holds millions of
+// these, so each is put together on the stack and appended at once, and
+// the end tags that HTML makes optional (</td>, </tr>) are left out.
+void appendLapRow(std::string& out, std::size_t index, std::uint32_t lapTime, const TimedLap& lap) {
+    char buf[128];
+    char* p = buf;
+    const auto put = [&p](std::string_view text) { p = std::copy(text.begin(), text.end(), p); };
+    put((lap.flags & LapFlag::invalid) ? "<tr class=\"inv\"><td>" : "<tr><td>");
+    p = std::to_chars(p, std::end(buf), index).ptr;
+    put("<td>");
+    put(formatLapTime(lapTime)); // at most 14 characters
+    put("<td>");
+    put(formatLapTime(lap.clock));
+    put("<td>");
+    if (lap.flags != 0) put(lapRemark(lap.flags)); // at most 25 characters
+    *p++ = '\n';
+    out.append(buf, p);
 }
 
 // "Practice" for PRACTICE: headings, not data.
@@ -279,15 +300,7 @@ void HtmlWriter::lapListings(const std::vector<SessionReport>& sessions) {
             std::uint32_t prev = 0;
             for (std::size_t i = 0; i < car.laps.size(); ++i) {
                 const TimedLap& lap = car.laps[i];
-                std::string& row = out_.buffer();
-                row += (lap.flags & LapFlag::invalid) ? "<tr class=\"inv\"><td>" : "<tr><td>";
-                appendFormat(row, "%u</td><td>", i);
-                row += formatLapTime(lap.clock - prev);
-                row += "</td><td>";
-                row += formatLapTime(lap.clock);
-                row += "</td><td>";
-                row += lapRemark(lap.flags);
-                row += "</td></tr>\n";
+                appendLapRow(out_.buffer(), i, lap.clock - prev, lap);
                 prev = lap.clock;
                 out_.endRow();
             }
