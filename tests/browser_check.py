@@ -264,14 +264,19 @@ def main():
         layout(1280)
 
         if args.docs_screenshot:
-            # The README's picture: the race, from its section heading on.
+            # The README's picture: the last race, from its heading to the
+            # end of its charts.
             document = call("DOM.getDocument")["root"]["nodeId"]
-            races = call("DOM.querySelectorAll", {"nodeId": document, "selector": "section[id^=session-]"})["nodeIds"]
-            box = call("DOM.getBoxModel", {"nodeId": races[-1]})["model"]["border"]
-            top = max(box[1] - 16, 0)
+
+            def box(selector):
+                nodes = call("DOM.querySelectorAll", {"nodeId": document, "selector": selector})["nodeIds"]
+                return call("DOM.getBoxModel", {"nodeId": nodes[-1]})["model"]["border"]
+
+            top = box("section[id^=session-]")[1] - 16
+            bottom = box("section[id^=session-] figure")[5] + 16
             shot = call("Page.captureScreenshot", {
                 "format": "png", "captureBeyondViewport": True,
-                "clip": {"x": 0, "y": top, "width": 1280, "height": 1400, "scale": 1}})
+                "clip": {"x": 0, "y": top, "width": 1280, "height": bottom - top, "scale": 1}})
             pathlib.Path(args.docs_screenshot).write_bytes(base64.b64decode(shot["data"]))
 
         for paper, (width, height) in PAPER.items():
