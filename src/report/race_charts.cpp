@@ -16,6 +16,18 @@ AxisScale lapAxis(const std::vector<RaceTrace>& traces) {
 
 std::string numberLabel(const RaceTrace& t) { return formatText("%d", t.number); }
 
+// What both race charts share: laps along, 0 or first place at the top.
+LineChart raceChart(const std::vector<RaceTrace>& traces, std::string_view id, std::string_view title,
+                    std::size_t sessionNumber) {
+    LineChart chart;
+    chart.id = formatText("%s-%u", id, sessionNumber);
+    chart.title = formatText("%s of session %u", title, sessionNumber);
+    chart.xTitle = "Lap";
+    chart.x = lapAxis(traces);
+    chart.yDown = true;
+    return chart;
+}
+
 } // namespace
 
 std::vector<RaceTrace> raceTraces(const SessionTiming& timing, const std::vector<RaceResult>& classification) {
@@ -56,20 +68,15 @@ std::string raceStatus(const RaceResult& result) {
 }
 
 LineChart lapChart(const std::vector<RaceTrace>& traces, std::size_t sessionNumber) {
-    LineChart chart;
-    chart.id = formatText("lap-chart-%u", sessionNumber);
-    chart.title = formatText("Lap chart of session %u", sessionNumber);
+    LineChart chart = raceChart(traces, "lap-chart", "Lap chart", sessionNumber);
     chart.description = "Each car's position at the end of every lap, first place at the top, from the start "
                         "crossing (lap 0) to the car's last crossing; each line carries the car number at both "
                         "ends. The same figures are in the race results and the lap times.";
-    chart.xTitle = "Lap";
     chart.yTitle = "Position";
-    chart.x = lapAxis(traces);
     std::int64_t field = 1;
     for (const RaceTrace& t : traces)
         for (std::uint32_t p : t.positions) field = std::max<std::int64_t>(field, p);
     chart.y = niceScale(1, field, 1, 40, false);
-    chart.yDown = true;
     for (const RaceTrace& t : traces) {
         ChartSeries s{numberLabel(t), {}, t.retired ? "DNF" : ""};
         s.points.reserve(t.positions.size());
@@ -81,17 +88,12 @@ LineChart lapChart(const std::vector<RaceTrace>& traces, std::size_t sessionNumb
 }
 
 LineChart gapChart(const std::vector<RaceTrace>& traces, std::size_t sessionNumber) {
-    LineChart chart;
-    chart.id = formatText("gap-chart-%u", sessionNumber);
-    chart.title = formatText("Gap chart of session %u", sessionNumber);
+    LineChart chart = raceChart(traces, "gap-chart", "Gap chart", sessionNumber);
     chart.description = "Each car's time behind the leader, in seconds, as it completed every lap; a lapped car's "
                         "line ends at its last crossing before it was lapped. The same figures are in the race "
                         "results and the lap times.";
-    chart.xTitle = "Lap";
     chart.yTitle = "Seconds behind the leader";
-    chart.x = lapAxis(traces);
     chart.yFormat = TickFormat::SECONDS;
-    chart.yDown = true;
     // At the start the field is a few seconds deep: labels there would pile up.
     chart.labelStart = false;
     std::int64_t widest = 0;
