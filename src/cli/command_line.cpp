@@ -21,6 +21,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             cl.report.format = ReportFormat::TEXT;
         } else if (arg == "--format=semikv") {
             cl.report.format = ReportFormat::SEMIKV;
+        } else if (arg == "--format=json") {
+            cl.report.format = ReportFormat::JSON;
+        } else if (arg == "--format=csv") {
+            cl.report.format = ReportFormat::CSV;
         } else if (arg == "--format=html") {
             cl.report.format = ReportFormat::HTML;
         } else if (arg == "--no-header") {
@@ -72,6 +76,8 @@ std::string usageText(const std::string& program) {
            "  --force            overwrite existing file\n"
            "  --format=txt       output format: text (default)\n"
            "  --format=semikv    output format: semicolon delimited key=value\n"
+           "  --format=json      output format: JSON document\n"
+           "  --format=csv       output format: CSV table (results, or laps with --laps)\n"
            "  --format=html      output format: web page with tables and charts\n"
            "  --no-header        do not display replay information\n"
            "  --convert=<yes|no> force codepage conversion (Windows only)\n"
@@ -98,5 +104,9 @@ std::string osamePath(const std::string& replayPath, ReportFormat format) {
             break;
         }
     }
-    return replayPath.substr(0, stem) + (format == ReportFormat::HTML ? ".html" : ".txt");
+    const char* extension = format == ReportFormat::JSON   ? ".json"
+                            : format == ReportFormat::CSV  ? ".csv"
+                            : format == ReportFormat::HTML ? ".html"
+                                                           : ".txt";
+    return replayPath.substr(0, stem) + extension;
 }
