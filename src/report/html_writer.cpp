@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
-#include <type_traits>
+#include <cctype>
 
 #include "report/html_page.h"
 #include "report/race_charts.h"
@@ -26,10 +26,10 @@ void numberCell(std::string& out, std::string_view text) {
     out += "</td>";
 }
 
-template <class T>
-    requires std::is_integral_v<T>
-void numberCell(std::string& out, T value) {
-    numberCell(out, std::string_view(formatText("%d", value)));
+void numberCell(std::string& out, std::int64_t value) {
+    out += "<td class=\"n\">";
+    appendInteger(out, value);
+    out += "</td>";
 }
 
 // Times as the other formats print them ("-.---" for none).
@@ -89,9 +89,8 @@ void appendLapRow(std::string& out, std::size_t index, std::uint32_t lapTime, co
 
 // "Practice" for PRACTICE: headings, not data.
 std::string sessionName(const Session& session) {
-    std::string name = toString(session.type);
-    for (std::size_t i = 1; i < name.size(); ++i)
-        if (name[i] >= 'A' && name[i] <= 'Z') name[i] = static_cast<char>(name[i] - 'A' + 'a');
+    std::string name = sessionTypeName(session.type);
+    if (!name.empty()) name[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
     return name;
 }
 
