@@ -182,7 +182,7 @@ void appendHtmlPageStart(std::string& out, std::string_view title, std::string_v
 }
 
 void appendHtmlPageEnd(std::string& out) {
-    appendFormat(out, "</main>\n<footer>\n<p>Made with gridtally %s from a Grand Prix Legends replay.</p>\n</footer>\n"
+    appendFormat(out, "</main>\n<footer>\n<p>Made with gridtally %s from Grand Prix Legends replay data.</p>\n</footer>\n"
                       "</body>\n</html>\n",
                  programVersion);
 }

@@ -61,7 +61,7 @@ void fact(std::string& out, std::string_view term, std::string_view value) {
     out += "</dd>\n";
 }
 
-// The driver cell of a result row: the name, then the team.
+// The cells that name a result row's car: number, driver, team.
 void driverCells(std::string& out, const Entry& entry, std::int32_t driverId) {
     numberCell(out, entry.number);
     cell(out, displayName(entry.drivers.find(driverId)));
@@ -268,9 +268,9 @@ void HtmlWriter::raceResults(const SessionReport& session, const std::vector<Rac
 }
 
 void HtmlWriter::raceCharts(const SessionReport& session, const std::vector<RaceResult>& rows) {
-    const std::vector<RaceTrace> traces = raceTraces(session.session->timing, rows);
     // A chart needs a lap: the start crossing alone draws nothing.
     if (session.session->timing.cells.size() < 2) return;
+    const std::vector<RaceTrace> traces = raceTraces(session.session->timing, rows);
     const LineChart laps = lapChart(traces, session.number);
     appendLineChart(out_.buffer(), laps, frameForRows(laps.y.max - laps.y.min + 1, 18),
                     "Lap chart: each car's position at the end of every lap. The car number stands at both ends "

@@ -40,7 +40,7 @@ struct ChartSeries {
 enum class TickFormat { NUMBER, SECONDS };
 
 struct LineChart {
-    std::string id;          // unique in the page; names the title and description
+    std::string id;          // unique in the page (letters, digits, "-"); names the title and description
     std::string title;       // the chart's accessible name
     std::string description; // what it shows and where its figures are
     std::string xTitle;
