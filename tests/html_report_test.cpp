@@ -158,7 +158,8 @@ TEST(HtmlText, EscapesMarkupAndMakesControlsVisible) {
 
 TEST(HtmlPage, SampleIsTheCommittedPage) {
     TempDir dir;
-    const auto r = run(dir, {"--format=html", "--cst", source + "/examples/gem67.cst", source + "/examples/monza67.rpy"});
+    const auto r =
+        run(dir, {"--format=html", "--cst", source + "/examples/gem67.cst", source + "/examples/monza67.rpy"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(r.out == testutil::readFile(source + "/docs/monza67.html"))
         << "docs/monza67.html differs from the page gridtally writes; regenerate it with\n"
@@ -198,7 +199,8 @@ TEST(HtmlPage, HostileNamesStayText) {
         const std::string name = hostile ? "hostile" : "plain";
         writeReplay(dir, name + ".rpy", w.replay);
         dir.write(name + ".cst", cstbuilder::carsetBytes(w.carset));
-        const auto r = run(dir, {"--format=html", "--laps", "--cst", name + ".cst", "-o", name + ".html", name + ".rpy"});
+        const auto r =
+            run(dir, {"--format=html", "--laps", "--cst", name + ".cst", "-o", name + ".html", name + ".rpy"});
         ASSERT_EQ(r.status, 0) << r.err;
     }
     RUN_CHECK("html_check.py", dir.file("hostile.html"), "--same-structure-as", dir.file("plain.html"),

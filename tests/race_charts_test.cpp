@@ -124,7 +124,8 @@ TEST(RaceCharts, ScalesOfAShortAndALongRace) {
     // the widest gap drawn is #2's 90.2 s at the finish.
     const std::vector<Case> cases = {
         {2, {0, 2, 1}, {0, 1, 2}, {0, 8'000, 2'000}, {"0", "2", "4", "6", "8"}},
-        {300, {0, 300, 50}, {0, 50, 100, 150, 200, 250, 300}, {0, 100'000, 20'000}, {"0", "20", "40", "60", "80", "100"}},
+        {300, {0, 300, 50}, {0, 50, 100, 150, 200, 250, 300}, {0, 100'000, 20'000},
+         {"0", "20", "40", "60", "80", "100"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.laps);

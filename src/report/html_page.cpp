@@ -182,8 +182,9 @@ void appendHtmlPageStart(std::string& out, std::string_view title, std::string_v
 }
 
 void appendHtmlPageEnd(std::string& out) {
-    appendFormat(out, "</main>\n<footer>\n<p>Made with gridtally %s from Grand Prix Legends replay data.</p>\n</footer>\n"
-                      "</body>\n</html>\n",
+    appendFormat(out,
+                 "</main>\n<footer>\n<p>Made with gridtally %s from Grand Prix Legends replay data.</p>\n"
+                 "</footer>\n</body>\n</html>\n",
                  programVersion);
 }
 

@@ -66,7 +66,8 @@ PlotPoint plotPoint(const LineChart& chart, const ChartFrame& frame, ChartPoint 
     const std::int64_t plotWidth = std::int64_t(frame.width - frame.left - frame.right) * 10;
     const std::int64_t plotHeight = std::int64_t(frame.height - frame.top - frame.bottom) * 10;
     const std::int64_t x = std::int64_t(frame.left) * 10 + along(chart.x, p.x, plotWidth);
-    const std::int64_t fromTop = chart.yDown ? along(chart.y, p.y, plotHeight) : plotHeight - along(chart.y, p.y, plotHeight);
+    const std::int64_t down = along(chart.y, p.y, plotHeight);
+    const std::int64_t fromTop = chart.yDown ? down : plotHeight - down;
     return PlotPoint{x, std::int64_t(frame.top) * 10 + fromTop};
 }
 
