@@ -229,7 +229,8 @@ def main():
         def screenshot(name, size, full=True):
             """Saves the page as a reader sees it; returns the pixels of a
             smaller copy, which is enough to judge and quick to decode."""
-            clip = {"x": 0, "y": 0, "width": size["width"], "height": size["height"] if full else min(size["height"], 900)}
+            height = size["height"] if full else min(size["height"], 900)
+            clip = {"x": 0, "y": 0, "width": size["width"], "height": height}
             for scale, keep in ((1, True), (min(1.0, (250000 / (clip["width"] * clip["height"])) ** 0.5), False)):
                 shot = call("Page.captureScreenshot", {
                     "format": "png", "captureBeyondViewport": full, "clip": {**clip, "scale": scale}})
