@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Checks a results page with a conforming HTML5 parser (html5lib, strict).
+"""Checks a results page with a conforming HTML5 parser (html5lib): any
+parse error fails it, as in html5lib's strict mode, and all are listed.
 
     html_check.py PAGE [--same-structure-as OTHER] [--text TEXT ...]
 
@@ -70,7 +71,7 @@ def check(document):
                 if value in ids:
                     problems.append(f"id {value!r} used twice")
                 ids[value] = e
-        if local(e.tag) == "style" and "url(" in (e.text or "") or "@import" in (e.text or ""):
+        if local(e.tag) == "style" and ("url(" in (e.text or "") or "@import" in (e.text or "")):
             problems.append("the style fetches something")
     head = document.find("head")
     charset = [m for m in head.iter() if local(m.tag) == "meta" and m.get("charset")]
