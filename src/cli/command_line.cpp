@@ -25,6 +25,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             cl.report.format = ReportFormat::JSON;
         } else if (arg == "--format=csv") {
             cl.report.format = ReportFormat::CSV;
+        } else if (arg == "--format=html") {
+            cl.report.format = ReportFormat::HTML;
         } else if (arg == "--no-header") {
             cl.report.replayInfo = false;
             cl.report.eventInfo = false;
@@ -76,6 +78,7 @@ std::string usageText(const std::string& program) {
            "  --format=semikv    output format: semicolon delimited key=value\n"
            "  --format=json      output format: JSON document\n"
            "  --format=csv       output format: CSV table (results, or laps with --laps)\n"
+           "  --format=html      output format: web page with tables and charts\n"
            "  --no-header        do not display replay information\n"
            "  --convert=<yes|no> force codepage conversion (Windows only)\n"
            "  --laps             dump all laptimes of all cars\n"
@@ -101,6 +104,9 @@ std::string osamePath(const std::string& replayPath, ReportFormat format) {
             break;
         }
     }
-    const char* extension = format == ReportFormat::JSON ? ".json" : format == ReportFormat::CSV ? ".csv" : ".txt";
+    const char* extension = format == ReportFormat::JSON   ? ".json"
+                            : format == ReportFormat::CSV  ? ".csv"
+                            : format == ReportFormat::HTML ? ".html"
+                                                           : ".txt";
     return replayPath.substr(0, stem) + extension;
 }

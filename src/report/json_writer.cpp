@@ -30,7 +30,7 @@ void appendCar(std::string& out, const Entry& entry, std::int32_t driverId) {
 
 } // namespace
 
-void JsonWriter::begin() {
+void JsonWriter::begin(const Weekend&) {
     out_ += "{\n  \"generator\": \"gridtally ";
     out_ += programVersion;
     out_ += "\"";

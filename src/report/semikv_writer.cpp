@@ -38,7 +38,7 @@ void appendFields(std::string& out, FormatString<decltype(field(std::declval<con
 
 } // namespace
 
-void SemikvWriter::begin() {
+void SemikvWriter::begin(const Weekend&) {
     appendFormat(out_.buffer(), "semikv_start;semikv_version=%s;gridtally_version=%s;\n\n", "1", programVersion);
 }
 
