@@ -5,11 +5,13 @@ set(CPACK_PACKAGE_NAME gridtally)
 set(CPACK_PACKAGE_VENDOR "The gridtally developers")
 set(CPACK_PACKAGE_CONTACT "The gridtally developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "race weekend reports from Grand Prix Legends replays")
-set(CPACK_PACKAGE_DESCRIPTION "gridtally reads a replay file (.rpy) saved by the racing simulator \
-Grand Prix Legends and writes a report of the race weekend it records: the \
-event and its carset, the entry list, the practice results, the race \
-classification, the fastest laps and every lap time of every car, as aligned \
-text or as semicolon-delimited key=value tables for scripts.")
+# The .deb shows the description as it stands: lines of at most 80 columns.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+  "gridtally reads a replay file (.rpy) saved by the racing simulator Grand"
+  "Prix Legends and writes a report of the race weekend it records: the event"
+  "and its carset, the entry list, the practice results, the race"
+  "classification, the fastest laps and every lap time of every car, as aligned"
+  "text or as semicolon-delimited key=value tables for scripts.")
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 
