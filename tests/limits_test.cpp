@@ -23,7 +23,8 @@ namespace {
 double cpuBudget() {
     double budget = 0.5;
 #ifndef NDEBUG
-    budget *= 3;
+    // Unoptimised: about 12 times slower than Release on a stress replay.
+    budget *= 15;
 #endif
 #if defined(__SANITIZE_ADDRESS__)
     budget *= 8;

@@ -1,34 +1,30 @@
 #!/usr/bin/env bash
-# Builds gridtally and every test, then runs the whole suite.
+# Builds gridtally and every test with warnings as errors, then runs the whole
+# suite.
 # Usage: bash tools/test.sh [build-dir]    (extra CMake options in CMAKE_ARGS)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 
 # The grapheme-break conformance test reads the Unicode Character Database;
-# the JSON report is checked against its schema with python3-jsonschema.
-if [ ! -f /usr/share/unicode/auxiliary/GraphemeBreakTest.txt ] || ! dpkg -s libgtest-dev >/dev/null 2>&1 ||
-   ! dpkg -s python3-jsonschema >/dev/null 2>&1; then
-  if [ "$(id -u)" = 0 ]; then
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq && apt-get install -y -qq unicode-data libgtest-dev python3-jsonschema cmake g++ </dev/null
-  else
-    echo "please install: unicode-data libgtest-dev python3-jsonschema cmake g++ (apt-get install ...)" >&2
-    exit 1
-  fi
-fi
+# the manual page and completion tests need groff and bash-completion; the
+# JSON report is checked against its schema with python3-jsonschema; the
+# results page is checked in a real browser and by a conforming HTML5 parser.
+need=()
+[ -f /usr/share/unicode/auxiliary/GraphemeBreakTest.txt ] || need+=(unicode-data)
+dpkg -s libgtest-dev >/dev/null 2>&1 || need+=(libgtest-dev)
+command -v cmake >/dev/null || need+=(cmake)
+command -v g++ >/dev/null || need+=(g++)
+bash tools/install-packages.sh "${need[@]}"
+# Without these the tests that use them skip, saying why.
+optional=()
+command -v groff >/dev/null || optional+=(groff-base)
+[ -f /usr/share/bash-completion/bash_completion ] || optional+=(bash-completion)
+dpkg -s python3-jsonschema >/dev/null 2>&1 || optional+=(python3-jsonschema)
+dpkg -s python3-html5lib >/dev/null 2>&1 || optional+=(python3-html5lib)
+command -v chromium >/dev/null || optional+=(chromium)
+bash tools/install-packages.sh "${optional[@]}" || echo "note: some checks will skip" >&2
 
-# The results page is checked in a real browser and by a conforming HTML5
-# parser; without them those tests skip.
-if ! command -v chromium >/dev/null || ! /usr/bin/python3 -c 'import html5lib' 2>/dev/null; then
-  if [ "$(id -u)" = 0 ]; then
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq && apt-get install -y -qq chromium python3-html5lib </dev/null
-  else
-    echo "note: chromium or python3-html5lib is missing: the browser and HTML5 checks will skip" >&2
-  fi
-fi
-
-cmake -S . -B "$build" ${CMAKE_ARGS:-} >/dev/null
+cmake -S . -B "$build" -DGRIDTALLY_WERROR=ON ${CMAKE_ARGS:-} >/dev/null
 cmake --build "$build" -j2
 ctest --test-dir "$build" --output-on-failure -j2 </dev/null

@@ -12,16 +12,7 @@ command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-6
 command -v wine >/dev/null || need+=(wine64 wine)
 [ -f /usr/src/googletest/googletest/CMakeLists.txt ] || need+=(googletest)
 command -v cmake >/dev/null || need+=(cmake)
-if [ ${#need[@]} -gt 0 ]; then
-  if [ "$(id -u)" = 0 ]; then
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq </dev/null
-    apt-get install -y -qq "${need[@]}" </dev/null
-  else
-    echo "please install: ${need[*]} (apt-get install ...)" >&2
-    exit 1
-  fi
-fi
+bash tools/install-packages.sh "${need[@]}"
 
 # Wine needs no display here; its prefix lives in the build directory.
 export DISPLAY=
