@@ -25,7 +25,7 @@ if ! command -v clang++ >/dev/null || ! dpkg -s libclang-rt-14-dev >/dev/null 2>
   fi
 fi
 
-cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ \
+cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DGRIDTALLY_WERROR=ON \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGRIDTALLY_FUZZ=ON -DGRIDTALLY_TESTS=OFF >/dev/null
 cmake --build "$build" -j2 --target mkcorpus pipeline_fuzzer ini_fuzzer carset_fuzzer
 
