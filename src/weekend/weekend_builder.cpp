@@ -9,6 +9,7 @@
 #include "text/code_page_text.h"
 #include "text/diagnostics.h"
 #include "text/format.h"
+#include "text/visible_text.h"
 
 namespace {
 
@@ -91,7 +92,7 @@ Carset chooseCarset(const CarsetChoice& choice, const std::string& eventCarset, 
     if (choice.detect && !carset.loaded()) {
         if (std::optional<Carset> found = detectCarset(eventCarset)) {
             carset = std::move(*found);
-            diagnostics.notice("Using carset file " + carset.path());
+            diagnostics.notice("Using carset file " + visibleText(carset.path()));
         }
     }
     return carset;
