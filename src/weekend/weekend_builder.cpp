@@ -2,7 +2,7 @@
 
 #include <array>
 #include <stdexcept>
-#include <unordered_map>
+#include <map>
 
 #include "carset/carset_search.h"
 #include "replay/replay_reader.h"
@@ -40,7 +40,9 @@ public:
 
 private:
     const Carset& carset_;
-    std::unordered_map<std::uint32_t, CarModelNames> models_;
+    // Ordered: crafted car indexes cannot make it slow as they could a hash
+    // table.
+    std::map<std::uint32_t, CarModelNames> models_;
 
 public:
     const std::int16_t year;
