@@ -56,25 +56,27 @@ private:
     ConsoleOutput& out_;
 };
 
-// Announces the output file when the report's first text is ready, that is
-// once the replay has been read, and keeps it until the report is complete.
+// Opens the output file when the report's first text is ready, that is once
+// the replay has been read: a broken replay leaves the old file alone. The
+// file replaces the old one only when the report is complete.
 class FileSink final : public ReportSink {
 public:
     FileSink(std::string path, ConsoleOutput& err) : path_(std::move(path)), err_(err) {}
     void write(std::string_view text) override {
-        if (!announced_) {
+        if (!file_) {
             err_.writeLine(formatText("Writing output to file %s", visibleText(platform::absolutePath(path_))));
-            announced_ = true;
+            file_.emplace(path_, true);
         }
-        text_.append(text);
+        file_->write(text);
     }
-    void finish() { platform::writeTextFile(path_, text_); }
+    void finish() {
+        if (file_) file_->commit();
+    }
 
 private:
     std::string path_;
     ConsoleOutput& err_;
-    bool announced_ = false;
-    std::string text_;
+    std::optional<platform::OutputFile> file_;
 };
 
 // Asks before an existing output file is overwritten; false when declined.
@@ -94,13 +96,13 @@ int run(const std::vector<std::string>& args, const std::string& program, Consol
     consoles.out.mode(cl.convert);
     consoles.err.mode(cl.convert);
     switch (cl.stop) {
-    case CommandLine::Stop::help: consoles.out.writeLine(usageText(program)); return 0;
-    case CommandLine::Stop::version: consoles.out.writeLine(versionText(program)); return 0;
-    case CommandLine::Stop::invalidOption:
+    case CommandLine::Stop::HELP: consoles.out.writeLine(usageText(program)); return 0;
+    case CommandLine::Stop::VERSION: consoles.out.writeLine(versionText(program)); return 0;
+    case CommandLine::Stop::INVALID_OPTION:
         consoles.err.writeLine(formatText("invalid option '%s'", cl.invalidOption));
         consoles.out.writeLine(usageText(program));
         return -1;
-    case CommandLine::Stop::none: break;
+    case CommandLine::Stop::NONE: break;
     }
 
     if (!cl.replay) throw Failure{1, "need replay file as parameter"};
@@ -114,6 +116,9 @@ int run(const std::vector<std::string>& args, const std::string& program, Consol
 
     std::string outputPath = cl.output();
     if (outputPath.empty() && cl.outputSame) outputPath = osamePath(replay);
+    // Refused before the question: no answer could make it right.
+    if (!outputPath.empty() && platform::sameFile(outputPath, replay))
+        throw Failure{1, formatText("output file %s is the replay itself", outputPath)};
     if (!outputPath.empty() && platform::exists(outputPath) && !cl.force &&
         !confirmOverwrite(outputPath, consoles.err, in))
         return 4;
