@@ -1,4 +1,4 @@
-#include "dini.h"
+#include "carset/ini.h"
 
 #include <gtest/gtest.h>
 
