@@ -6,13 +6,13 @@ namespace {
 
 // A car's crossings at these clocks, without flags; its driver id is the car
 // id * 10.
-TimingEntry car(std::int32_t carId, const std::vector<std::uint32_t>& clocks) {
-    TimingEntry e{carId, carId * 10, {}};
+TimedCar car(std::int32_t carId, const std::vector<std::uint32_t>& clocks) {
+    TimedCar e{carId, carId * 10, {}};
     for (std::uint32_t clock : clocks) e.laps.push_back(TimedLap{clock, 0});
     return e;
 }
 
-TimingEntry flaggedCar(std::int32_t carId, std::vector<TimedLap> laps) { return {carId, carId * 10, std::move(laps)}; }
+TimedCar flaggedCar(std::int32_t carId, std::vector<TimedLap> laps) { return {carId, carId * 10, std::move(laps)}; }
 
 // The four-car race used by the result examples.
 SessionTiming fourCarRace() {
@@ -22,12 +22,19 @@ SessionTiming fourCarRace() {
 
 const std::int32_t noTimeBits = static_cast<std::int32_t>(noTime);
 
+// The cars of a timing as SessionTiming::of takes them.
+std::vector<TimedCar> timedCars(const SessionTiming& t) {
+    std::vector<TimedCar> cars;
+    for (const TimingEntry& car : t.cars) cars.push_back({car.carId, car.driverId, {car.laps.begin(), car.laps.end()}});
+    return cars;
+}
+
 } // namespace
 
 TEST(TimingCells, EntriesAndDenseSortedRows) {
     std::vector<std::uint32_t> twelve;
     for (std::uint32_t i = 0; i < 12; ++i) twelve.push_back(5'000 + i * 60'000);
-    const std::vector<TimingEntry> cars = {
+    const std::vector<TimedCar> cars = {
         car(3, twelve),
         car(1, {}),     // no crossings
         car(2, {4'000, 70'000}),
@@ -35,21 +42,21 @@ TEST(TimingCells, EntriesAndDenseSortedRows) {
         flaggedCar(5, {{0xFFFFFFu, LapFlag::offTrack}}),
     };
     const SessionTiming t = SessionTiming::of(cars);
-    EXPECT_EQ(t.cars, cars);
+    EXPECT_EQ(timedCars(t), cars);
 
     ASSERT_EQ(t.cells.size(), 12u);
     ASSERT_EQ(t.cells[0].size(), 4u); // car 1 has no cell anywhere
     // Cars 2 and 4 tie at 4.000 in either order, both before car 3.
     const std::int32_t tied[2] = {t.cells[0][0].carId, t.cells[0][1].carId};
     EXPECT_TRUE((tied[0] == 2 && tied[1] == 4) || (tied[0] == 4 && tied[1] == 2));
-    EXPECT_EQ(t.cells[0][2], (TimingCell{3, 30, 0, 5'000, 0}));
-    EXPECT_EQ(t.cells[0][3], (TimingCell{5, 50, 0, 0xFFFFFFu, LapFlag::offTrack}));
+    EXPECT_EQ(t.cells[0][2], (TimingCell{3, 30, 0, 5'000, 0, 0}));
+    EXPECT_EQ(t.cells[0][3], (TimingCell{5, 50, 0, 0xFFFFFFu, LapFlag::offTrack, 4}));
     ASSERT_EQ(t.cells[1].size(), 2u);
     EXPECT_EQ(t.cells[1][0].carId, 3);
-    EXPECT_EQ(t.cells[1][1], (TimingCell{2, 20, 1, 70'000, 0}));
+    EXPECT_EQ(t.cells[1][1], (TimingCell{2, 20, 1, 70'000, 0, 2}));
     for (std::size_t i = 2; i < 12; ++i) {
         ASSERT_EQ(t.cells[i].size(), 1u) << i;
-        EXPECT_EQ(t.cells[i][0], (TimingCell{3, 30, std::uint32_t(i), twelve[i], 0}));
+        EXPECT_EQ(t.cells[i][0], (TimingCell{3, 30, std::uint32_t(i), twelve[i], 0, 0}));
     }
 }
 

@@ -145,6 +145,7 @@ struct TimedCar {
     std::int32_t carId = 0;
     std::int32_t driverId = 0;
     std::vector<TimedLap> laps;
+    bool operator==(const TimedCar&) const = default;
 };
 
 struct SessionTiming {
