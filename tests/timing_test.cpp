@@ -121,3 +121,15 @@ TEST(TimingResults, EmptySessions) {
         EXPECT_TRUE(raceResults(t).empty());
     }
 }
+
+TEST(TimingCells, CopiesKeepTheTableTheyShare) {
+    SessionTiming copy;
+    {
+        const SessionTiming original = fourCarRace();
+        copy = original;
+    }
+    EXPECT_EQ(raceResults(copy), raceResults(fourCarRace()));
+    ASSERT_EQ(copy.cars.size(), 4u);
+    EXPECT_EQ(copy.cars[3].laps.back().clock, 110'000u);
+    EXPECT_EQ(copy.cells[2].front().carId, 1);
+}
