@@ -79,14 +79,6 @@ TEST_F(ChunkFileTest, HugeRootSizeDoesNotWrap) {
     EXPECT_EQ(errorOf([&] { f.checkedRoot(anyLabel); }), "Bad file length (4294967296 != 12) reading file " + p);
 }
 
-TEST_F(ChunkFileTest, TheLabelIsJudgedBeforeTheLength) {
-    ChunkFile f(write(std::string("RPLY") + u32le(0) + u32le(1000)));
-    EXPECT_EQ(errorOf([&] {
-                  f.checkedRoot([](const Chunk& c) { throw std::runtime_error("label " + std::string(c.label())); });
-              }),
-              "label RPLY");
-}
-
 TEST_F(ChunkFileTest, ConstructionErrorsKeepPathProblemsApart) {
     // Only an unexaminable path is a platform::FileError.
     EXPECT_THROW(ChunkFile(dir.file("missing.rpy")), platform::FileError);

@@ -58,7 +58,7 @@ ReplaySpec twoCarRace() {
     return r;
 }
 
-class RpyTest : public ::testing::Test {
+class ReplayTest : public ::testing::Test {
 protected:
     std::string write(const ReplaySpec& r, const std::string& name = "r.rpy") {
         return writeReplay(dir, name, r);
@@ -68,7 +68,7 @@ protected:
 
 // ---- Replay file and game ------------------------------------------------------
 
-TEST_F(RpyTest, GameFollowsTheRootVersion) {
+TEST_F(ReplayTest, GameFollowsTheRootVersion) {
     struct Case {
         std::uint32_t version;
         Game game;
@@ -95,7 +95,7 @@ TEST_F(RpyTest, GameFollowsTheRootVersion) {
     EXPECT_EQ(toString(static_cast<Game>(9)), "cast(Game)9");
 }
 
-TEST_F(RpyTest, FileChecksComeInOrder) {
+TEST_F(ReplayTest, FileChecksComeInOrder) {
     // Shorter than a chunk header; then a wrong magic, also with a wrong
     // length; then the length.
     const std::string p = dir.write("short.rpy", "YLPR");
@@ -108,7 +108,7 @@ TEST_F(RpyTest, FileChecksComeInOrder) {
     EXPECT_EQ(errorOf([&] { ReplayFile f(l); }), "Bad file length (0 != 13) reading file " + l);
 }
 
-TEST_F(RpyTest, ConstructionLetsOnlyUnexaminablePathsEscapeAsAccessErrors) {
+TEST_F(ReplayTest, ConstructionLetsOnlyUnexaminablePathsEscapeAsAccessErrors) {
     EXPECT_THROW(ReplayFile(dir.file("nothing.rpy")), ReplayAccessError);
     try {
         ReplayFile f(dir.path());
@@ -122,7 +122,7 @@ TEST_F(RpyTest, ConstructionLetsOnlyUnexaminablePathsEscapeAsAccessErrors) {
 
 // ---- Reading a replay ----------------------------------------------------------
 
-TEST_F(RpyTest, ReadsEveryRecordAsAViewIntoTheFile) {
+TEST_F(ReplayTest, ReadsEveryRecord) {
     Opened o(write(twoCarRace()));
     const ReplayRecords& g = o.records;
     EXPECT_EQ(g.header.track(), "Monza");
@@ -152,7 +152,7 @@ TEST_F(RpyTest, ReadsEveryRecordAsAViewIntoTheFile) {
     EXPECT_TRUE(o.diagnostics.messages.empty());
 }
 
-TEST_F(RpyTest, TextFieldsEndAtTheFirstNulOrTheFieldEnd) {
+TEST_F(ReplayTest, TextFieldsEndAtTheFirstNulOrTheFieldEnd) {
     ReplaySpec r;
     r.header.track = std::string(40, 'T');        // cut to 28, no NUL left
     r.header.saverName = std::string("ab\0cd", 5);
@@ -164,7 +164,7 @@ TEST_F(RpyTest, TextFieldsEndAtTheFirstNulOrTheFieldEnd) {
     EXPECT_EQ(o.records.weekend.sessionCount(), 2u); // the carset ends before the count
 }
 
-TEST_F(RpyTest, FixedRecordsMustHaveTheirPaddedSize) {
+TEST_F(ReplayTest, FixedRecordsMustHaveTheirPaddedSize) {
     ReplaySpec r;
     r.header.chunk.dataBytes = 74; // pads to 76
     EXPECT_NO_THROW(Opened o(write(r, "a.rpy")));
@@ -179,7 +179,7 @@ TEST_F(RpyTest, FixedRecordsMustHaveTheirPaddedSize) {
               "Chunk FNKW size and destination type size are not equal (188 != 184)");
 }
 
-TEST_F(RpyTest, ChunksOutOfOrderOrMissingAreContainerErrors) {
+TEST_F(ReplayTest, ChunksOutOfOrderOrMissingAreContainerErrors) {
     ReplaySpec r;
     r.weekend.chunk.label = "DHPR";
     const std::string p = write(r, "a.rpy");
@@ -316,7 +316,7 @@ TEST(DriverRecordTest, NationalityCodes) {
     EXPECT_EQ(nationalityCode(0xFFFFFFFF), "");
 }
 
-TEST_F(RpyTest, DriverItemsNeedAtLeastTheRecordSize) {
+TEST_F(ReplayTest, DriverItemsNeedAtLeastTheRecordSize) {
     ReplaySpec r;
     r.drivers = {DriverSpec{.carId = 1}, DriverSpec{.carId = 2}, DriverSpec{.carId = 3}};
     r.drivers[0].chunk.dataBytes = 144; // larger: first 140 bytes are the record
@@ -339,7 +339,7 @@ TEST_F(RpyTest, DriverItemsNeedAtLeastTheRecordSize) {
               "Error reading file " + p + ": chunk label 'TNRX' does not match requested label 'TNRD'");
 }
 
-TEST_F(RpyTest, EmptyDriverListAndNoSessions) {
+TEST_F(ReplayTest, EmptyDriverListAndNoSessions) {
     Opened o(write(ReplaySpec{}));
     EXPECT_TRUE(o.records.drivers.empty());
     EXPECT_TRUE(o.records.sessions.empty());
@@ -348,7 +348,7 @@ TEST_F(RpyTest, EmptyDriverListAndNoSessions) {
 
 // ---- Sessions and laps ---------------------------------------------------------
 
-TEST_F(RpyTest, SessionIndexesStartAtFirstSession) {
+TEST_F(ReplayTest, SessionIndexesStartAtFirstSession) {
     ReplaySpec r;
     r.header.firstSession = 1;
     r.header.lastSession = 2;
@@ -366,7 +366,7 @@ TEST_F(RpyTest, SessionIndexesStartAtFirstSession) {
     EXPECT_EQ(one.diagnostics.messages, std::vector<std::string>{inconsistentSessions});
 }
 
-TEST_F(RpyTest, ReplayEndingAfterTheDriversWarnsWhenSessionsWereExpected) {
+TEST_F(ReplayTest, ReplayEndingAfterTheDriversWarnsWhenSessionsWereExpected) {
     ReplaySpec r;
     r.header.lastSession = 0;
     Opened o(write(r));
@@ -374,7 +374,7 @@ TEST_F(RpyTest, ReplayEndingAfterTheDriversWarnsWhenSessionsWereExpected) {
     EXPECT_EQ(o.diagnostics.messages, std::vector<std::string>{inconsistentSessions});
 }
 
-TEST_F(RpyTest, LapWordsCarryClockAndFlags) {
+TEST_F(ReplayTest, LapWordsCarryClockAndFlags) {
     ReplaySpec r;
     r.sessions = {SessionSpec{{CarSpec{7, {0x40002710u, 0x50002710u, 0x00FFFFFFu}}, CarSpec{8, {}}}}};
     Opened o(write(r));
@@ -389,7 +389,7 @@ TEST_F(RpyTest, LapWordsCarryClockAndFlags) {
     EXPECT_EQ(o.records.sessions[0].cars[1].lapCount(), 0u); // exactly 4 data bytes
 }
 
-TEST_F(RpyTest, PaddingOfAnOddCarChunkBelongsToItsLastRecord) {
+TEST_F(ReplayTest, PaddingOfAnOddCarChunkBelongsToItsLastRecord) {
     ReplaySpec r;
     CarSpec odd{5, {0x00002710u}};
     odd.chunk.dataBytes = 7; // car id and bytes 10 27 00, then the padding byte
@@ -407,7 +407,7 @@ TEST_F(RpyTest, PaddingOfAnOddCarChunkBelongsToItsLastRecord) {
     EXPECT_EQ(cars[1].lapCount(), 0u);
 }
 
-TEST_F(RpyTest, CarChunkWithoutDataHoldsNoCarId) {
+TEST_F(ReplayTest, CarChunkWithoutDataHoldsNoCarId) {
     ReplaySpec r;
     CarSpec empty{1, {}};
     empty.chunk.dataBytes = 0;
@@ -423,7 +423,7 @@ TEST_F(RpyTest, CarChunkWithoutDataHoldsNoCarId) {
               "Error reading file " + p + ": chunk label 'ORPX' does not match requested label 'ORPL'");
 }
 
-TEST_F(RpyTest, SessionLoopStopsAtOtherDataAfterTheSessions) {
+TEST_F(ReplayTest, SessionLoopStopsAtOtherDataAfterTheSessions) {
     ReplaySpec r = twoCarRace();
     r.trailing = chunk("BTPX", 0, std::string(40, 'j')) + chunk("BTPL", 0, "garbage!");
     Opened a(write(r, "chunk.rpy"));
@@ -436,7 +436,7 @@ TEST_F(RpyTest, SessionLoopStopsAtOtherDataAfterTheSessions) {
     EXPECT_TRUE(b.diagnostics.messages.empty());
 }
 
-TEST_F(RpyTest, SessionChunkOverrunningTheRootIsAnError) {
+TEST_F(ReplayTest, SessionChunkOverrunningTheRootIsAnError) {
     ReplaySpec r = twoCarRace();
     r.sessions[1].chunk.sizeField = 1000;
     const std::string p = write(r);
@@ -463,7 +463,7 @@ std::size_t residentPages(const std::uint8_t* base, std::uint64_t from, std::uin
 }
 #endif
 
-TEST_F(RpyTest, TrailingDataIsNeverTouched) {
+TEST_F(ReplayTest, TrailingDataIsNeverTouched) {
     constexpr std::uint32_t filler = 100u << 20;
     ReplaySpec r = twoCarRace();
     const std::string small = write(r, "small.rpy");

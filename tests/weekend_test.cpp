@@ -1,4 +1,4 @@
-// The game data build: entries with names, years and remarks, the carset
+// The weekend build: entries with names, years and remarks, the carset
 // identification and the session list, on replays made by the builder.
 #include "weekend/weekend_builder.h"
 
@@ -312,7 +312,7 @@ TEST_F(WeekendBuild, WeekendTableIsReadAfterTheEntriesEvenWithoutSessions) {
 }
 
 // Of the record's flag bits 0x40 is off track and 0x10 invalid; any other
-// is unknown to the game data and marks the lap.
+// is unknown to the weekend model and marks the lap.
 TEST_F(WeekendBuild, EveryOtherLapFlagBitIsUnknown) {
     const std::pair<std::uint8_t, std::uint8_t> cases[] = {
         {0x00, 0},

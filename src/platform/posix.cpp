@@ -196,11 +196,14 @@ std::string replacementTarget(const std::string& path) {
             errno = ELOOP;
             throw FileError(lastErrorText());
         }
+        // st_size may understate the length (links of /proc say 0).
         std::string link(static_cast<std::size_t>(st.st_size) + 256, '\0');
-        ssize_t n = ::readlink(current.c_str(), link.data(), link.size());
+        ssize_t n;
+        while ((n = ::readlink(current.c_str(), link.data(), link.size())) == static_cast<ssize_t>(link.size()))
+            link.resize(link.size() * 2);
         if (n < 0) throw FileError(lastErrorText());
         link.resize(static_cast<std::size_t>(n));
-        current = link.front() == '/' ? link : directoryOf(current) + "/" + link;
+        current = !link.empty() && link.front() == '/' ? link : directoryOf(current) + "/" + link;
     }
 }
 

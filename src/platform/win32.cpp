@@ -193,7 +193,7 @@ struct OutputFile::State {
 
     ~State() {
         if (!temp.empty()) {
-            out.close();
+            if (out.valid()) out.close();
             ::DeleteFileW(temp.c_str());
         }
     }
