@@ -266,12 +266,13 @@ TEST_F(WeekendBuild, SessionsTakeTheWeekendTableAtTheirIndex) {
     const TimingEntry car = ss[1].timing.cars[0];
     EXPECT_EQ(car.carId, 1);
     EXPECT_EQ(car.driverId, 101);
+    EXPECT_EQ(car.number, 1);
     EXPECT_EQ(std::vector<TimedLap>(car.laps.begin(), car.laps.end()),
               (std::vector<TimedLap>{{2000, 0}, {92000, LapFlag::offTrack}}));
     ASSERT_EQ(ss[1].timing.cells.size(), 2u);
     const TimingRow row = ss[1].timing.cells[1];
     EXPECT_EQ(std::vector<TimingCell>(row.begin(), row.end()),
-              (std::vector<TimingCell>{{1, 101, 1, 92000, LapFlag::offTrack, 0}}));
+              (std::vector<TimingCell>{{1, 101, 1, 92000, LapFlag::offTrack, 1, 0}}));
 }
 
 TEST_F(WeekendBuild, SessionFailures) {

@@ -115,7 +115,7 @@ int run(const std::vector<std::string>& args, const std::string& program, Consol
         throw Failure{2, formatText("cannot read %s: no such file", carset.path)};
 
     std::string outputPath = cl.output();
-    if (outputPath.empty() && cl.outputSame) outputPath = osamePath(replay);
+    if (outputPath.empty() && cl.outputSame) outputPath = osamePath(replay, cl.report.format);
     // Refused before the question: no answer could make it right.
     if (!outputPath.empty() && platform::sameFile(outputPath, replay))
         throw Failure{1, formatText("output file %s is the replay itself", outputPath)};

@@ -11,7 +11,8 @@ namespace {
 // fields keep the resulting bit pattern.
 std::int32_t signedDiff(std::uint32_t a, std::uint32_t b) { return static_cast<std::int32_t>(a - b); }
 
-// The car's fastest valid lap; lapTime 0 when it has none.
+// The car's fastest valid lap; lapTime 0 when it has none. The lap counts
+// are set either way.
 BestLapResult bestLap(const TimingEntry& entry) {
     BestLapResult best{entry.carId, entry.driverId};
     bool found = false;
@@ -33,7 +34,7 @@ BestLapResult bestLap(const TimingEntry& entry) {
             found = true;
         }
     }
-    if (!found) return BestLapResult{entry.carId, entry.driverId};
+    if (!found) best = BestLapResult{entry.carId, entry.driverId};
     best.lapsValid = valid;
     best.lapsTotal = total;
     return best;
@@ -47,6 +48,7 @@ struct TimingTable {
         std::int32_t driverId = 0;
         std::size_t first = 0; // of its crossings in clocks and flags
         std::size_t count = 0;
+        std::int16_t number = 0;
     };
 
     std::vector<Car> cars;
@@ -86,19 +88,26 @@ void TimingTable::placeCells() {
     for (std::size_t k = 0; k < sortedCounts.size(); ++k) countSums[k + 1] = countSums[k] + sortedCounts[k];
 
     // Row by row over the cars that still have crossings, in replay order;
-    // each row sorted by clock, cars crossing together in replay order.
+    // each row sorted by clock, cars crossing together by number, then in
+    // replay order.
     std::vector<std::uint32_t> active;
     for (std::size_t c = 0; c < cars.size(); ++c)
         if (cars[c].count != 0) active.push_back(static_cast<std::uint32_t>(c));
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> row; // clock, car
+    struct Crossing {
+        std::uint32_t clock;
+        std::int16_t number;
+        std::uint32_t car;
+        auto operator<=>(const Crossing&) const = default;
+    };
+    std::vector<Crossing> row;
     cells.reserve(clocks.size());
     for (std::size_t lap = 0; lap < rows(); ++lap) {
         if (active.size() != rowSize(lap))
             std::erase_if(active, [&](std::uint32_t c) { return cars[c].count <= lap; });
         row.clear();
-        for (std::uint32_t c : active) row.emplace_back(clockOf(c, lap), c);
+        for (std::uint32_t c : active) row.push_back(Crossing{clockOf(c, lap), cars[c].number, c});
         std::sort(row.begin(), row.end());
-        for (const auto& cell : row) cells.push_back(cell.second);
+        for (const Crossing& cell : row) cells.push_back(cell.car);
     }
 }
 
@@ -107,7 +116,7 @@ std::size_t TimingCars::size() const { return table_ ? table_->cars.size() : 0; 
 TimingEntry TimingCars::operator[](std::size_t car) const {
     const TimingTable::Car& c = table_->cars[car];
     return TimingEntry{c.carId, c.driverId,
-                       LapList(table_->clocks.data() + c.first, table_->flags.data() + c.first, c.count)};
+                       LapList(table_->clocks.data() + c.first, table_->flags.data() + c.first, c.count), c.number};
 }
 
 TimingCell TimingRow::operator[](std::size_t position) const {
@@ -115,7 +124,7 @@ TimingCell TimingRow::operator[](std::size_t position) const {
     const TimingTable::Car& c = table_->cars[car];
     const std::size_t at = c.first + lap_;
     return TimingCell{c.carId, c.driverId, static_cast<std::uint32_t>(lap_), table_->clocks[at], table_->flags[at],
-                      car};
+                      c.number, car};
 }
 
 std::size_t TimingCells::size() const { return table_ ? table_->rows() : 0; }
@@ -132,10 +141,10 @@ void SessionTimingBuilder::reserve(std::size_t cars, std::size_t crossings) {
     table_->flags.reserve(crossings);
 }
 
-void SessionTimingBuilder::addCar(std::int32_t carId, std::int32_t driverId) {
+void SessionTimingBuilder::addCar(std::int32_t carId, std::int32_t driverId, std::int16_t number) {
     // Cells hold car indexes in 32 bits.
     if (table_->cars.size() > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("Too many cars");
-    table_->cars.push_back(TimingTable::Car{carId, driverId, table_->clocks.size(), 0});
+    table_->cars.push_back(TimingTable::Car{carId, driverId, table_->clocks.size(), 0, number});
 }
 
 void SessionTimingBuilder::addLap(TimedLap lap) {
@@ -156,23 +165,44 @@ SessionTiming SessionTiming::of(const std::vector<TimedCar>& cars) {
     for (const TimedCar& car : cars) crossings += car.laps.size();
     builder.reserve(cars.size(), crossings);
     for (const TimedCar& car : cars) {
-        builder.addCar(car.carId, car.driverId);
+        builder.addCar(car.carId, car.driverId, car.number);
         for (const TimedLap& lap : car.laps) builder.addLap(lap);
     }
     return builder.build();
 }
 
 std::vector<BestLapResult> bestLapResults(const SessionTiming& timing) {
-    std::vector<BestLapResult> results;
+    struct Ranked {
+        BestLapResult result;
+        std::int16_t number;
+    };
+    std::vector<Ranked> ranked;
     for (const TimingEntry& entry : timing.cars) {
         BestLapResult r = bestLap(entry);
-        if (r.lapTime != 0) results.push_back(r);
+        if (r.lapTime != 0) ranked.push_back({r, entry.number});
     }
-    std::sort(results.begin(), results.end(),
-              [](const BestLapResult& a, const BestLapResult& b) { return a.lapTime < b.lapTime; });
+    // Stable: cars equal in all three keep replay order.
+    std::stable_sort(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) {
+        if (a.result.lapTime != b.result.lapTime) return a.result.lapTime < b.result.lapTime;
+        if (a.result.clock != b.result.clock) return a.result.clock < b.result.clock;
+        return a.number < b.number;
+    });
+    std::vector<BestLapResult> results;
+    results.reserve(ranked.size());
+    for (const Ranked& r : ranked) results.push_back(r.result);
     if (!results.empty()) {
         const std::uint32_t fastest = results.front().lapTime;
         for (BestLapResult& r : results) r.gap = signedDiff(r.lapTime, fastest);
+    }
+    return results;
+}
+
+std::vector<BestLapResult> carsWithoutTime(const SessionTiming& timing) {
+    std::vector<BestLapResult> results;
+    for (const TimingEntry& entry : timing.cars) {
+        BestLapResult r = bestLap(entry);
+        if (r.lapTime != 0) continue;
+        results.push_back(BestLapResult{entry.carId, entry.driverId, 0, 0, 0, 0, r.lapsValid, r.lapsTotal, 0});
     }
     return results;
 }
@@ -211,6 +241,10 @@ std::vector<RaceResult> raceResults(const SessionTiming& timing) {
             r.carId = cell.carId;
             r.driverId = cell.driverId;
             r.laps = static_cast<std::uint32_t>(j);
+            r.lapsBehind = static_cast<std::uint32_t>(winnerRow - j);
+            // The car met first for its id: the one with the most crossings,
+            // then the one its last row places first.
+            r.bestLapTime = bestLap(timing.cars[cell.car]).lapTime;
             r.clock = cell.clock - startClock;
             r.gap = signedDiff(cell.clock, winnerClock);
             if (j == winnerRow) {
@@ -229,4 +263,14 @@ std::vector<RaceResult> raceResults(const SessionTiming& timing) {
         }
     }
     return results;
+}
+
+std::vector<std::vector<std::uint32_t>> crossingPositions(const SessionTiming& timing) {
+    std::vector<std::vector<std::uint32_t>> positions(timing.cars.size());
+    for (std::size_t c = 0; c < timing.cars.size(); ++c) positions[c].resize(timing.cars[c].laps.size());
+    for (std::size_t lap = 0; lap < timing.cells.size(); ++lap) {
+        const TimingRow row = timing.cells[lap];
+        for (std::size_t p = 0; p < row.size(); ++p) positions[row[p].car][lap] = static_cast<std::uint32_t>(p + 1);
+    }
+    return positions;
 }

@@ -53,6 +53,7 @@ struct TimingEntry {
     std::int32_t carId = 0;
     std::int32_t driverId = 0;
     LapList laps;
+    std::int16_t number = 0; // in the entry list; breaks ties
 };
 
 // The cars of a session, in replay order.
@@ -67,20 +68,22 @@ private:
     std::shared_ptr<const TimingTable> table_;
 };
 
-// One crossing as placed in the per-lap table. Ordered by lap, then clock;
-// cars crossing at the same moment in replay order.
+// One crossing as placed in the per-lap table. Ordered by lap, then clock,
+// then car number; cars equal in all three in replay order.
 struct TimingCell {
     std::int32_t carId = 0;
     std::int32_t driverId = 0;
     std::uint32_t lap = 0;
     std::uint32_t clock = 0;
     std::uint8_t flags = 0;
+    std::int16_t number = 0;
     std::uint32_t car = 0; // index in SessionTiming::cars
 
     bool operator==(const TimingCell&) const = default;
     friend std::strong_ordering operator<=>(const TimingCell& a, const TimingCell& b) {
         if (auto c = a.lap <=> b.lap; c != 0) return c;
         if (auto c = a.clock <=> b.clock; c != 0) return c;
+        if (auto c = a.number <=> b.number; c != 0) return c;
         return a.car <=> b.car;
     }
 };
@@ -114,7 +117,8 @@ private:
     std::shared_ptr<const TimingTable> table_;
 };
 
-// One car's fastest valid lap.
+// One car's fastest valid lap; lapTime 0 (and lap, clock, gap 0) when it
+// has no time.
 struct BestLapResult {
     std::int32_t carId = 0;
     std::int32_t driverId = 0;
@@ -137,6 +141,8 @@ struct RaceResult {
     std::int32_t gap = 0;
     std::int32_t diff = 0;
     bool retired = false; // stopped before the winner finished
+    std::uint32_t lapsBehind = 0;  // crossings fewer than the winner's
+    std::uint32_t bestLapTime = 0; // the car's fastest valid lap; 0 when none
     bool operator==(const RaceResult&) const = default;
 };
 
@@ -145,6 +151,7 @@ struct TimedCar {
     std::int32_t carId = 0;
     std::int32_t driverId = 0;
     std::vector<TimedLap> laps;
+    std::int16_t number = 0; // in the entry list; breaks ties
     bool operator==(const TimedCar&) const = default;
 };
 
@@ -163,7 +170,7 @@ class SessionTimingBuilder {
 public:
     SessionTimingBuilder();
     void reserve(std::size_t cars, std::size_t crossings);
-    void addCar(std::int32_t carId, std::int32_t driverId);
+    void addCar(std::int32_t carId, std::int32_t driverId, std::int16_t number);
     // A crossing of the car added last.
     void addLap(TimedLap lap);
     // Call once, at the end.
@@ -174,6 +181,16 @@ private:
 };
 
 // The cars with a valid lap, fastest first, with their gaps to the fastest.
+// Equal laps: the earlier one set first, then the lower car number, then
+// replay order. Of a car's own equal laps the latest one counts.
 std::vector<BestLapResult> bestLapResults(const SessionTiming& timing);
-// The race classification: most crossings first, then earliest crossing.
+// The cars that bestLapResults leaves out (no valid lap, or a best lap of
+// 0 ms), in replay order, with lapTime 0 and their lap counts.
+std::vector<BestLapResult> carsWithoutTime(const SessionTiming& timing);
+// The race classification: most crossings first, then earliest crossing,
+// then the order of the cells.
 std::vector<RaceResult> raceResults(const SessionTiming& timing);
+// Every crossing's place among the cars that completed that crossing, from
+// 1 (its cell's place in its row): positions[c][i] for crossing i of
+// timing.cars[c].
+std::vector<std::vector<std::uint32_t>> crossingPositions(const SessionTiming& timing);

@@ -117,7 +117,7 @@ SessionTiming makeTiming(const ReplaySession& session, const EntryIndex& entries
     for (const CarLapsRecord& car : session.cars) {
         const Entry& entry = entries.find(car.carId());
         if (entry.drivers.empty()) throw std::runtime_error(formatText("No entry for car id %d", car.carId()));
-        timing.addCar(car.carId(), entry.drivers.front().driverId);
+        timing.addCar(car.carId(), entry.drivers.front().driverId, entry.number);
         const std::size_t count = car.lapCount();
         for (std::size_t i = 0; i < count; ++i) {
             const LapRecord record = car.lap(i);
