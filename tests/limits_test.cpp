@@ -121,16 +121,27 @@ TEST(Limits, IniLinesOf10Megabytes) {
     }
 }
 
-TEST(Limits, MemoryFollowsTheReplayNotItsCounts) {
+// Why a run's peak memory says nothing about the program here, or null.
+const char* memoryUnmeasured() {
 #if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "AddressSanitizer's shadow memory hides the program's own";
+    return "AddressSanitizer's shadow memory hides the program's own";
+#else
+    return testutil::underWine() ? "Wine reads a finished process's peak memory as 0" : nullptr;
 #endif
-    if (testutil::underWine()) GTEST_SKIP() << "Wine reads a finished process's peak memory as 0";
+}
+
+// The peak memory of a run on a tiny replay: the process itself.
+long processAloneKb(const TempDir& dir) {
+    writeReplay(dir, "small.rpy", oneCar());
+    return runGridtally({"small.rpy"}, in(dir)).peakMemoryKb;
+}
+
+TEST(Limits, MemoryFollowsTheReplayNotItsCounts) {
+    if (const char* why = memoryUnmeasured()) GTEST_SKIP() << why;
     // Many cars without a single crossing: each costs a few bytes in the
     // file and must not cost much more in memory.
     TempDir dir;
-    writeReplay(dir, "small.rpy", oneCar());
-    const long baseKb = runGridtally({"small.rpy"}, in(dir)).peakMemoryKb; // the process itself
+    const long baseKb = processAloneKb(dir);
     std::string path = writeReplay(dir, "many.rpy", raceReplay(30000, 0));
     const long fileKb = static_cast<long>(testutil::readFile(path).size() / 1024);
     RunResult res = runGridtally({"-o", "out.txt", "many.rpy"}, in(dir));
@@ -218,14 +229,10 @@ std::string writeSparseLaps(const TempDir& dir, const std::string& name, std::ui
 }
 
 TEST(Limits, LapTableMemoryFollowsTheLapRecords) {
-#if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "AddressSanitizer's shadow memory hides the program's own";
-#endif
-    if (testutil::underWine()) GTEST_SKIP() << "Wine reads a finished process's peak memory as 0";
+    if (const char* why = memoryUnmeasured()) GTEST_SKIP() << why;
     TempDir dir;
-    writeReplay(dir, "small.rpy", oneCar());
-    const long baseKb = runGridtally({"small.rpy"}, in(dir)).peakMemoryKb; // the process itself
-    constexpr std::uint32_t lapBytes = 24 << 20;                         // 6.3 million crossings
+    const long baseKb = processAloneKb(dir);
+    constexpr std::uint32_t lapBytes = 24 << 20; // 6.3 million crossings
     writeSparseLaps(dir, "sparse.rpy", lapBytes);
     RunResult r = runGridtally({"--no-header", "sparse.rpy"}, in(dir));
     ASSERT_EQ(r.status, 0) << r.err;
