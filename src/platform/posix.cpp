@@ -12,7 +12,6 @@
 #include <fcntl.h>
 #include <langinfo.h>
 #include <strings.h>
-#include <termios.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -524,14 +523,6 @@ std::vector<std::string> commandLineArguments(int argc, char** argv) {
 // A terminal window has no buffer of its own to widen.
 void widenConsole() {}
 
-bool setInputEcho(bool on) {
-    termios t;
-    if (::tcgetattr(STDIN_FILENO, &t) != 0) return false;
-    if (on) t.c_lflag |= ECHO;
-    else t.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    return ::tcsetattr(STDIN_FILENO, TCSANOW, &t) == 0;
-}
-
 bool isTerminal(std::FILE* stream) {
     if (!stream) return false;
     int fd = ::fileno(stream);
@@ -607,7 +598,6 @@ unsigned localeCodePage() {
 } // namespace
 
 unsigned consoleOutputCodePage() { return localeCodePage(); }
-unsigned consoleInputCodePage() { return localeCodePage(); }
 
 std::string lastErrorText() { return std::strerror(errno); }
 

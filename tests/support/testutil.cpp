@@ -95,8 +95,8 @@ std::string TempDir::write(const std::string& name, const std::string& bytes) co
     return p;
 }
 
-TempStream::TempStream() : file_(std::tmpfile()) {
-    if (!file_) throw std::runtime_error("tmpfile failed");
+TempStream::TempStream() : file_(std::fopen(dir_.file("stream").c_str(), "w+b")) {
+    if (!file_) throw std::runtime_error("cannot open a temporary stream");
 }
 
 TempStream::TempStream(const std::string& bytes) : TempStream() {
@@ -299,6 +299,19 @@ RunResult runGridtally(const std::vector<std::string>& args, const RunOptions& o
     return runProgram(GRIDTALLY_BIN, argv, opts);
 #else
     return runProgram("gridtally", argv, opts);
+#endif
+}
+
+RunResult checkJsonCsv(const std::vector<std::string>& args) {
+#ifdef GRIDTALLY_PYTHON
+    std::vector<std::string> argv = {GRIDTALLY_PYTHON, std::string(GRIDTALLY_SOURCE_DIR) + "/tests/check_json_csv.py"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return runProgram(GRIDTALLY_PYTHON, argv);
+#else
+    RunResult r;
+    r.status = 77;
+    r.out = "no Python for this build's tests: the JSON and CSV parser checks are skipped";
+    return r;
 #endif
 }
 
