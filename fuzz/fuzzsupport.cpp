@@ -14,6 +14,7 @@
 #include "platform/utf8.h"
 #include "report/report.h"
 #include "text/diagnostics.h"
+#include "text/visible_text.h"
 
 // The product maps files with mmap; the fuzz targets link with
 // --wrap=mmap,--wrap=munmap so that its calls come here.
@@ -97,6 +98,8 @@ std::string checkedReport(const std::string& replayPath, const CarsetChoice& car
     // A read replay always has an event: every report has some text.
     if (sink.text().empty()) std::abort();
     checkUtf8(sink.text());
+    if (options.format == ReportFormat::TEXT || options.format == ReportFormat::SEMIKV)
+        checkNoControlCharacters(sink.text());
     return sink.text();
 }
 
@@ -131,6 +134,18 @@ void checkUtf8(std::string_view text) {
             std::fprintf(stderr, "ill-formed UTF-8 at byte %zu of the report\n", at);
             std::abort();
         }
+    }
+}
+
+void checkNoControlCharacters(std::string_view text) {
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        if (hasControlCharacters(text.substr(start, end - start))) {
+            std::fprintf(stderr, "control character in the line at byte %zu of the report\n", start);
+            std::abort();
+        }
+        start = end + 1;
     }
 }
 

@@ -33,8 +33,9 @@ private:
 };
 
 // The report of a replay as the run driver makes it, warnings dropped.
-// Aborts (a finding) when the report is empty or not well-formed UTF-8;
-// refusals propagate.
+// Aborts (a finding) when the report is empty or not well-formed UTF-8, or
+// when a text or semikv report holds a control character other than its
+// line feeds and TABs; refusals propagate.
 std::string checkedReport(const std::string& replayPath, const CarsetChoice& carset, const ReportOptions& options);
 
 // A fresh empty directory, removed again when the process exits.
@@ -56,6 +57,11 @@ private:
 // Aborts (a finding) unless the text is well-formed UTF-8, as every report
 // must be whatever the replay and carset bytes were.
 void checkUtf8(std::string_view text);
+
+// Aborts (a finding) when a line of the text holds a control character
+// other than TAB: replay and carset texts must reach reports as visible
+// stand-ins.
+void checkNoControlCharacters(std::string_view text);
 
 // Aborts (a finding) when a refused input's message is empty: the run
 // driver shows it as "Error: <what>", which must say something.

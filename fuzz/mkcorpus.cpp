@@ -81,6 +81,22 @@ std::vector<std::string> replaySeeds() {
                                   CarSpec{2, {lapWord(0), lapWord(1000), lapWord(2000)}},
                                   CarSpec{3, {lapWord(0), lapWord(0xFFFFFF)}}}}};
     seeds.push_back(buildReplay(tied));
+
+    // Names that would forge report lines or drive a terminal, and car ids
+    // shared, negative, or multiples of a hash table's bucket count.
+    ReplaySpec hostile = weekend;
+    hostile.header.track = hostile.weekend.track = "Mon\nza\r";
+    hostile.weekend.carset = "gem\x1B]0;67\x07";
+    hostile.header.saverName = "Saver\x7F\x90";
+    hostile.drivers[0].firstName = "Jim\n 1.  99 Fa";
+    hostile.drivers[0].lastName = "\x1B[2J\x9D\x12;\t";
+    hostile.drivers[1].carId = hostile.drivers[2].carId = -42043;
+    hostile.drivers[0].carId = 42043 * 2;
+    hostile.sessions = {SessionSpec{{CarSpec{42043 * 2, steadyLaps(0, 1000, 3)},
+                                     CarSpec{-42043, steadyLaps(0, 1000, 3)},
+                                     CarSpec{-42043, steadyLaps(500, 900, 4)}}}};
+    hostile.weekend.sessions = {{SessionType::RACE, 3, 604800.0}};
+    seeds.push_back(buildReplay(hostile));
     return seeds;
 }
 
@@ -107,6 +123,15 @@ std::vector<std::string> iniSeeds() {
     seeds.push_back("key=value\r[s]\vk=v\f[t]\xC2\x85k=v\xE2\x80\xA8[u:s]\xE2\x80\xA9z = 1 ");
     seeds.push_back("[Carset]\r\nName=x\r\n[Car0]\r\nno equals sign\r\n");
     seeds.push_back("\xEF\xBB\xBF[Carset]\nCarDir=x\n[missing : nowhere]\n");
+    // Inheritance that multiplies keys, dotted bases and many car sections.
+    std::string inherit = "[Base]\n";
+    for (int i = 0; i < 40; ++i) inherit += "k" + std::to_string(i) + "=" + std::string(20, 'v') + "\n";
+    for (int i = 0; i < 40; ++i) {
+        const std::string n = std::to_string(i);
+        inherit += "[S" + n + " : Base]\n[a.S" + n + " : .S0]\n";
+    }
+    for (int i = 0; i < 60; ++i) inherit += "[Car" + std::to_string(i) + " : .a.S1]\nTeam=T\x1B\n";
+    seeds.push_back(inherit);
     return seeds;
 }
 
@@ -127,6 +152,14 @@ std::vector<std::string> carsetSeeds() {
 
     CarsetSpec noSection = gem67("x");
     noSection.withCarsetSection = false;
+    // Control characters in every value a report shows.
+    CarsetSpec hostile = gem67("gem67");
+    hostile.name = "Car\x1B]0;set\x07";
+    hostile.physics = "gpl\x7F";
+    hostile.cars = {{0, "Team\x1B[2J", "\x1B[1mChassis", "En\x08gine"}, {9, "T\x7F", "\x12;", "\t"}};
+    // Windows-1252 bytes without a character of their own.
+    seeds.push_back(std::string("gem67") + sep + cstbuilder::carsetBytes(hostile) + "[Car1]\r\nTeam=\x90\x9D\r\n");
+
     seeds.push_back(std::string("x") + sep + cstbuilder::carsetBytes(noSection) + sep + "[Car0:Car9]\n" + sep +
                     "[Carset]\nCarDir = x \nYear=-32768\n" + sep + std::string("[Carset]\0CarDir=x", 16) + sep +
                     cstbuilder::carsetBytes(gem67("x")) + sep + cstbuilder::carsetBytes(gem67("x")));

@@ -60,7 +60,7 @@ public:
     // does.
     void session(SessionType type, const CarLaps& cars) {
         const EntryIndex index(event().entries);
-        std::vector<TimingEntry> timed;
+        std::vector<TimedCar> timed;
         for (const auto& [carId, laps] : cars) {
             const Drivers& drivers = index.find(carId).drivers;
             timed.push_back({carId, drivers.empty() ? 0 : drivers.front().driverId, laps});

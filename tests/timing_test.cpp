@@ -6,13 +6,13 @@ namespace {
 
 // A car's crossings at these clocks, without flags; its driver id is the car
 // id * 10.
-TimingEntry car(std::int32_t carId, const std::vector<std::uint32_t>& clocks) {
-    TimingEntry e{carId, carId * 10, {}};
+TimedCar car(std::int32_t carId, const std::vector<std::uint32_t>& clocks) {
+    TimedCar e{carId, carId * 10, {}};
     for (std::uint32_t clock : clocks) e.laps.push_back(TimedLap{clock, 0});
     return e;
 }
 
-TimingEntry flaggedCar(std::int32_t carId, std::vector<TimedLap> laps) { return {carId, carId * 10, std::move(laps)}; }
+TimedCar flaggedCar(std::int32_t carId, std::vector<TimedLap> laps) { return {carId, carId * 10, std::move(laps)}; }
 
 // The four-car race used by the result examples.
 SessionTiming fourCarRace() {
@@ -22,12 +22,20 @@ SessionTiming fourCarRace() {
 
 const std::int32_t noTimeBits = static_cast<std::int32_t>(noTime);
 
+// The cars of a timing as SessionTiming::of takes them.
+std::vector<TimedCar> timedCars(const SessionTiming& t) {
+    std::vector<TimedCar> cars;
+    for (const TimingEntry& car : t.cars)
+        cars.push_back({car.carId, car.driverId, {car.laps.begin(), car.laps.end()}, car.number});
+    return cars;
+}
+
 } // namespace
 
 TEST(TimingCells, EntriesAndDenseSortedRows) {
     std::vector<std::uint32_t> twelve;
     for (std::uint32_t i = 0; i < 12; ++i) twelve.push_back(5'000 + i * 60'000);
-    const std::vector<TimingEntry> cars = {
+    const std::vector<TimedCar> cars = {
         car(3, twelve),
         car(1, {}),     // no crossings
         car(2, {4'000, 70'000}),
@@ -35,7 +43,7 @@ TEST(TimingCells, EntriesAndDenseSortedRows) {
         flaggedCar(5, {{0xFFFFFFu, LapFlag::offTrack}}),
     };
     const SessionTiming t = SessionTiming::of(cars);
-    EXPECT_EQ(t.cars, cars);
+    EXPECT_EQ(timedCars(t), cars);
 
     ASSERT_EQ(t.cells.size(), 12u);
     ASSERT_EQ(t.cells[0].size(), 4u); // car 1 has no cell anywhere
@@ -43,14 +51,14 @@ TEST(TimingCells, EntriesAndDenseSortedRows) {
     // before car 3.
     EXPECT_EQ(t.cells[0][0].carId, 2);
     EXPECT_EQ(t.cells[0][1].carId, 4);
-    EXPECT_EQ(t.cells[0][2], (TimingCell{3, 30, 0, 5'000, 0}));
-    EXPECT_EQ(t.cells[0][3], (TimingCell{5, 50, 0, 0xFFFFFFu, LapFlag::offTrack}));
+    EXPECT_EQ(t.cells[0][2], (TimingCell{3, 30, 0, 5'000, 0, 0, 0}));
+    EXPECT_EQ(t.cells[0][3], (TimingCell{5, 50, 0, 0xFFFFFFu, LapFlag::offTrack, 0, 4}));
     ASSERT_EQ(t.cells[1].size(), 2u);
     EXPECT_EQ(t.cells[1][0].carId, 3);
-    EXPECT_EQ(t.cells[1][1], (TimingCell{2, 20, 1, 70'000, 0}));
+    EXPECT_EQ(t.cells[1][1], (TimingCell{2, 20, 1, 70'000, 0, 0, 2}));
     for (std::size_t i = 2; i < 12; ++i) {
         ASSERT_EQ(t.cells[i].size(), 1u) << i;
-        EXPECT_EQ(t.cells[i][0], (TimingCell{3, 30, std::uint32_t(i), twelve[i], 0}));
+        EXPECT_EQ(t.cells[i][0], (TimingCell{3, 30, std::uint32_t(i), twelve[i], 0, 0, 0}));
     }
 }
 
@@ -116,13 +124,13 @@ TEST(TimingResults, BestLapEdgeCases) {
 // of each crossing.
 TEST(TimingResults, TieBreaks) {
     auto numbered = [](std::int32_t carId, std::int16_t number, const std::vector<std::uint32_t>& clocks) {
-        TimingEntry e = car(carId, clocks);
+        TimedCar e = car(carId, clocks);
         e.number = number;
         return e;
     };
     struct Case {
         const char* rule;
-        std::vector<TimingEntry> cars;
+        std::vector<TimedCar> cars;
         std::vector<std::int32_t> bestLapOrder; // car ids
         std::vector<std::int32_t> raceOrder;
         std::vector<std::uint32_t> lastPlaces; // of each car's last crossing, in replay order
@@ -170,4 +178,16 @@ TEST(TimingResults, EmptySessions) {
         EXPECT_TRUE(bestLapResults(t).empty());
         EXPECT_TRUE(raceResults(t).empty());
     }
+}
+
+TEST(TimingCells, CopiesKeepTheTableTheyShare) {
+    SessionTiming copy;
+    {
+        const SessionTiming original = fourCarRace();
+        copy = original;
+    }
+    EXPECT_EQ(raceResults(copy), raceResults(fourCarRace()));
+    ASSERT_EQ(copy.cars.size(), 4u);
+    EXPECT_EQ(copy.cars[3].laps.back().clock, 110'000u);
+    EXPECT_EQ(copy.cells[2].front().carId, 1);
 }

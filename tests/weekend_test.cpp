@@ -262,10 +262,17 @@ TEST_F(WeekendBuild, SessionsTakeTheWeekendTableAtTheirIndex) {
     EXPECT_EQ(ss[1].type, SessionType::RACE);
     EXPECT_EQ(ss[1].maxLaps, 30);
     EXPECT_EQ(ss[1].maxSecs, 604800);
-    const std::vector<TimingEntry> cars = {{1, 101, {{2000, 0}, {92000, LapFlag::offTrack}}, 1}};
-    EXPECT_EQ(ss[1].timing.cars, cars);
+    ASSERT_EQ(ss[1].timing.cars.size(), 1u);
+    const TimingEntry car = ss[1].timing.cars[0];
+    EXPECT_EQ(car.carId, 1);
+    EXPECT_EQ(car.driverId, 101);
+    EXPECT_EQ(car.number, 1);
+    EXPECT_EQ(std::vector<TimedLap>(car.laps.begin(), car.laps.end()),
+              (std::vector<TimedLap>{{2000, 0}, {92000, LapFlag::offTrack}}));
     ASSERT_EQ(ss[1].timing.cells.size(), 2u);
-    EXPECT_EQ(ss[1].timing.cells[1], (std::vector<TimingCell>{{1, 101, 1, 92000, LapFlag::offTrack, 1}}));
+    const TimingRow row = ss[1].timing.cells[1];
+    EXPECT_EQ(std::vector<TimingCell>(row.begin(), row.end()),
+              (std::vector<TimingCell>{{1, 101, 1, 92000, LapFlag::offTrack, 1, 0}}));
 }
 
 TEST_F(WeekendBuild, SessionFailures) {
@@ -327,7 +334,9 @@ TEST_F(WeekendBuild, EveryOtherLapFlagBitIsUnknown) {
         c.laps.push_back(lapWord(1000 * static_cast<std::uint32_t>(i + 1), cases[i].first));
     r.sessions = {session({c})};
     const Weekend d = build(r);
-    const std::vector<TimedLap>& laps = d.event.sessions.at(0).timing.cars.at(0).laps;
+    const SessionTiming& timing = d.event.sessions.at(0).timing;
+    ASSERT_EQ(timing.cars.size(), 1u);
+    const LapList laps = timing.cars[0].laps;
     ASSERT_EQ(laps.size(), std::size(cases));
     for (std::size_t i = 0; i < laps.size(); ++i) {
         EXPECT_EQ(laps[i].clock, 1000 * (i + 1));

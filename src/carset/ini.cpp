@@ -2,8 +2,6 @@
 
 #include <cstddef>
 #include <string>
-#include <type_traits>
-#include <unordered_map>
 #include <vector>
 
 #include "text/unicode.h"
@@ -66,46 +64,35 @@ std::vector<std::string_view> splitDots(std::string_view s) {
 }
 
 
-// Finds subsections by name while parsing, so that a file with many sections
-// is not read in quadratic time. A section's children are keyed by the
-// address of their list's storage: it stays put while siblings elsewhere are
-// added and only changes when this very list grows, which is done here.
-// Growing a list must move the sections, never copy them, or the storage of
-// their own lists would change behind the index.
-static_assert(std::is_nothrow_move_constructible_v<IniSection>);
+// Descends from section into its subsection called name, creating it when
+// it doesn't exist yet.
+IniSection& enterOrCreate(IniSection& section, std::string_view name) {
+    if (const auto it = section.sectionIndex.find(name); it != section.sectionIndex.end())
+        return section.sections[it->second];
+    return addSection(section, std::string(name));
+}
 
-class ChildIndex {
+// Counts what a parse creates against the limits of maxIniKeys and
+// maxIniKeyBytes.
+class KeyBudget {
 public:
-    // Descends from section into its subsection called name, creating it
-    // when it doesn't exist yet.
-    IniSection& enterOrCreate(IniSection& section, std::string_view name) {
-        const IniSection* storage = section.sections.data();
-        if (!section.sections.empty()) {
-            const auto& names = byStorage_.at(storage);
-            if (const auto it = names.find(std::string(name)); it != names.end())
-                return section.sections[it->second];
-        }
-        IniSection created;
-        created.name = std::string(name);
-        section.sections.push_back(std::move(created));
-        if (section.sections.data() != storage && storage != nullptr) {
-            auto node = byStorage_.extract(storage);
-            node.key() = section.sections.data();
-            byStorage_.insert(std::move(node));
-        }
-        byStorage_[section.sections.data()].emplace(name, section.sections.size() - 1);
-        return section.sections.back();
+    void spend(std::size_t keys, std::size_t bytes, std::size_t line) {
+        keys_ += keys;
+        bytes_ += bytes;
+        if (keys_ > maxIniKeys || bytes_ > maxIniKeyBytes)
+            throw IniException("Too many keys at line " + std::to_string(line));
     }
 
 private:
-    std::unordered_map<const IniSection*, std::unordered_map<std::string, std::size_t>> byStorage_;
+    std::size_t keys_ = 0;
+    std::size_t bytes_ = 0;
 };
 
 // Returns the section that the following key lines fill. Appending a
 // subsection may move its siblings in memory, so the reference is only good
 // until the next header; within one header the descent only ever appends
 // below the section it holds.
-IniSection& handleHeader(IniSection& root, ChildIndex& index, std::string_view line) {
+IniSection& handleHeader(IniSection& root, std::string_view line, std::size_t lineNumber, KeyBudget& budget) {
     const std::string_view inner = line.substr(1, line.size() - 2);
     std::string_view name = inner;
     std::string_view base;
@@ -119,15 +106,18 @@ IniSection& handleHeader(IniSection& root, ChildIndex& index, std::string_view l
     if (name.find('.') != std::string_view::npos) {
         for (std::string_view part : splitDots(name)) {
             parent = current;
-            current = &index.enterOrCreate(*current, part);
+            current = &enterOrCreate(*current, part);
         }
     } else {
-        current = &index.enterOrCreate(root, name);
+        current = &enterOrCreate(root, name);
     }
 
     if (codePointCount(base) < 2) return *current;
     const IniSection& from = base.front() == '.' ? getSectionByPath(root, base.substr(1))
                                                  : getSectionByPath(*parent, base);
+    std::size_t bytes = 0;
+    for (const auto& [key, value] : from.keys) bytes += key.size() + value.size();
+    budget.spend(from.keys.size(), bytes, lineNumber);
     // Copy first: the base may be the current section itself.
     std::map<std::string, std::string> inherited = from.keys;
     current->keys = std::move(inherited);
@@ -144,14 +134,14 @@ std::string_view unquote(std::string_view value) {
 
 IniSection parseIni(std::string_view text) {
     IniSection root;
-    ChildIndex index;
+    KeyBudget budget;
     IniSection* current = &root;
     const std::vector<std::string_view> lines = splitLines(text);
     for (std::size_t n = 0; n < lines.size(); ++n) {
         const std::string_view line = stripWhiteSpace(lines[n]);
         if (line.empty() || line.front() == ';') continue;
         if (line.size() >= 3 && line.front() == '[' && line.back() == ']') {
-            current = &handleHeader(root, index, line);
+            current = &handleHeader(root, line, n, budget);
             continue;
         }
         const std::size_t eq = line.find('=');
@@ -159,6 +149,7 @@ IniSection parseIni(std::string_view text) {
             throw IniException("Syntax error at line " + std::to_string(n));
         const std::string key(stripWhiteSpace(line.substr(0, eq)));
         const std::string value(unquote(stripWhiteSpace(line.substr(eq + 1))));
+        budget.spend(1, key.size() + value.size(), n);
         current->keys[key] = value;
     }
     return root;
@@ -176,10 +167,16 @@ IniSection::~IniSection() {
     }
 }
 
+IniSection& addSection(IniSection& section, std::string name) {
+    IniSection& added = section.sections.emplace_back();
+    added.name = name;
+    section.sectionIndex.try_emplace(std::move(name), section.sections.size() - 1);
+    return added;
+}
+
 const IniSection* findSection(const IniSection& section, std::string_view name) {
-    for (const IniSection& s : section.sections)
-        if (s.name == name) return &s;
-    return nullptr;
+    const auto it = section.sectionIndex.find(name);
+    return it == section.sectionIndex.end() ? nullptr : &section.sections[it->second];
 }
 
 bool hasSection(const IniSection& section, std::string_view name) {

@@ -2,6 +2,8 @@
 // section paths and inheritance.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -20,6 +22,11 @@ struct IniSection {
     std::string name = "root";
     std::vector<IniSection> sections; // direct subsections, in creation order
     std::map<std::string, std::string> keys;
+    // The position in sections of the first subsection of each name, so that
+    // a carset of many thousand cars is not searched from the start for
+    // each. An ordered map: crafted names cannot make it slow as they could
+    // a hash table. addSection keeps it.
+    std::map<std::string, std::size_t, std::less<>> sectionIndex;
 
     IniSection() = default;
     IniSection(const IniSection&) = default;
@@ -31,9 +38,19 @@ struct IniSection {
     ~IniSection();
 };
 
+// Appends a subsection called name to section and indexes it. References to
+// section's subsections are not valid afterwards.
+IniSection& addSection(IniSection& section, std::string name);
+
+// Inheritance copies keys, so that a short text could make a parse create
+// billions; a parse creates at most this many keys, and this much key and
+// value text (twice the largest carset read).
+inline constexpr std::size_t maxIniKeys = 1'000'000;
+inline constexpr std::size_t maxIniKeyBytes = std::size_t(128) << 20;
+
 // Parses a whole text into a new root section; throws IniException
-// ("Syntax error at line <n>", lines counted from 0, or a missing
-// inheritance base).
+// ("Syntax error at line <n>", lines counted from 0, "Too many keys at line
+// <n>" past the limits above, or a missing inheritance base).
 IniSection parseIni(std::string_view text);
 
 bool hasSection(const IniSection& section, std::string_view name);

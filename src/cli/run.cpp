@@ -13,6 +13,7 @@
 #include "report/report.h"
 #include "text/diagnostics.h"
 #include "text/format.h"
+#include "text/visible_text.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ public:
     FileSink(std::string path, ConsoleOutput& err) : path_(std::move(path)), err_(err) {}
     void write(std::string_view text) override {
         if (!file_) {
-            err_.writeLine(formatText("Writing output to file %s", platform::absolutePath(path_)));
+            err_.writeLine(formatText("Writing output to file %s", visibleText(platform::absolutePath(path_))));
             file_.emplace(path_, true);
         }
         file_->write(text);

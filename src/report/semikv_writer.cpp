@@ -3,6 +3,7 @@
 #include "report/report_cells.h"
 #include "report/version.h"
 #include "text/format.h"
+#include "text/visible_text.h"
 
 std::string semikvValue(std::string_view value) {
     std::string escaped;
@@ -18,12 +19,13 @@ std::string semikvValue(std::string_view value) {
 
 namespace {
 
-// Text values are escaped; few hold a ';', so only those are copied.
+// Text values are shown visibly and escaped; few hold a ';', so only those
+// are copied again.
 template <class T>
 decltype(auto) field(const T& value) {
     if constexpr (std::is_convertible_v<const T&, std::string_view>) {
-        const std::string_view text(value);
-        return text.find(';') == std::string_view::npos ? std::string(text) : semikvValue(text);
+        std::string text = visibleText(std::string(std::string_view(value)));
+        return text.find(';') == std::string::npos ? text : semikvValue(text);
     } else {
         return value;
     }

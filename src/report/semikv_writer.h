@@ -1,6 +1,7 @@
 // The semikv report: tables of "key=value;" lines for scripts. A ';' inside
 // a value is written as U+037E, so that only the layout's own semicolons
-// separate fields.
+// separate fields, and a control character as its visible stand-in
+// (text/visible_text.h), so that only the layout's line feeds end lines.
 #pragma once
 
 #include <string>

@@ -2,26 +2,36 @@
 
 #include "report/report_cells.h"
 #include "text/format.h"
+#include "text/visible_text.h"
+
+namespace {
+
+// Names and every other text of the replay or carset reach the report as
+// visibleText, so that none can break a line or talk to the terminal.
+std::string shownName(const Driver& driver) { return visibleText(displayName(driver)); }
+
+} // namespace
 
 void TextWriter::carset(const CarsetInfo& info) {
     std::string& out = out_.buffer();
     out += "Carset Info\n";
-    if (!info.name.empty()) appendFormat(out, "name      : %s\n", info.name);
-    if (!info.cardir.empty()) appendFormat(out, "cardir    : %s\n", info.cardir);
-    if (!info.physics.empty()) appendFormat(out, "physics   : %s\n", info.physics);
-    if (!info.shortid.empty()) appendFormat(out, "shortid   : %s\n", info.shortid);
+    if (!info.name.empty()) appendFormat(out, "name      : %s\n", visibleText(info.name));
+    if (!info.cardir.empty()) appendFormat(out, "cardir    : %s\n", visibleText(info.cardir));
+    if (!info.physics.empty()) appendFormat(out, "physics   : %s\n", visibleText(info.physics));
+    if (!info.shortid.empty()) appendFormat(out, "shortid   : %s\n", visibleText(info.shortid));
     if (info.year != 0) appendFormat(out, "year      : %s\n", info.year);
 }
 
 void TextWriter::replayInfo(const Weekend& weekend) {
     out_ += "Replay Info\n";
-    appendFormat(out_.buffer(), "saver     : %s %s\n", weekend.saverName, weekend.saverVersion);
+    appendFormat(out_.buffer(), "saver     : %s %s\n", visibleText(weekend.saverName),
+                 visibleText(weekend.saverVersion));
 }
 
 void TextWriter::eventInfo(const Event& event) {
     out_ += "Event Info\n";
-    appendFormat(out_.buffer(), "track     : %s\n", event.track);
-    appendFormat(out_.buffer(), "carset    : %s\n", event.carset);
+    appendFormat(out_.buffer(), "track     : %s\n", visibleText(event.track));
+    appendFormat(out_.buffer(), "carset    : %s\n", visibleText(event.carset));
     out_ += "\n";
 }
 
@@ -32,10 +42,10 @@ void TextWriter::entryList(const std::vector<const Entry*>& byNumber) {
     out_ += "Num Team                          Chassis                Engine                  Year\n";
     out_ += "      Driver                 NAT    Remark\n";
     for (const Entry* entry : byNumber) {
-        appendFormat(out_.buffer(), "%3s %-30s%-23s%-24s%s\n", entry->number, entry->team, entry->chassis,
-                     entry->engine, entry->year);
+        appendFormat(out_.buffer(), "%3s %-30s%-23s%-24s%s\n", entry->number, visibleText(entry->team),
+                     visibleText(entry->chassis), visibleText(entry->engine), entry->year);
         for (const Driver& driver : entry->drivers)
-            appendFormat(out_.buffer(), "      %-23s%-5s  %s\n", displayName(driver), driver.nat, driver.remark);
+            appendFormat(out_.buffer(), "      %-23s%-5s  %s\n", shownName(driver), driver.nat, driver.remark);
         out_.endRow();
     }
 }
@@ -52,7 +62,7 @@ void TextWriter::bestLaps(std::string_view title, const std::vector<BestLapResul
     for (const BestLapResult& r : rows) {
         const Entry& entry = entries_.find(r.carId);
         appendFormat(out_.buffer(), "%2d. %3s %-23s %9s %9s %4s %12s %5s %5s  %s\n", ++pos, entry.number,
-                     displayName(entry.drivers.find(r.driverId)), formatLapTime(r.lapTime), formatLapTime(r.gap),
+                     shownName(entry.drivers.find(r.driverId)), formatLapTime(r.lapTime), formatLapTime(r.gap),
                      r.lap, formatLapTime(r.clock), r.lapsValid, r.lapsTotal, lapRemark(r.flags));
         out_.endRow();
     }
@@ -79,7 +89,7 @@ void TextWriter::raceResults(const SessionReport&, const std::vector<RaceResult>
         std::string diff = formatLapTime(r.diff);
         diff.insert(diff.begin(), '-');
         appendFormat(out_.buffer(), "%2d. %3s %-23s %3s %12s %9s %10s  %s\n", ++pos, entry.number,
-                     displayName(entry.drivers.find(r.driverId)), r.laps, formatLapTime(r.clock),
+                     shownName(entry.drivers.find(r.driverId)), r.laps, formatLapTime(r.clock),
                      formatLapTime(r.gap), diff, raceRemark(r));
         out_.endRow();
     }

@@ -1,8 +1,9 @@
 #include "weekend/timing.h"
 
 #include <algorithm>
-#include <unordered_map>
-#include <unordered_set>
+#include <limits>
+#include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -39,44 +40,135 @@ BestLapResult bestLap(const TimingEntry& entry) {
     return best;
 }
 
-// The car whose cell the classification meets first for each car id (two
-// cars may share one): the one with the most crossings, then the one its
-// last row places first.
-std::unordered_map<std::int32_t, std::size_t> classifiedCars(const SessionTiming& timing) {
-    auto before = [&timing](std::size_t a, std::size_t b) {
-        const TimingEntry& x = timing.cars[a];
-        const TimingEntry& y = timing.cars[b];
-        if (x.laps.size() != y.laps.size()) return x.laps.size() > y.laps.size();
-        if (x.laps.back().clock != y.laps.back().clock) return x.laps.back().clock < y.laps.back().clock;
-        return x.number < y.number;
-    };
-    std::unordered_map<std::int32_t, std::size_t> cars;
-    cars.reserve(timing.cars.size());
-    for (std::size_t c = 0; c < timing.cars.size(); ++c) {
-        if (timing.cars[c].laps.empty()) continue;
-        auto [it, fresh] = cars.try_emplace(timing.cars[c].carId, c);
-        if (!fresh && before(c, it->second)) it->second = c;
-    }
-    return cars;
-}
-
 } // namespace
 
-SessionTiming SessionTiming::of(std::vector<TimingEntry> cars) {
-    SessionTiming timing;
-    timing.cars = std::move(cars);
-    TimingCells& rows = timing.cells;
-    for (const TimingEntry& entry : timing.cars) {
-        if (rows.size() < entry.laps.size()) rows.resize(entry.laps.size());
-        for (std::size_t i = 0; i < entry.laps.size(); ++i) {
-            const TimedLap& lap = entry.laps[i];
-            const auto lapIndex = static_cast<std::uint32_t>(i);
-            rows[i].push_back(TimingCell{entry.carId, entry.driverId, lapIndex, lap.clock, lap.flags, entry.number});
-        }
+struct TimingTable {
+    struct Car {
+        std::int32_t carId = 0;
+        std::int32_t driverId = 0;
+        std::size_t first = 0; // of its crossings in clocks and flags
+        std::size_t count = 0;
+        std::int16_t number = 0;
+    };
+
+    std::vector<Car> cars;
+    std::vector<std::uint32_t> clocks;
+    std::vector<std::uint8_t> flags;
+    // The per-lap table, row after row, as indexes of cars.
+    std::vector<std::uint32_t> cells;
+    // The cars' crossing counts in ascending order, and the sums of those
+    // before each: enough to find any row, where a start for every row
+    // would cost as much as the cells when one car holds all crossings.
+    std::vector<std::size_t> sortedCounts;
+    std::vector<std::size_t> countSums;
+
+    std::size_t rows() const { return sortedCounts.empty() ? 0 : sortedCounts.back(); }
+    // The crossings before row lap: of each car, at most lap.
+    std::size_t rowStart(std::size_t lap) const {
+        const auto shorter = static_cast<std::size_t>(
+            std::lower_bound(sortedCounts.begin(), sortedCounts.end(), lap) - sortedCounts.begin());
+        return countSums[shorter] + lap * (cars.size() - shorter);
     }
-    // Stable: cells were added in replay order.
-    for (auto& row : rows) std::stable_sort(row.begin(), row.end());
-    return timing;
+    // The cars with more than lap crossings.
+    std::size_t rowSize(std::size_t lap) const {
+        const auto longer = std::upper_bound(sortedCounts.begin(), sortedCounts.end(), lap);
+        return static_cast<std::size_t>(sortedCounts.end() - longer);
+    }
+    std::uint32_t clockOf(std::size_t car, std::size_t lap) const { return clocks[cars[car].first + lap]; }
+
+    // Fills cells and the row lookup once every crossing is in.
+    void placeCells();
+};
+
+void TimingTable::placeCells() {
+    sortedCounts.reserve(cars.size());
+    for (const Car& car : cars) sortedCounts.push_back(car.count);
+    std::sort(sortedCounts.begin(), sortedCounts.end());
+    countSums.resize(cars.size() + 1);
+    for (std::size_t k = 0; k < sortedCounts.size(); ++k) countSums[k + 1] = countSums[k] + sortedCounts[k];
+
+    // Row by row over the cars that still have crossings, in replay order;
+    // each row sorted by clock, cars crossing together by number, then in
+    // replay order.
+    std::vector<std::uint32_t> active;
+    for (std::size_t c = 0; c < cars.size(); ++c)
+        if (cars[c].count != 0) active.push_back(static_cast<std::uint32_t>(c));
+    struct Crossing {
+        std::uint32_t clock;
+        std::int16_t number;
+        std::uint32_t car;
+        auto operator<=>(const Crossing&) const = default;
+    };
+    std::vector<Crossing> row;
+    cells.reserve(clocks.size());
+    for (std::size_t lap = 0; lap < rows(); ++lap) {
+        if (active.size() != rowSize(lap))
+            std::erase_if(active, [&](std::uint32_t c) { return cars[c].count <= lap; });
+        row.clear();
+        for (std::uint32_t c : active) row.push_back(Crossing{clockOf(c, lap), cars[c].number, c});
+        std::sort(row.begin(), row.end());
+        for (const Crossing& cell : row) cells.push_back(cell.car);
+    }
+}
+
+std::size_t TimingCars::size() const { return table_ ? table_->cars.size() : 0; }
+
+TimingEntry TimingCars::operator[](std::size_t car) const {
+    const TimingTable::Car& c = table_->cars[car];
+    return TimingEntry{c.carId, c.driverId,
+                       LapList(table_->clocks.data() + c.first, table_->flags.data() + c.first, c.count), c.number};
+}
+
+TimingCell TimingRow::operator[](std::size_t position) const {
+    const std::uint32_t car = table_->cells[first_ + position];
+    const TimingTable::Car& c = table_->cars[car];
+    const std::size_t at = c.first + lap_;
+    return TimingCell{c.carId, c.driverId, static_cast<std::uint32_t>(lap_), table_->clocks[at], table_->flags[at],
+                      c.number, car};
+}
+
+std::size_t TimingCells::size() const { return table_ ? table_->rows() : 0; }
+
+TimingRow TimingCells::operator[](std::size_t lap) const {
+    return TimingRow(table_.get(), lap, table_->rowStart(lap), table_->rowSize(lap));
+}
+
+SessionTimingBuilder::SessionTimingBuilder() : table_(std::make_shared<TimingTable>()) {}
+
+void SessionTimingBuilder::reserve(std::size_t cars, std::size_t crossings) {
+    table_->cars.reserve(cars);
+    table_->clocks.reserve(crossings);
+    table_->flags.reserve(crossings);
+}
+
+void SessionTimingBuilder::addCar(std::int32_t carId, std::int32_t driverId, std::int16_t number) {
+    // Cells hold car indexes in 32 bits.
+    if (table_->cars.size() > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("Too many cars");
+    table_->cars.push_back(TimingTable::Car{carId, driverId, table_->clocks.size(), 0, number});
+}
+
+void SessionTimingBuilder::addLap(TimedLap lap) {
+    table_->clocks.push_back(lap.clock);
+    table_->flags.push_back(lap.flags);
+    ++table_->cars.back().count;
+}
+
+SessionTiming SessionTimingBuilder::build() {
+    table_->placeCells();
+    std::shared_ptr<const TimingTable> table = std::move(table_);
+    return SessionTiming{TimingCars(table), TimingCells(table)};
+}
+
+SessionTiming SessionTiming::of(const std::vector<TimedCar>& cars) {
+    SessionTimingBuilder builder;
+    std::size_t crossings = 0;
+    for (const TimedCar& car : cars) crossings += car.laps.size();
+    builder.reserve(cars.size(), crossings);
+    for (const TimedCar& car : cars) {
+        builder.addCar(car.carId, car.driverId, car.number);
+        for (const TimedLap& lap : car.laps) builder.addLap(lap);
+    }
+    return builder.build();
 }
 
 std::vector<BestLapResult> bestLapResults(const SessionTiming& timing) {
@@ -124,24 +216,35 @@ std::vector<RaceResult> raceResults(const SessionTiming& timing) {
     const std::size_t winnerRow = cells.size() - 1;
     const std::uint32_t winnerClock = cells[winnerRow].front().clock;
 
-    // A set, not a list searched for every cell: a hostile replay may hold
-    // many thousands of cars.
-    std::unordered_set<std::int32_t> classified;
-    classified.reserve(timing.cars.size());
-    const std::unordered_map<std::int32_t, std::size_t> classifiedCar = classifiedCars(timing);
+    // A car is classified once per car id, which several cars may share.
+    // Ids are ranked through a sorted list: a hostile replay may hold many
+    // thousands of cars, with ids chosen to collide in a hash table.
+    std::vector<std::int32_t> ids;
+    ids.reserve(timing.cars.size());
+    for (const TimingEntry& car : timing.cars) ids.push_back(car.carId);
+    std::vector<std::int32_t> sortedIds = ids;
+    std::sort(sortedIds.begin(), sortedIds.end());
+    sortedIds.erase(std::unique(sortedIds.begin(), sortedIds.end()), sortedIds.end());
+    std::vector<std::size_t> idRank(ids.size());
+    for (std::size_t c = 0; c < ids.size(); ++c)
+        idRank[c] = static_cast<std::size_t>(std::lower_bound(sortedIds.begin(), sortedIds.end(), ids[c]) -
+                                             sortedIds.begin());
+    std::vector<bool> classified(sortedIds.size());
 
     for (std::size_t j = cells.size(); j-- > 0;) {
-        const auto& row = cells[j];
+        const TimingRow row = cells[j];
         for (std::size_t p = 0; p < row.size(); ++p) {
-            const TimingCell& cell = row[p];
-            if (classified.count(cell.carId) != 0) continue;
+            const TimingCell cell = row[p];
+            if (classified[idRank[cell.car]]) continue;
 
             RaceResult r;
             r.carId = cell.carId;
             r.driverId = cell.driverId;
             r.laps = static_cast<std::uint32_t>(j);
             r.lapsBehind = static_cast<std::uint32_t>(winnerRow - j);
-            r.bestLapTime = bestLap(timing.cars[classifiedCar.at(cell.carId)]).lapTime;
+            // The car met first for its id: the one with the most crossings,
+            // then the one its last row places first.
+            r.bestLapTime = bestLap(timing.cars[cell.car]).lapTime;
             r.clock = cell.clock - startClock;
             r.gap = signedDiff(cell.clock, winnerClock);
             if (j == winnerRow) {
@@ -156,41 +259,18 @@ std::vector<RaceResult> raceResults(const SessionTiming& timing) {
                 r.diff = p == 0 ? static_cast<std::int32_t>(noTime) : signedDiff(cell.clock, row[p - 1].clock);
             }
             results.push_back(r);
-            classified.insert(cell.carId);
+            classified[idRank[cell.car]] = true;
         }
     }
     return results;
 }
 
 std::vector<std::vector<std::uint32_t>> crossingPositions(const SessionTiming& timing) {
-    const std::vector<TimingEntry>& cars = timing.cars;
-    std::vector<std::vector<std::uint32_t>> positions(cars.size());
-    // Every crossing, row after row, keyed as the rows order their cells:
-    // clock, number, then replay order. One flat array: a row of its own
-    // per crossing index would cost an allocation each.
-    struct Crossing {
-        std::uint32_t clock;
-        std::int16_t number;
-        std::uint32_t car;
-    };
-    std::vector<std::size_t> rowStart(timing.cells.size() + 1);
-    for (std::size_t i = 0; i < timing.cells.size(); ++i) rowStart[i + 1] = rowStart[i] + timing.cells[i].size();
-    std::vector<Crossing> crossings(rowStart.back());
-    std::vector<std::size_t> rowEnd(rowStart.begin(), rowStart.end() - 1);
-    for (std::size_t c = 0; c < cars.size(); ++c) {
-        positions[c].resize(cars[c].laps.size());
-        for (std::size_t i = 0; i < cars[c].laps.size(); ++i)
-            crossings[rowEnd[i]++] = Crossing{cars[c].laps[i].clock, cars[c].number, static_cast<std::uint32_t>(c)};
-    }
-    for (std::size_t i = 0; i + 1 < rowStart.size(); ++i) {
-        const auto first = crossings.begin() + static_cast<std::ptrdiff_t>(rowStart[i]);
-        const auto last = crossings.begin() + static_cast<std::ptrdiff_t>(rowStart[i + 1]);
-        std::sort(first, last, [](const Crossing& a, const Crossing& b) {
-            if (a.clock != b.clock) return a.clock < b.clock;
-            if (a.number != b.number) return a.number < b.number;
-            return a.car < b.car;
-        });
-        for (auto it = first; it != last; ++it) positions[it->car][i] = static_cast<std::uint32_t>(it - first + 1);
+    std::vector<std::vector<std::uint32_t>> positions(timing.cars.size());
+    for (std::size_t c = 0; c < timing.cars.size(); ++c) positions[c].resize(timing.cars[c].laps.size());
+    for (std::size_t lap = 0; lap < timing.cells.size(); ++lap) {
+        const TimingRow row = timing.cells[lap];
+        for (std::size_t p = 0; p < row.size(); ++p) positions[row[p].car][lap] = static_cast<std::uint32_t>(p + 1);
     }
     return positions;
 }

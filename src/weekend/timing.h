@@ -3,9 +3,13 @@
 #pragma once
 
 #include <compare>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "weekend/item_list.h"
 
 // Bits of a timed lap's flag byte.
 struct LapFlag {
@@ -24,17 +28,48 @@ struct TimedLap {
     bool operator==(const TimedLap&) const = default;
 };
 
-// All crossings of one car. laps[0] starts the first lap; laps[i] ends lap i.
+// A session's crossings in flat arrays (timing.cpp), shared by the copies of
+// its SessionTiming: a replay can hold tens of millions of them. The lists
+// below are views of it, valid while a SessionTiming that holds it lives.
+struct TimingTable;
+
+// One car's crossings. laps[0] starts the first lap; laps[i] ends lap i.
+class LapList : public ItemList<LapList, TimedLap> {
+public:
+    LapList() = default;
+    LapList(const std::uint32_t* clocks, const std::uint8_t* flags, std::size_t size)
+        : clocks_(clocks), flags_(flags), size_(size) {}
+    std::size_t size() const { return size_; }
+    TimedLap operator[](std::size_t i) const { return TimedLap{clocks_[i], flags_[i]}; }
+
+private:
+    const std::uint32_t* clocks_ = nullptr;
+    const std::uint8_t* flags_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+// All crossings of one car.
 struct TimingEntry {
     std::int32_t carId = 0;
     std::int32_t driverId = 0;
-    std::vector<TimedLap> laps;
+    LapList laps;
     std::int16_t number = 0; // in the entry list; breaks ties
-    bool operator==(const TimingEntry&) const = default;
+};
+
+// The cars of a session, in replay order.
+class TimingCars : public ItemList<TimingCars, TimingEntry> {
+public:
+    TimingCars() = default;
+    explicit TimingCars(std::shared_ptr<const TimingTable> table) : table_(std::move(table)) {}
+    std::size_t size() const;
+    TimingEntry operator[](std::size_t car) const;
+
+private:
+    std::shared_ptr<const TimingTable> table_;
 };
 
 // One crossing as placed in the per-lap table. Ordered by lap, then clock,
-// then car number; the rows keep cars equal in all three in replay order.
+// then car number; cars equal in all three in replay order.
 struct TimingCell {
     std::int32_t carId = 0;
     std::int32_t driverId = 0;
@@ -42,18 +77,45 @@ struct TimingCell {
     std::uint32_t clock = 0;
     std::uint8_t flags = 0;
     std::int16_t number = 0;
+    std::uint32_t car = 0; // index in SessionTiming::cars
 
     bool operator==(const TimingCell&) const = default;
-    friend std::weak_ordering operator<=>(const TimingCell& a, const TimingCell& b) {
+    friend std::strong_ordering operator<=>(const TimingCell& a, const TimingCell& b) {
         if (auto c = a.lap <=> b.lap; c != 0) return c;
         if (auto c = a.clock <=> b.clock; c != 0) return c;
-        return a.number <=> b.number;
+        if (auto c = a.number <=> b.number; c != 0) return c;
+        return a.car <=> b.car;
     }
 };
 
-// Row i holds one cell per car that has a crossing with index i, in the
-// order the cars crossed.
-using TimingCells = std::vector<std::vector<TimingCell>>;
+// Row i of the per-lap table: one cell per car that has a crossing with
+// index i, in the order the cars crossed.
+class TimingRow : public ItemList<TimingRow, TimingCell> {
+public:
+    TimingRow(const TimingTable* table, std::size_t lap, std::size_t first, std::size_t size)
+        : table_(table), lap_(lap), first_(first), size_(size) {}
+    std::size_t size() const { return size_; }
+    TimingCell operator[](std::size_t position) const;
+
+private:
+    const TimingTable* table_;
+    std::size_t lap_;
+    std::size_t first_;
+    std::size_t size_;
+};
+
+// The per-lap table, one row per crossing index: as many rows as the car
+// with the most crossings has.
+class TimingCells : public ItemList<TimingCells, TimingRow> {
+public:
+    TimingCells() = default;
+    explicit TimingCells(std::shared_ptr<const TimingTable> table) : table_(std::move(table)) {}
+    std::size_t size() const;
+    TimingRow operator[](std::size_t lap) const;
+
+private:
+    std::shared_ptr<const TimingTable> table_;
+};
 
 // One car's fastest valid lap; lapTime 0 (and lap, clock, gap 0) when it
 // has no time.
@@ -84,12 +146,38 @@ struct RaceResult {
     bool operator==(const RaceResult&) const = default;
 };
 
+// One car's crossings as SessionTiming::of takes them.
+struct TimedCar {
+    std::int32_t carId = 0;
+    std::int32_t driverId = 0;
+    std::vector<TimedLap> laps;
+    std::int16_t number = 0; // in the entry list; breaks ties
+    bool operator==(const TimedCar&) const = default;
+};
+
 struct SessionTiming {
-    std::vector<TimingEntry> cars; // in replay order
-    TimingCells cells;             // of these cars, as `of` places them
+    TimingCars cars;   // in replay order
+    TimingCells cells; // of these cars
 
     // Places each car's crossings in the per-lap table.
-    static SessionTiming of(std::vector<TimingEntry> cars);
+    static SessionTiming of(const std::vector<TimedCar>& cars);
+};
+
+// Collects a session's crossings car by car straight into the flat arrays,
+// then places them in the per-lap table: about 9 bytes per crossing, and no
+// copy of them on the way.
+class SessionTimingBuilder {
+public:
+    SessionTimingBuilder();
+    void reserve(std::size_t cars, std::size_t crossings);
+    void addCar(std::int32_t carId, std::int32_t driverId, std::int16_t number);
+    // A crossing of the car added last.
+    void addLap(TimedLap lap);
+    // Call once, at the end.
+    SessionTiming build();
+
+private:
+    std::shared_ptr<TimingTable> table_;
 };
 
 // The cars with a valid lap, fastest first, with their gaps to the fastest.

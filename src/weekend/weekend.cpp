@@ -1,5 +1,7 @@
 #include "weekend/weekend.h"
 
+#include <algorithm>
+
 Driver Drivers::find(std::int32_t driverId) const {
     for (const Driver& d : *this)
         if (d.driverId == driverId) return d;
@@ -10,10 +12,15 @@ Driver Drivers::find(std::int32_t driverId) const {
 
 EntryIndex::EntryIndex(const Entries& entries) : entries_(entries) {
     first_.reserve(entries.size());
-    for (std::size_t i = 0; i < entries.size(); ++i) first_.try_emplace(entries[i].carId, i);
+    for (std::size_t i = 0; i < entries.size(); ++i) first_.emplace_back(entries[i].carId, i);
+    // Pairs sort by id, then position: the first entry of an id leads.
+    std::sort(first_.begin(), first_.end());
+    const auto sameId = [](const auto& a, const auto& b) { return a.first == b.first; };
+    first_.erase(std::unique(first_.begin(), first_.end(), sameId), first_.end());
 }
 
 const Entry& EntryIndex::find(std::int32_t carId) const {
-    const auto it = first_.find(carId);
-    return it == first_.end() ? none_ : entries_[it->second];
+    const auto it = std::lower_bound(first_.begin(), first_.end(), carId,
+                                     [](const auto& entry, std::int32_t id) { return entry.first < id; });
+    return it == first_.end() || it->first != carId ? none_ : entries_[it->second];
 }

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "carset/carset.h"
@@ -42,7 +42,8 @@ using Entries = std::vector<Entry>;
 
 // Entries by car id: the first entry of a car id, or a default entry. The
 // entries must outlive the index and stay unchanged. Hostile replays can
-// hold many thousands of cars.
+// hold many thousands of cars, with ids chosen to collide in a hash table,
+// so the ids are sorted and searched.
 class EntryIndex {
 public:
     explicit EntryIndex(const Entries& entries);
@@ -50,7 +51,8 @@ public:
 
 private:
     const Entries& entries_;
-    std::unordered_map<std::int32_t, std::size_t> first_;
+    // (car id, position of its first entry), by car id.
+    std::vector<std::pair<std::int32_t, std::size_t>> first_;
     Entry none_;
 };
 

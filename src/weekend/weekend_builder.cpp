@@ -2,13 +2,14 @@
 
 #include <array>
 #include <stdexcept>
-#include <unordered_map>
+#include <map>
 
 #include "carset/carset_search.h"
 #include "replay/replay_reader.h"
 #include "text/code_page_text.h"
 #include "text/diagnostics.h"
 #include "text/format.h"
+#include "text/visible_text.h"
 
 namespace {
 
@@ -39,7 +40,9 @@ public:
 
 private:
     const Carset& carset_;
-    std::unordered_map<std::uint32_t, CarModelNames> models_;
+    // Ordered: crafted car indexes cannot make it slow as they could a hash
+    // table.
+    std::map<std::uint32_t, CarModelNames> models_;
 
 public:
     const std::int16_t year;
@@ -91,7 +94,7 @@ Carset chooseCarset(const CarsetChoice& choice, const std::string& eventCarset, 
     if (choice.detect && !carset.loaded()) {
         if (std::optional<Carset> found = detectCarset(eventCarset)) {
             carset = std::move(*found);
-            diagnostics.notice("Using carset file " + carset.path());
+            diagnostics.notice("Using carset file " + visibleText(carset.path()));
         }
     }
     return carset;
@@ -107,25 +110,37 @@ std::uint8_t lapFlags(std::uint8_t recordFlags) {
 }
 
 SessionTiming makeTiming(const ReplaySession& session, const EntryIndex& entries) {
-    std::vector<TimingEntry> cars;
-    cars.reserve(session.cars.size());
+    SessionTimingBuilder timing;
+    std::size_t crossings = 0;
+    for (const CarLapsRecord& car : session.cars) crossings += car.lapCount();
+    timing.reserve(session.cars.size(), crossings);
     for (const CarLapsRecord& car : session.cars) {
         const Entry& entry = entries.find(car.carId());
         if (entry.drivers.empty()) throw std::runtime_error(formatText("No entry for car id %d", car.carId()));
-        TimingEntry timed{car.carId(), entry.drivers.front().driverId, {}, entry.number};
+        timing.addCar(car.carId(), entry.drivers.front().driverId, entry.number);
         const std::size_t count = car.lapCount();
-        timed.laps.reserve(count);
         for (std::size_t i = 0; i < count; ++i) {
             const LapRecord record = car.lap(i);
-            timed.laps.push_back(TimedLap{record.clock(), lapFlags(record.flags())});
+            timing.addLap(TimedLap{record.clock(), lapFlags(record.flags())});
         }
-        cars.push_back(std::move(timed));
     }
-    return SessionTiming::of(std::move(cars));
+    return timing.build();
+}
+
+// Refuses, before anything is allocated for them, more crossings than any
+// weekend holds: a small sparse replay can claim billions.
+void checkCrossingCount(const ReplayRecords& records) {
+    std::uint64_t crossings = 0;
+    for (const ReplaySession& session : records.sessions)
+        for (const CarLapsRecord& car : session.cars) crossings += car.lapCount();
+    if (crossings > maxReplayCrossings)
+        throw std::runtime_error(formatText("Replay holds %s lap records, more than the %s gridtally reads",
+                                            crossings, maxReplayCrossings));
 }
 
 std::vector<Session> makeSessions(const ReplayRecords& records, const Entries& entries, Diagnostics& diagnostics) {
     const std::vector<SessionInfo> infos = records.weekend.sessions(diagnostics);
+    checkCrossingCount(records);
     const EntryIndex index(entries);
     std::vector<Session> sessions;
     for (const ReplaySession& s : records.sessions) {

@@ -1,6 +1,7 @@
 // Builds the weekend model from a replay's records.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "replay/replay_file.h"
@@ -15,6 +16,10 @@ struct CarsetChoice {
     std::string path;
     bool detect = false;
 };
+
+// The most line crossings a replay may hold, over all its sessions; a real
+// weekend holds some thousands. More are refused with an error.
+inline constexpr std::uint64_t maxReplayCrossings = 100'000'000;
 
 // Reads the replay and builds its weekend. Warnings and the notice of a
 // detected carset go to diagnostics, in the order they arise.
