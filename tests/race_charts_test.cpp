@@ -6,8 +6,8 @@
 
 namespace {
 
-TimingEntry car(std::int32_t carId, std::int16_t number, const std::vector<std::uint32_t>& clocks) {
-    TimingEntry e{carId, carId * 10, {}, number};
+TimedCar car(std::int32_t carId, std::int16_t number, const std::vector<std::uint32_t>& clocks) {
+    TimedCar e{carId, carId * 10, {}, number};
     for (std::uint32_t clock : clocks) e.laps.push_back(TimedLap{clock, 0});
     return e;
 }
@@ -30,7 +30,7 @@ SessionTiming eventfulRace() {
 // A race of the given laps: car c laps in 90 s + c * 0.3 s, starting c * 0.2 s
 // behind the first.
 SessionTiming steadyRace(int cars, int laps) {
-    std::vector<TimingEntry> entries;
+    std::vector<TimedCar> entries;
     for (int c = 0; c < cars; ++c) {
         std::vector<std::uint32_t> clocks;
         for (int i = 0; i <= laps; ++i) clocks.push_back(std::uint32_t(1'000 + c * 200 + i * (90'000 + c * 300)));

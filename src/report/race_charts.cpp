@@ -1,7 +1,7 @@
 #include "report/race_charts.h"
 
 #include <algorithm>
-#include <unordered_map>
+#include <map>
 
 #include "text/format.h"
 
@@ -33,7 +33,9 @@ LineChart raceChart(const std::vector<RaceTrace>& traces, std::string_view id, s
 std::vector<RaceTrace> raceTraces(const SessionTiming& timing, const std::vector<RaceResult>& classification) {
     std::vector<RaceTrace> traces;
     traces.reserve(classification.size());
-    std::unordered_map<std::int32_t, std::size_t> byCar;
+    // Ordered, not hashed: car ids come from the replay and may be chosen to
+    // collide.
+    std::map<std::int32_t, std::size_t> byCar;
     for (const RaceResult& r : classification) {
         if (!byCar.emplace(r.carId, traces.size()).second) continue;
         traces.push_back(RaceTrace{r.carId, 0, r.retired, {}, {}, 0});
@@ -41,12 +43,12 @@ std::vector<RaceTrace> raceTraces(const SessionTiming& timing, const std::vector
 
     const TimingCells& rows = timing.cells;
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        const std::vector<TimingCell>& row = rows[i];
+        const auto row = rows[i];
         if (row.empty()) continue;
         const std::uint32_t leader = row.front().clock;
         const bool nextRow = i + 1 < rows.size() && !rows[i + 1].empty();
         for (std::size_t place = 0; place < row.size(); ++place) {
-            const TimingCell& cell = row[place];
+            const TimingCell cell = row[place];
             const auto found = byCar.find(cell.carId);
             if (found == byCar.end()) continue;
             RaceTrace& t = traces[found->second];
