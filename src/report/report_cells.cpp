@@ -58,13 +58,6 @@ std::string lapRemark(std::uint8_t flags) {
     return remark;
 }
 
-std::string displayName(const Driver& driver) {
-    std::string name = driver.firstName;
-    name += ' ';
-    name += driver.lastName;
-    return name;
-}
-
 std::vector<const Entry*> sortedByNumber(const Entries& entries) {
     std::vector<const Entry*> sorted;
     sorted.reserve(entries.size());

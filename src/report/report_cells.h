@@ -1,5 +1,5 @@
-// Cell texts that every report format shares: times, lap remarks, driver
-// names and the entry list's order.
+// Cell texts that every report format shares: times, lap remarks and the
+// entry list's order (driver names: displayName in weekend/weekend.h).
 #pragma once
 
 #include <cstdint>
@@ -19,9 +19,6 @@ std::string lapRemark(std::uint8_t flags);
 
 // The remark of a race result: "DNF" for a retired car.
 inline const char* raceRemark(const RaceResult& r) { return r.retired ? "DNF" : ""; }
-
-// "First Last", also when one of the two is empty.
-std::string displayName(const Driver& driver);
 
 // Entries sorted by car number; equal numbers keep their list order.
 std::vector<const Entry*> sortedByNumber(const Entries& entries);
