@@ -87,6 +87,7 @@ public:
         }
         IniSection created;
         created.name = std::string(name);
+        created.line = line_;
         section.sections.push_back(std::move(created));
         if (section.sections.data() != storage && storage != nullptr) {
             auto node = byStorage_.extract(storage);
@@ -97,8 +98,12 @@ public:
         return section.sections.back();
     }
 
+    // The line that the sections created from now on stand on.
+    void atLine(std::size_t line) { line_ = line; }
+
 private:
     std::unordered_map<const IniSection*, std::unordered_map<std::string, std::size_t>> byStorage_;
+    std::size_t line_ = 0;
 };
 
 // Returns the section that the following key lines fill. Appending a
@@ -130,8 +135,26 @@ IniSection& handleHeader(IniSection& root, ChildIndex& index, std::string_view l
                                                  : getSectionByPath(*parent, base);
     // Copy first: the base may be the current section itself.
     std::map<std::string, std::string> inherited = from.keys;
+    std::map<std::string, std::size_t> inheritedLines = from.keyLines;
     current->keys = std::move(inherited);
+    current->keyLines = std::move(inheritedLines);
     return *current;
+}
+
+// The line without a comment that starts at a ';' after white space, and
+// without the white space before that comment.
+std::string_view withoutTrailingComment(std::string_view line) {
+    bool quoted = false;
+    bool afterSpace = false;
+    std::size_t pos = 0;
+    while (pos < line.size()) {
+        const std::size_t at = pos;
+        const char32_t c = unicode::decodeUtf8(line, pos);
+        if (c == U'"') quoted = !quoted;
+        if (c == U';' && afterSpace && !quoted) return stripWhiteSpace(line.substr(0, at));
+        afterSpace = unicode::isWhiteSpace(c);
+    }
+    return line;
 }
 
 std::string_view unquote(std::string_view value) {
@@ -142,24 +165,30 @@ std::string_view unquote(std::string_view value) {
 
 } // namespace
 
-IniSection parseIni(std::string_view text) {
+IniSection parseIni(std::string_view text, const IniDialect& dialect) {
     IniSection root;
     ChildIndex index;
     IniSection* current = &root;
     const std::vector<std::string_view> lines = splitLines(text);
     for (std::size_t n = 0; n < lines.size(); ++n) {
-        const std::string_view line = stripWhiteSpace(lines[n]);
+        std::string_view line = stripWhiteSpace(lines[n]);
         if (line.empty() || line.front() == ';') continue;
+        if (dialect.trailingComments) line = withoutTrailingComment(line);
         if (line.size() >= 3 && line.front() == '[' && line.back() == ']') {
-            current = &handleHeader(root, index, line);
+            index.atLine(n);
+            try {
+                current = &handleHeader(root, index, line);
+            } catch (const IniException& e) {
+                throw IniException(e.what(), n);
+            }
             continue;
         }
         const std::size_t eq = line.find('=');
-        if (eq == std::string_view::npos)
-            throw IniException("Syntax error at line " + std::to_string(n));
+        if (eq == std::string_view::npos) throw IniException("Syntax error at line " + std::to_string(n), n);
         const std::string key(stripWhiteSpace(line.substr(0, eq)));
         const std::string value(unquote(stripWhiteSpace(line.substr(eq + 1))));
         current->keys[key] = value;
+        current->keyLines[key] = n;
     }
     return root;
 }
