@@ -5,8 +5,10 @@
 
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "report/report.h"
+#include "text/format.h"
 
 class SemikvWriter final : public ReportWriter {
 public:
@@ -33,3 +35,30 @@ private:
 
 // The value with every ';' replaced by U+037E (UTF-8 CD BE).
 std::string semikvValue(std::string_view value);
+
+// What every semikv document shares, the season standings' too.
+namespace semikv {
+
+// Text values are escaped; few hold a ';', so only those are copied.
+template <class T>
+decltype(auto) field(const T& value) {
+    if constexpr (std::is_convertible_v<const T&, std::string_view>) {
+        const std::string_view text(value);
+        return text.find(';') == std::string_view::npos ? std::string(text) : semikvValue(text);
+    } else {
+        return value;
+    }
+}
+
+// Fills the layout's directives with escaped values.
+template <class... Args>
+void appendFields(std::string& out, FormatString<decltype(field(std::declval<const Args&>()))...> layout,
+                  const Args&... values) {
+    appendFormat(out, layout, field(values)...);
+}
+
+// The document's opening line and the empty line after it.
+void appendStart(std::string& out);
+inline constexpr const char* end = "semikv_end;\n";
+
+} // namespace semikv
