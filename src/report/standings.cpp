@@ -1,0 +1,46 @@
+#include "report/standings.h"
+
+#include "report/standings_semikv.h"
+#include "report/standings_text.h"
+#include "season/season.h"
+#include "text/format.h"
+
+std::unique_ptr<StandingsWriter> makeStandingsWriter(const StandingsOptions& options, ReportStream& out) {
+    switch (options.format) {
+    case ReportFormat::semikv: return std::make_unique<StandingsSemikvWriter>(out);
+    case ReportFormat::text: break;
+    }
+    return std::make_unique<StandingsTextWriter>(out);
+}
+
+void writeStandings(const Standings& standings, const StandingsOptions& options, ReportSink& sink) {
+    ReportStream out(sink);
+    const std::unique_ptr<StandingsWriter> writer = makeStandingsWriter(options, out);
+    writer->begin();
+    writer->season(standings);
+    writer->drivers(standings);
+    writer->teams(standings);
+    writer->end();
+    out.flush();
+}
+
+void writeSeasonStandings(const std::string& seasonPath, const StandingsOptions& options, ReportSink& sink,
+                          Diagnostics& diagnostics) {
+    writeStandings(loadSeason(seasonPath, diagnostics), options, sink);
+}
+
+std::string standingsCell(const RoundResult& result) {
+    std::string cell;
+    switch (result.status) {
+    case RoundStatus::absent: cell = "-"; break;
+    case RoundStatus::classified: cell = formatText("%d/%d", result.position, result.points); break;
+    case RoundStatus::notClassified:
+    case RoundStatus::disqualified:
+        cell = result.status == RoundStatus::disqualified ? "DSQ" : "DNF";
+        if (result.points != 0) appendFormat(cell, "/%d", result.points);
+        break;
+    }
+    return result.dropped ? "[" + cell + "]" : cell;
+}
+
+std::string roundHeading(const RoundInfo& round) { return formatText("R%d", round.number); }
