@@ -21,6 +21,12 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             cl.report.format = ReportFormat::text;
         } else if (arg == "--format=semikv") {
             cl.report.format = ReportFormat::semikv;
+        } else if (arg == "--season") {
+            cl.seasonRun = true;
+            cl.seasonSlotOpen = true;
+            cl.seasonPath.clear();
+        } else if (arg == "--teams") {
+            cl.teams = true;
         } else if (arg == "--no-header") {
             cl.report.replayInfo = false;
             cl.report.eventInfo = false;
@@ -42,6 +48,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         } else if (cl.outputSlotOpen) {
             cl.outputPath = arg;
             cl.outputSlotOpen = false;
+        } else if (cl.seasonSlotOpen) {
+            cl.seasonPath = arg;
+            cl.seasonSlotOpen = false;
         } else if (!arg.empty() && arg[0] == '-') {
             cl.stop = CommandLine::Stop::invalidOption;
             cl.invalidOption = arg;
@@ -70,6 +79,8 @@ std::string usageText(const std::string& program) {
            "  --force            overwrite existing file\n"
            "  --format=txt       output format: text (default)\n"
            "  --format=semikv    output format: semicolon delimited key=value\n"
+           "  --season <file>    championship standings of the rounds in a season file\n"
+           "  --teams            CSV standings: the teams' table instead of the drivers'\n"
            "  --no-header        do not display replay information\n"
            "  --convert=<yes|no> force codepage conversion (Windows only)\n"
            "  --laps             dump all laptimes of all cars\n"
