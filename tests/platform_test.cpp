@@ -19,6 +19,8 @@ namespace {
 using platform::ConversionError;
 using platform::FileError;
 
+constexpr std::uint64_t anySize = UINT64_MAX;
+
 std::string fileErrorOf(auto&& action) {
     try {
         action();
@@ -103,9 +105,9 @@ TEST(PlatformFilesTest, ReadWriteAndList) {
     std::string path = dir.file("out.txt");
     std::string bytes("line\nwith\0nul\xC3\xA9", 15);
     platform::writeFile(path, bytes);
-    EXPECT_EQ(platform::readFile(path), bytes);
+    EXPECT_EQ(platform::readFile(path, anySize), bytes);
     platform::writeFile(path, "short"); // truncates
-    EXPECT_EQ(platform::readFile(path), "short");
+    EXPECT_EQ(platform::readFile(path, anySize), "short");
 
     dir.write("b.cst", "");
     auto names = platform::listDirectory(dir.path());
@@ -114,7 +116,7 @@ TEST(PlatformFilesTest, ReadWriteAndList) {
 
     std::string missing = dir.file("nodir");
     EXPECT_EQ(fileErrorOf([&] { platform::listDirectory(missing); }), missing + ": " + reason(ENOENT, pathNotFound));
-    EXPECT_EQ(fileErrorOf([&] { platform::readFile(missing); }), missing + ": " + reason(ENOENT, fileNotFound));
+    EXPECT_EQ(fileErrorOf([&] { platform::readFile(missing, anySize); }), missing + ": " + reason(ENOENT, fileNotFound));
     std::string inMissing = dir.file("nodir/x.txt");
     EXPECT_EQ(fileErrorOf([&] { platform::writeFile(inMissing, "x"); }),
               inMissing + ": " + reason(ENOENT, pathNotFound));
@@ -125,9 +127,9 @@ TEST(PlatformFilesTest, TextFilesGetTheSystemsLineEnds) {
     std::string path = dir.write("report.txt", "old contents that are longer\n");
     platform::writeTextFile(path, "a\n\nb\r\nc");
 #ifdef _WIN32
-    EXPECT_EQ(platform::readFile(path), "a\r\n\r\nb\r\r\nc");
+    EXPECT_EQ(platform::readFile(path, anySize), "a\r\n\r\nb\r\r\nc");
 #else
-    EXPECT_EQ(platform::readFile(path), "a\n\nb\r\nc");
+    EXPECT_EQ(platform::readFile(path, anySize), "a\n\nb\r\nc");
 #endif
     // The file was replaced in one step: nothing else is left in the directory.
     EXPECT_EQ(platform::listDirectory(dir.path()), std::vector<std::string>{"report.txt"});
@@ -146,7 +148,7 @@ TEST(PlatformFilesTest, FailedWriteLeavesTheTargetAndNoTemporaryFile) {
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     EXPECT_THROW(platform::writeTextFile(held, "new\n"), FileError);
     ::CloseHandle(h);
-    EXPECT_EQ(platform::readFile(held), "old");
+    EXPECT_EQ(platform::readFile(held, anySize), "old");
     auto names = platform::listDirectory(dir.path());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"held.txt", "report.txt"}));

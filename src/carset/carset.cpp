@@ -7,6 +7,9 @@
 
 namespace {
 
+// No real carset comes near this; a special file that never ends is refused.
+constexpr std::uint64_t maxCarsetBytes = std::uint64_t(64) << 20;
+
 constexpr std::array<const char*, 7> builtInTeams = {
     "Brabham Racing Organisation", "Owen Racing Organisation", "Cooper Car Company",
     "Anglo American Racers",       "Scuderia Ferrari SpA SEFAC", "Team Lotus",
@@ -38,7 +41,7 @@ std::string modelName(const Carset& carset, std::uint32_t carIndex, const char* 
 Carset Carset::load(const std::string& path) {
     Carset carset;
     try {
-        std::string bytes = platform::readFile(path);
+        std::string bytes = platform::readFile(path, maxCarsetBytes);
         // The format ends a carset at its first zero byte.
         bytes.resize(std::min(bytes.size(), bytes.find('\0')));
         carset.ini_ = parseIni(fromMultiByte(bytes, 0));

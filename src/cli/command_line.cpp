@@ -18,9 +18,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         } else if (arg == "--force") {
             cl.force = true;
         } else if (arg == "--format=txt") {
-            cl.report.format = ReportFormat::text;
+            cl.report.format = ReportFormat::TEXT;
         } else if (arg == "--format=semikv") {
-            cl.report.format = ReportFormat::semikv;
+            cl.report.format = ReportFormat::SEMIKV;
         } else if (arg == "--season") {
             cl.seasonRun = true;
             cl.seasonSlotOpen = true;
@@ -37,10 +37,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         } else if (arg == "--laps") {
             cl.report.laps = true;
         } else if (arg == "--help") {
-            cl.stop = CommandLine::Stop::help;
+            cl.stop = CommandLine::Stop::HELP;
             return cl;
         } else if (arg == "--version") {
-            cl.stop = CommandLine::Stop::version;
+            cl.stop = CommandLine::Stop::VERSION;
             return cl;
         } else if (cl.carsetSlotOpen) {
             cl.carsetPath = arg;
@@ -52,7 +52,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             cl.seasonPath = arg;
             cl.seasonSlotOpen = false;
         } else if (!arg.empty() && arg[0] == '-') {
-            cl.stop = CommandLine::Stop::invalidOption;
+            cl.stop = CommandLine::Stop::INVALID_OPTION;
             cl.invalidOption = arg;
             return cl;
         } else {

@@ -30,8 +30,8 @@ struct CommandLine {
 
     // Where the arguments stopped the run before any work: at "--help",
     // "--version" or an invalid option.
-    enum class Stop { none, help, version, invalidOption };
-    Stop stop = Stop::none;
+    enum class Stop { NONE, HELP, VERSION, INVALID_OPTION };
+    Stop stop = Stop::NONE;
     std::string invalidOption;
 
     // The slots' values; empty when not given or left open.

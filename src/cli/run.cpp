@@ -13,7 +13,7 @@
 #include "replay/replay_file.h"
 #include "report/report.h"
 #include "report/standings.h"
-#include "season/season_file.h"
+#include "season/season.h"
 #include "text/diagnostics.h"
 #include "text/format.h"
 
@@ -58,25 +58,27 @@ private:
     ConsoleOutput& out_;
 };
 
-// Announces the output file when the report's first text is ready, that is
-// once the replay has been read, and keeps it until the report is complete.
+// Opens the output file when the report's first text is ready, that is once
+// the replay has been read: a broken replay leaves the old file alone. The
+// file replaces the old one only when the report is complete.
 class FileSink final : public ReportSink {
 public:
     FileSink(std::string path, ConsoleOutput& err) : path_(std::move(path)), err_(err) {}
     void write(std::string_view text) override {
-        if (!announced_) {
+        if (!file_) {
             err_.writeLine(formatText("Writing output to file %s", platform::absolutePath(path_)));
-            announced_ = true;
+            file_.emplace(path_, true);
         }
-        text_.append(text);
+        file_->write(text);
     }
-    void finish() { platform::writeTextFile(path_, text_); }
+    void finish() {
+        if (file_) file_->commit();
+    }
 
 private:
     std::string path_;
     ConsoleOutput& err_;
-    bool announced_ = false;
-    std::string text_;
+    std::optional<platform::OutputFile> file_;
 };
 
 // An input path that names something other than a folder.
@@ -99,17 +101,18 @@ int run(const std::vector<std::string>& args, const std::string& program, Consol
     consoles.out.mode(cl.convert);
     consoles.err.mode(cl.convert);
     switch (cl.stop) {
-    case CommandLine::Stop::help: consoles.out.writeLine(usageText(program)); return 0;
-    case CommandLine::Stop::version: consoles.out.writeLine(versionText(program)); return 0;
-    case CommandLine::Stop::invalidOption:
+    case CommandLine::Stop::HELP: consoles.out.writeLine(usageText(program)); return 0;
+    case CommandLine::Stop::VERSION: consoles.out.writeLine(versionText(program)); return 0;
+    case CommandLine::Stop::INVALID_OPTION:
         consoles.err.writeLine(formatText("invalid option '%s'", cl.invalidOption));
         consoles.out.writeLine(usageText(program));
         return -1;
-    case CommandLine::Stop::none: break;
+    case CommandLine::Stop::NONE: break;
     }
 
     // What the run reads and how it writes it to a sink.
     std::string input;
+    std::string outputPath;
     std::function<void(ReportSink&, Diagnostics&)> write;
     if (cl.seasonRun) {
         if (cl.replay) throw Failure{1, "give either a replay or --season, not both"};
@@ -117,8 +120,12 @@ int run(const std::vector<std::string>& args, const std::string& program, Consol
         if (input.empty()) throw Failure{2, "need season file after --season"};
         if (!isReadable(input)) throw Failure{2, formatText("cannot read %s: no such file", input)};
         const StandingsOptions options{cl.report.format, cl.teams};
-        write = [&input, options](ReportSink& sink, Diagnostics& diagnostics) {
-            writeSeasonStandings(input, options, sink, diagnostics);
+        write = [&input, options, &outputPath](ReportSink& sink, Diagnostics& diagnostics) {
+            const Standings standings = loadSeason(input, diagnostics);
+            for (const RoundInfo& round : standings.rounds)
+                if (!outputPath.empty() && platform::sameFile(outputPath, round.replayPath))
+                    throw Failure{1, formatText("output file %s is the replay of round %d", outputPath, round.number)};
+            writeStandings(standings, options, sink);
         };
     } else {
         if (!cl.replay) throw Failure{1, "need replay file as parameter"};
@@ -133,8 +140,12 @@ int run(const std::vector<std::string>& args, const std::string& program, Consol
         };
     }
 
-    std::string outputPath = cl.output();
+    outputPath = cl.output();
     if (outputPath.empty() && cl.outputSame) outputPath = osamePath(input);
+    // Refused before the question: no answer could make it right.
+    if (!outputPath.empty() && platform::sameFile(outputPath, input))
+        throw Failure{1, formatText("output file %s is %s itself", outputPath,
+                                    cl.seasonRun ? "the season file" : "the replay")};
     if (!outputPath.empty() && platform::exists(outputPath) && !cl.force &&
         !confirmOverwrite(outputPath, consoles.err, in))
         return 4;

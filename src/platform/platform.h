@@ -53,18 +53,54 @@ private:
     void* mapped_ = nullptr;
 };
 
-// Reads a whole file into memory; throws FileError.
-std::string readFile(const std::string& path);
+// Reads a whole file into memory; throws FileError. A file larger than
+// maxBytes, or one that grows past it while read (such as the files of /proc,
+// whose size reads 0), fails with the message "file too large" alone, for the
+// caller to put the path before it.
+std::string readFile(const std::string& path, std::uint64_t maxBytes);
 
-// Gives path the given bytes as one step: they go to a temporary file in the
-// same directory, which is then renamed over path. On any failure the old
-// file (if any) stays as it was and no temporary file is left behind.
-// Throws FileError.
+// The output file of a run, written in pieces.
+// - A regular file (symbolic links followed, even to a file that does not
+//   exist yet) is replaced as one step: the bytes go to a temporary file in
+//   the target's directory, which commit() renames over it, keeping the
+//   target's permissions and, where the process may set them, its owner and
+//   group. Until then the old file stays as it was, and an object destroyed
+//   without commit() leaves nothing behind. On POSIX systems a named
+//   temporary file is also removed when SIGHUP, SIGINT, SIGTERM or SIGXFSZ
+//   ends the process; only SIGKILL can leave one ".gridtally-*" file there.
+// - Anything else that exists under the name (a device, a FIFO, a pipe or
+//   terminal reached through a link) is written in place, as a shell's ">"
+//   does; a directory is refused.
+// text: each "\n" is stored as "\r\n" on Windows, unchanged elsewhere.
+// Every failure throws FileError with the path as given, ": " and the reason.
+class OutputFile {
+public:
+    OutputFile(const std::string& path, bool text);
+    ~OutputFile();
+    OutputFile(OutputFile&&) noexcept;
+    OutputFile& operator=(OutputFile&&) noexcept;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    void write(std::string_view bytes);
+    // Completes the file: the rename over the target, or the close of a file
+    // written in place. Nothing may be written afterwards.
+    void commit();
+
+    struct State; // per system
+
+private:
+    std::unique_ptr<State> state_;
+};
+
+// Writes all of bytes through an OutputFile and commits it.
 void writeFile(const std::string& path, std::string_view bytes);
-
-// Like writeFile, with the system's line ends for text files: each "\n" is
-// stored as "\r\n" on Windows, unchanged elsewhere.
+// The same for a text file.
 void writeTextFile(const std::string& path, std::string_view text);
+
+// True when both paths exist and name the same file (links followed): the
+// same device and inode, or on Windows the same volume and file index.
+bool sameFile(const std::string& a, const std::string& b);
 
 std::string currentDirectory();
 

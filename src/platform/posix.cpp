@@ -1,10 +1,13 @@
 #include "platform/platform.h"
 
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 #include <dirent.h>
 #include <fcntl.h>
 #include <langinfo.h>
@@ -140,9 +143,11 @@ FileMapping::~FileMapping() {
     if (mapped_) ::munmap(mapped_, static_cast<std::size_t>(size_));
 }
 
-std::string readFile(const std::string& path) {
+std::string readFile(const std::string& path, std::uint64_t maxBytes) {
     struct stat st;
     Fd fd(openRegularFile(path, st));
+    const auto tooLarge = [&](std::uint64_t size) { return size > maxBytes; };
+    if (tooLarge(static_cast<std::uint64_t>(st.st_size))) throw FileError("file too large");
     std::string out;
     char buf[65536];
     for (;;) {
@@ -152,6 +157,7 @@ std::string readFile(const std::string& path) {
             throw FileError(pathError(path));
         }
         if (n == 0) break;
+        if (tooLarge(out.size() + static_cast<std::size_t>(n))) throw FileError("file too large");
         out.append(buf, static_cast<std::size_t>(n));
     }
     return out;
@@ -178,24 +184,138 @@ std::string directoryOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-// The file that replacing path must change: a symbolic link is followed, so
-// the link stays and its target gets the new bytes.
+// The file that replacing path must change: symbolic links are followed,
+// also to a file that does not exist yet, so a link stays a link and the
+// file it names gets the new bytes.
 std::string replacementTarget(const std::string& path) {
-    struct stat st;
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    std::unique_ptr<char, void (*)(void*)> resolved(::realpath(path.c_str(), nullptr), &std::free);
-    return resolved ? std::string(resolved.get()) : path;
+    std::string current = path;
+    for (int hops = 0;; ++hops) {
+        struct stat st;
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+        if (hops == 40) { // the system's own limit is of this order
+            errno = ELOOP;
+            throw FileError(lastErrorText());
+        }
+        std::string link(static_cast<std::size_t>(st.st_size) + 256, '\0');
+        ssize_t n = ::readlink(current.c_str(), link.data(), link.size());
+        if (n < 0) throw FileError(lastErrorText());
+        link.resize(static_cast<std::size_t>(n));
+        current = link.front() == '/' ? link : directoryOf(current) + "/" + link;
+    }
 }
 
-// A new file keeps the permissions an ordinary create would give it; a
-// replaced one keeps its own.
-mode_t modeFor(const std::string& target) {
+// A new file gets the permissions an ordinary create would give it. A
+// replaced one keeps its own, and its owner and group as far as this process
+// may set them (as editors do; only root may give a file away).
+void matchReplaced(int fd, const std::string& target) {
     struct stat st;
-    if (::stat(target.c_str(), &st) == 0) return st.st_mode & 07777;
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
+    if (::stat(target.c_str(), &st) != 0) {
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        if (::fchmod(fd, 0666 & ~mask) != 0) throw FileError(lastErrorText());
+        return;
+    }
+    if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
+        if (errno != EPERM) throw FileError(lastErrorText());
+        if (::fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0 && errno != EPERM)
+            throw FileError(lastErrorText());
+    }
+    // After the owner: changing it may clear the set-id bits.
+    if (::fchmod(fd, st.st_mode & 07777) != 0) throw FileError(lastErrorText());
 }
+
+// Named temporary files that a terminating signal must not leave behind.
+// The handler may only use what is async-signal-safe, so each path is
+// prepared here beforehand; slots change only while those signals are
+// blocked, so the handler never sees half of one.
+constexpr int cleanupSignals[] = {SIGHUP, SIGINT, SIGTERM, SIGXFSZ};
+constexpr std::size_t cleanupSignalCount = sizeof cleanupSignals / sizeof cleanupSignals[0];
+
+struct PendingRemoval {
+    volatile std::sig_atomic_t used = 0;
+    char path[PATH_MAX] = {};
+};
+PendingRemoval pendingRemovals[4];
+int pendingCount = 0;
+struct sigaction previousActions[cleanupSignalCount];
+bool handlerInstalled[cleanupSignalCount] = {};
+
+void removePendingAndReraise(int sig) {
+    for (const PendingRemoval& p : pendingRemovals)
+        if (p.used) ::unlink(p.path);
+    // SA_RESETHAND has restored the default action; let it end the process
+    // with the signal's usual status.
+    sigset_t self;
+    ::sigemptyset(&self);
+    ::sigaddset(&self, sig);
+    ::sigprocmask(SIG_UNBLOCK, &self, nullptr);
+    ::raise(sig);
+}
+
+sigset_t cleanupSignalSet() {
+    sigset_t set;
+    ::sigemptyset(&set);
+    for (int sig : cleanupSignals) ::sigaddset(&set, sig);
+    return set;
+}
+
+// Holds the cleanup signals back while it lives.
+class SignalsHeld {
+public:
+    SignalsHeld() {
+        sigset_t set = cleanupSignalSet();
+        ::sigprocmask(SIG_BLOCK, &set, &old_);
+    }
+    ~SignalsHeld() { ::sigprocmask(SIG_SETMASK, &old_, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t old_;
+};
+
+// Call with the signals held. Signals the process ignores (nohup, a
+// background job) stay ignored. Returns the slot, or -1 when there is none
+// (the name is then cleaned up only by the normal ways out).
+int keepForRemoval(const std::string& name) {
+    PendingRemoval* slot = nullptr;
+    for (PendingRemoval& p : pendingRemovals) {
+        if (!p.used) {
+            slot = &p;
+            break;
+        }
+    }
+    if (!slot || name.size() >= sizeof slot->path) return -1;
+    if (pendingCount++ == 0) {
+        struct sigaction action {};
+        action.sa_handler = removePendingAndReraise;
+        action.sa_mask = cleanupSignalSet();
+        action.sa_flags = SA_RESETHAND;
+        for (std::size_t i = 0; i < cleanupSignalCount; ++i) {
+            ::sigaction(cleanupSignals[i], nullptr, &previousActions[i]);
+            handlerInstalled[i] = previousActions[i].sa_handler != SIG_IGN;
+            if (handlerInstalled[i]) ::sigaction(cleanupSignals[i], &action, nullptr);
+        }
+    }
+    std::memcpy(slot->path, name.c_str(), name.size() + 1);
+    slot->used = 1;
+    return static_cast<int>(slot - pendingRemovals);
+}
+
+// Call with the signals held.
+void forgetRemoval(int slot) {
+    if (slot < 0) return;
+    pendingRemovals[slot].used = 0;
+    if (--pendingCount == 0) {
+        for (std::size_t i = 0; i < cleanupSignalCount; ++i)
+            if (handlerInstalled[i]) ::sigaction(cleanupSignals[i], &previousActions[i], nullptr);
+    }
+}
+
+// Test hook: with GRIDTALLY_TEST_NO_TMPFILE set, the unnamed temporary file
+// is not tried, as on a file system without O_TMPFILE. Harmless elsewhere:
+// the named file is the ordinary fallback.
+bool unnamedTempAllowed() { return std::getenv("GRIDTALLY_TEST_NO_TMPFILE") == nullptr; }
 
 // The temporary file. Where the system allows, it has no name until it is
 // complete, so even a killed process leaves nothing behind.
@@ -203,16 +323,25 @@ class TempFile {
 public:
     explicit TempFile(const std::string& dir) : dir_(dir) {
 #ifdef O_TMPFILE
-        fd_ = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-        if (fd_ >= 0) return;
+        if (unnamedTempAllowed()) {
+            fd_ = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+            if (fd_ >= 0) return;
+        }
 #endif
-        name_ = dir + "/.gridtally-XXXXXX";
-        fd_ = ::mkostemp(name_.data(), O_CLOEXEC);
+        std::string name = dir + "/.gridtally-XXXXXX";
+        SignalsHeld held;
+        fd_ = ::mkostemp(name.data(), O_CLOEXEC);
         if (fd_ < 0) throw FileError(lastErrorText());
+        name_ = name;
+        slot_ = keepForRemoval(name_);
     }
     ~TempFile() {
         if (fd_ >= 0) ::close(fd_);
-        if (!name_.empty()) ::unlink(name_.c_str());
+        if (!name_.empty()) {
+            SignalsHeld held;
+            ::unlink(name_.c_str());
+            forgetRemoval(slot_);
+        }
     }
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
@@ -226,8 +355,10 @@ public:
         int fd = fd_;
         fd_ = -1;
         if (::close(fd) != 0) throw FileError(lastErrorText());
+        SignalsHeld held;
         if (::rename(name_.c_str(), target.c_str()) != 0) throw FileError(lastErrorText());
         name_.clear();
+        forgetRemoval(slot_);
     }
 
 private:
@@ -237,8 +368,10 @@ private:
         for (unsigned attempt = 0;; ++attempt) {
             std::string candidate = dir_ + "/.gridtally-" + std::to_string(::getpid()) + "-" +
                                     std::to_string(attempt);
+            SignalsHeld held;
             if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
                 name_ = candidate;
+                slot_ = keepForRemoval(name_);
                 return;
             }
             if (errno != EEXIST || attempt >= 100) throw FileError(lastErrorText());
@@ -248,27 +381,101 @@ private:
     std::string dir_;
     std::string name_;
     int fd_ = -1;
+    int slot_ = -1;
 };
 
 } // namespace
 
-void writeFile(const std::string& path, std::string_view bytes) {
+struct OutputFile::State {
+    std::string path; // as given, for messages
+    std::string target;
+    std::unique_ptr<TempFile> temp; // none when written in place
+    int fd = -1;                    // in place
+    bool committed = false;
+
+    ~State() {
+        if (fd >= 0) ::close(fd);
+    }
+    int out() const { return temp ? temp->fd() : fd; }
+};
+
+OutputFile::OutputFile(const std::string& path, bool) : state_(std::make_unique<State>()) {
+    State& s = *state_;
+    s.path = path;
     try {
-        std::string target = replacementTarget(path);
-        if (isDirectory(target)) {
+        struct stat st;
+        // A device, FIFO or socket cannot be replaced, only written to, as a
+        // shell's ">" does; so can a file that has no name any more (reached
+        // through /proc/self/fd).
+        if (::stat(path.c_str(), &st) == 0 && (!S_ISREG(st.st_mode) || st.st_nlink == 0)) {
+            if (S_ISDIR(st.st_mode)) {
+                errno = EISDIR;
+                throw FileError(lastErrorText());
+            }
+            do {
+                s.fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC);
+            } while (s.fd < 0 && errno == EINTR);
+            if (s.fd < 0) throw FileError(lastErrorText());
+            return;
+        }
+        s.target = replacementTarget(path);
+        if (isDirectory(s.target)) {
             errno = EISDIR;
             throw FileError(lastErrorText());
         }
         // Renaming could replace a file its owner made read-only; overwriting
         // it in place could not, and neither may this.
-        if (exists(target) && ::access(target.c_str(), W_OK) != 0) throw FileError(lastErrorText());
-        TempFile temp(directoryOf(target));
-        if (::fchmod(temp.fd(), modeFor(target)) != 0) throw FileError(lastErrorText());
-        writeAll(temp.fd(), bytes);
-        temp.commit(target);
+        if (exists(s.target) && ::access(s.target.c_str(), W_OK) != 0) throw FileError(lastErrorText());
+        s.temp = std::make_unique<TempFile>(directoryOf(s.target));
+        matchReplaced(s.temp->fd(), s.target);
     } catch (const FileError& e) {
         throw FileError(path + ": " + e.what());
     }
+}
+
+OutputFile::~OutputFile() = default;
+OutputFile::OutputFile(OutputFile&&) noexcept = default;
+OutputFile& OutputFile::operator=(OutputFile&&) noexcept = default;
+
+void OutputFile::write(std::string_view bytes) {
+    if (state_->committed) throw std::logic_error("write after commit");
+    try {
+        writeAll(state_->out(), bytes);
+    } catch (const FileError& e) {
+        throw FileError(state_->path + ": " + e.what());
+    }
+}
+
+void OutputFile::commit() {
+    State& s = *state_;
+    if (s.committed) throw std::logic_error("commit twice");
+    s.committed = true;
+    try {
+        if (s.temp) {
+            s.temp->commit(s.target);
+        } else {
+            int fd = s.fd;
+            s.fd = -1;
+            // Delayed write errors show up at the close.
+            if (::close(fd) != 0) throw FileError(lastErrorText());
+        }
+    } catch (const FileError& e) {
+        throw FileError(s.path + ": " + e.what());
+    }
+}
+
+void writeFile(const std::string& path, std::string_view bytes) {
+    OutputFile out(path, false);
+    out.write(bytes);
+    out.commit();
+}
+
+void writeTextFile(const std::string& path, std::string_view text) { writeFile(path, text); }
+
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat sa, sb;
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
 }
 
 std::string currentDirectory() {
@@ -299,8 +506,6 @@ std::vector<std::string> listDirectory(const std::string& path) {
     }
     return names;
 }
-
-void writeTextFile(const std::string& path, std::string_view text) { writeFile(path, text); }
 
 const char pathSeparator = '/';
 

@@ -4,8 +4,8 @@ namespace unicode {
 
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
-constexpr char32_t kMaxCodePoint = 0x10FFFF;
+constexpr char32_t replacementChar = 0xFFFD;
+constexpr char32_t maxCodePoint = 0x10FFFF;
 
 bool isContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
 
@@ -15,7 +15,7 @@ bool isSurrogate(char32_t cp) { return cp >= 0xD800 && cp <= 0xDFFF; }
 
 char32_t decodeUtf8(std::string_view s, std::size_t& pos) {
     if (pos >= s.size())
-        return kReplacement;
+        return replacementChar;
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
     const unsigned char b0 = byte(pos);
     if (b0 < 0x80) {
@@ -47,18 +47,18 @@ char32_t decodeUtf8(std::string_view s, std::size_t& pos) {
             hi = 0x8F;
     } else {
         ++pos;
-        return kReplacement;
+        return replacementChar;
     }
 
     if (s.size() - pos < len || byte(pos + 1) < lo || byte(pos + 1) > hi) {
         ++pos;
-        return kReplacement;
+        return replacementChar;
     }
     for (std::size_t i = 1; i < len; ++i) {
         const unsigned char b = byte(pos + i);
         if (!isContinuation(b)) {
             ++pos;
-            return kReplacement;
+            return replacementChar;
         }
         cp = (cp << 6) | (b & 0x3F);
     }
@@ -68,8 +68,8 @@ char32_t decodeUtf8(std::string_view s, std::size_t& pos) {
 
 void appendUtf8(std::string& out, char32_t cp) {
     // Surrogates and values past U+10FFFF have no UTF-8 form.
-    if (cp > kMaxCodePoint || isSurrogate(cp))
-        cp = kReplacement;
+    if (cp > maxCodePoint || isSurrogate(cp))
+        cp = replacementChar;
     if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));
     } else if (cp < 0x800) {

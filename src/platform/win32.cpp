@@ -9,6 +9,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace platform {
 
@@ -67,6 +68,10 @@ public:
         HANDLE h = h_;
         h_ = INVALID_HANDLE_VALUE;
         return h;
+    }
+    void reset(HANDLE h) {
+        if (valid()) ::CloseHandle(h_);
+        h_ = h;
     }
     // Closes now and reports whether the close succeeded.
     bool close() {
@@ -164,54 +169,119 @@ FileMapping::~FileMapping() {
     if (mapped_) ::UnmapViewOfFile(mapped_);
 }
 
-std::string readFile(const std::string& path) {
+std::string readFile(const std::string& path, std::uint64_t maxBytes) {
     Handle file(openRegularFile(path));
+    if (fileSize(file.get(), path) > maxBytes) throw FileError("file too large");
     std::string out;
     char buf[65536];
     for (;;) {
         DWORD n = 0;
         if (!::ReadFile(file.get(), buf, sizeof buf, &n, nullptr)) throwPathError(path);
         if (n == 0) break;
+        if (out.size() + n > maxBytes) throw FileError("file too large");
         out.append(buf, n);
     }
     return out;
 }
 
-void writeFile(const std::string& path, std::string_view bytes) {
+struct OutputFile::State {
+    std::string path; // as given, for messages
+    bool text = false;
+    Handle out;
+    std::wstring temp; // empty when written in place
+    bool committed = false;
+
+    ~State() {
+        if (!temp.empty()) {
+            out.close();
+            ::DeleteFileW(temp.c_str());
+        }
+    }
+};
+
+OutputFile::OutputFile(const std::string& path, bool text) : state_(std::make_unique<State>()) {
+    State& s = *state_;
+    s.path = path;
+    s.text = text;
+    const std::wstring wide = widen(path);
+    // A device (NUL, CON) or a pipe cannot be replaced, only written to, as
+    // a shell's ">" does. A disk file that cannot be opened for writing here
+    // gets its error from the replacement.
+    {
+        Handle existing(::CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (existing.valid() && ::GetFileType(existing.get()) != FILE_TYPE_DISK) {
+            s.out.reset(existing.release());
+            return;
+        }
+    }
     wchar_t temp[MAX_PATH + 1];
     if (!::GetTempFileNameW(widen(directoryOf(path)).c_str(), L"gt", 0, temp)) {
         // A missing directory reads best as the target's own failure.
         DWORD code = ::GetLastError();
         throwPathError(path, code == ERROR_DIRECTORY ? ERROR_PATH_NOT_FOUND : code);
     }
-    DWORD failure = ERROR_SUCCESS;
-    {
-        Handle out(::CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!out.valid()) {
-            failure = ::GetLastError();
-        } else {
-            failure = writeAll(out.get(), bytes);
-            // Delayed write errors show up only at the close.
-            if (!out.close() && failure == ERROR_SUCCESS) failure = ::GetLastError();
-        }
-    }
-    if (failure == ERROR_SUCCESS &&
-        !::MoveFileExW(temp, widen(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        failure = ::GetLastError();
-    if (failure != ERROR_SUCCESS) {
-        ::DeleteFileW(temp);
-        throwPathError(path, failure);
-    }
+    s.temp = temp;
+    s.out.reset(::CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!s.out.valid()) throwPathError(path);
 }
 
-void writeTextFile(const std::string& path, std::string_view text) {
+OutputFile::~OutputFile() = default;
+OutputFile::OutputFile(OutputFile&&) noexcept = default;
+OutputFile& OutputFile::operator=(OutputFile&&) noexcept = default;
+
+void OutputFile::write(std::string_view bytes) {
+    State& s = *state_;
+    if (s.committed) throw std::logic_error("write after commit");
     std::string crlf;
-    crlf.reserve(text.size() + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
-    for (char c : text) {
-        if (c == '\n') crlf.push_back('\r');
-        crlf.push_back(c);
+    if (s.text) {
+        crlf.reserve(bytes.size() + static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')));
+        for (char c : bytes) {
+            if (c == '\n') crlf.push_back('\r');
+            crlf.push_back(c);
+        }
+        bytes = crlf;
     }
-    writeFile(path, crlf);
+    DWORD failure = writeAll(s.out.get(), bytes);
+    if (failure != ERROR_SUCCESS) throwPathError(s.path, failure);
+}
+
+void OutputFile::commit() {
+    State& s = *state_;
+    if (s.committed) throw std::logic_error("commit twice");
+    s.committed = true;
+    // Delayed write errors show up only at the close.
+    if (!s.out.close()) throwPathError(s.path);
+    if (s.temp.empty()) return;
+    if (!::MoveFileExW(s.temp.c_str(), widen(s.path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        throwPathError(s.path);
+    s.temp.clear();
+}
+
+namespace {
+
+void writeWhole(const std::string& path, std::string_view bytes, bool text) {
+    OutputFile out(path, text);
+    out.write(bytes);
+    out.commit();
+}
+
+} // namespace
+
+void writeFile(const std::string& path, std::string_view bytes) { writeWhole(path, bytes, false); }
+
+void writeTextFile(const std::string& path, std::string_view text) { writeWhole(path, text, true); }
+
+bool sameFile(const std::string& a, const std::string& b) {
+    const auto identify = [](const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+        // No access rights needed to ask; backup semantics let folders open too.
+        Handle h(::CreateFileW(widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        return h.valid() && ::GetFileInformationByHandle(h.get(), &info);
+    };
+    BY_HANDLE_FILE_INFORMATION ia, ib;
+    return identify(a, ia) && identify(b, ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+           ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
 std::string currentDirectory() {

@@ -7,8 +7,8 @@
 
 std::unique_ptr<ReportWriter> makeWriter(const ReportOptions& options, const EntryIndex& entries, ReportStream& out) {
     switch (options.format) {
-    case ReportFormat::semikv: return std::make_unique<SemikvWriter>(entries, out);
-    case ReportFormat::text: break;
+    case ReportFormat::SEMIKV: return std::make_unique<SemikvWriter>(entries, out);
+    case ReportFormat::TEXT: break;
     }
     return std::make_unique<TextWriter>(entries, out);
 }

@@ -13,10 +13,10 @@
 
 class Diagnostics;
 
-enum class ReportFormat { text, semikv };
+enum class ReportFormat { TEXT, SEMIKV };
 
 struct ReportOptions {
-    ReportFormat format = ReportFormat::text;
+    ReportFormat format = ReportFormat::TEXT;
     bool replayInfo = true;
     bool eventInfo = true;
     bool entryList = true;

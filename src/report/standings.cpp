@@ -2,13 +2,12 @@
 
 #include "report/standings_semikv.h"
 #include "report/standings_text.h"
-#include "season/season.h"
 #include "text/format.h"
 
 std::unique_ptr<StandingsWriter> makeStandingsWriter(const StandingsOptions& options, ReportStream& out) {
     switch (options.format) {
-    case ReportFormat::semikv: return std::make_unique<StandingsSemikvWriter>(out);
-    case ReportFormat::text: break;
+    case ReportFormat::SEMIKV: return std::make_unique<StandingsSemikvWriter>(out);
+    case ReportFormat::TEXT: break;
     }
     return std::make_unique<StandingsTextWriter>(out);
 }
@@ -22,11 +21,6 @@ void writeStandings(const Standings& standings, const StandingsOptions& options,
     writer->teams(standings);
     writer->end();
     out.flush();
-}
-
-void writeSeasonStandings(const std::string& seasonPath, const StandingsOptions& options, ReportSink& sink,
-                          Diagnostics& diagnostics) {
-    writeStandings(loadSeason(seasonPath, diagnostics), options, sink);
 }
 
 std::string standingsCell(const RoundResult& result) {

@@ -10,10 +10,8 @@
 #include "report/report_stream.h"
 #include "season/standings.h"
 
-class Diagnostics;
-
 struct StandingsOptions {
-    ReportFormat format = ReportFormat::text;
+    ReportFormat format = ReportFormat::TEXT;
     // The formats that hold one table only (CSV) hold the teams' table.
     bool teams = false;
 };
@@ -34,11 +32,6 @@ public:
 std::unique_ptr<StandingsWriter> makeStandingsWriter(const StandingsOptions& options, ReportStream& out);
 
 void writeStandings(const Standings& standings, const StandingsOptions& options, ReportSink& sink);
-
-// The whole way from a season file to its standings (see loadSeason for
-// the failures). Nothing reaches the sink unless every round was read.
-void writeSeasonStandings(const std::string& seasonPath, const StandingsOptions& options, ReportSink& sink,
-                          Diagnostics& diagnostics);
 
 // A round's cell of the drivers' table: "3/4" (position/points), "DNF" or
 // "DSQ" (with "/points" when they are not 0), "-" when absent; a dropped

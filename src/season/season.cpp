@@ -53,6 +53,7 @@ RoundRace roundRace(const Weekend& weekend, const SeasonFile& season, const Seas
     RoundRace out;
     out.number = round.number;
     out.replay = round.replay;
+    out.replayPath = round.replayPath;
     out.track = weekend.event.track;
     const EntryIndex entries(weekend.event.entries);
     const std::vector<RaceResult> results = raceResults(race->timing);

@@ -10,6 +10,10 @@
 
 namespace {
 
+// A season file is a few kilobytes; a special file that never ends is
+// refused.
+constexpr std::uint64_t maxSeasonBytes = std::uint64_t(16) << 20;
+
 // Far beyond any real season, and far from overflowing a sum of them.
 constexpr std::int64_t largestNumber = 1'000'000'000;
 
@@ -310,9 +314,9 @@ SeasonFile parseSeasonFile(std::string_view bytes, const std::string& path) {
 SeasonFile readSeasonFile(const std::string& path) {
     std::string bytes;
     try {
-        bytes = platform::readFile(path);
+        bytes = platform::readFile(path, maxSeasonBytes);
     } catch (const platform::FileError& e) {
-        throw SeasonFileError(e.what());
+        throw SeasonFileError(formatText("%s: %s", path, e.what()));
     }
     return parseSeasonFile(bytes, path);
 }

@@ -220,7 +220,7 @@ Standings computeStandings(const SeasonFile& season, const std::vector<RoundRace
 
     for (std::size_t round = 0; round < rounds; ++round) {
         const RoundRace& race = races[round];
-        standings.rounds.push_back(RoundInfo{race.number, race.replay, race.track});
+        standings.rounds.push_back(RoundInfo{race.number, race.replay, race.replayPath, race.track});
         const std::vector<RoundResult> results = RoundScorer(season, race).results();
         for (std::size_t car = 0; car < race.cars.size(); ++car) {
             const RaceCar& c = race.cars[car];

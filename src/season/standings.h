@@ -22,6 +22,7 @@ struct RaceCar {
 struct RoundRace {
     std::uint32_t number = 0;
     std::string replay; // as the season file writes it
+    std::string replayPath;
     std::string track;
     std::vector<RaceCar> cars;
     std::optional<std::size_t> fastestLap; // the car that set the race's fastest lap
@@ -52,7 +53,8 @@ struct TeamStanding {
 
 struct RoundInfo {
     std::uint32_t number = 0;
-    std::string replay;
+    std::string replay;     // as the season file writes it
+    std::string replayPath; // as the program opened it
     std::string track;
 };
 

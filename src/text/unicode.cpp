@@ -6,10 +6,10 @@ namespace unicode {
 
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
-constexpr char32_t kHangulFirst = 0xAC00;
-constexpr char32_t kHangulLast = 0xD7A3;
-constexpr char32_t kHangulTCount = 28;
+constexpr char32_t replacementChar = 0xFFFD;
+constexpr char32_t hangulFirst = 0xAC00;
+constexpr char32_t hangulLast = 0xD7A3;
+constexpr char32_t hangulTCount = 28;
 
 // Last element whose first is <= cp, or end.
 template <class Range>
@@ -24,11 +24,11 @@ const Range* findRange(std::span<const Range> table, char32_t cp) {
 using detail::GraphemeBreak;
 
 GraphemeBreak breakOf(std::uint8_t cls) {
-    return static_cast<GraphemeBreak>(cls & detail::kBreakMask);
+    return static_cast<GraphemeBreak>(cls & detail::breakMask);
 }
-bool isExtPict(std::uint8_t cls) { return (cls & detail::kExtPictBit) != 0; }
+bool isExtPict(std::uint8_t cls) { return (cls & detail::extPictBit) != 0; }
 detail::InCB inCBOf(std::uint8_t cls) {
-    return static_cast<detail::InCB>((cls >> detail::kInCBShift) & 3);
+    return static_cast<detail::InCB>((cls >> detail::inCBShift) & 3);
 }
 
 bool isControlLike(GraphemeBreak b) {
@@ -118,8 +118,8 @@ std::uint8_t detail::charClass(char32_t cp) {
             return GB_LF;
         return (cp < 0x20 || cp == 0x7F) ? GB_CONTROL : GB_OTHER;
     }
-    if (cp >= kHangulFirst && cp <= kHangulLast)
-        return (cp - kHangulFirst) % kHangulTCount == 0 ? GB_LV : GB_LVT;
+    if (cp >= hangulFirst && cp <= hangulLast)
+        return (cp - hangulFirst) % hangulTCount == 0 ? GB_LV : GB_LVT;
     const CharClassRange* r = findRange(charClassTable(), cp);
     return (r && cp <= r->last) ? r->cls : std::uint8_t{GB_OTHER};
 }
@@ -171,7 +171,7 @@ std::string toLower(std::string_view utf8) {
         const char32_t cp = decodeUtf8(utf8, pos);
         // Ill-formed bytes are kept as they are, so texts that differ only
         // there still compare different.
-        if (cp == kReplacement && pos - start == 1) {
+        if (cp == replacementChar && pos - start == 1) {
             out.push_back(utf8[start]);
             continue;
         }

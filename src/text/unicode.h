@@ -44,9 +44,9 @@ enum GraphemeBreak : std::uint8_t {
 
 // A character class byte: bits 0-3 GraphemeBreak, bit 4
 // Extended_Pictographic, bits 5-6 Indic_Conjunct_Break.
-inline constexpr std::uint8_t kBreakMask = 0x0F;
-inline constexpr std::uint8_t kExtPictBit = 0x10;
-inline constexpr int kInCBShift = 5;
+inline constexpr std::uint8_t breakMask = 0x0F;
+inline constexpr std::uint8_t extPictBit = 0x10;
+inline constexpr int inCBShift = 5;
 enum InCB : std::uint8_t { INCB_NONE, INCB_CONSONANT, INCB_EXTEND, INCB_LINKER };
 
 struct CharClassRange {
