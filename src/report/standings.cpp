@@ -26,11 +26,11 @@ void writeStandings(const Standings& standings, const StandingsOptions& options,
 std::string standingsCell(const RoundResult& result) {
     std::string cell;
     switch (result.status) {
-    case RoundStatus::absent: cell = "-"; break;
-    case RoundStatus::classified: cell = formatText("%d/%d", result.position, result.points); break;
-    case RoundStatus::notClassified:
-    case RoundStatus::disqualified:
-        cell = result.status == RoundStatus::disqualified ? "DSQ" : "DNF";
+    case RoundStatus::ABSENT: cell = "-"; break;
+    case RoundStatus::CLASSIFIED: cell = formatText("%d/%d", result.position, result.points); break;
+    case RoundStatus::NOT_CLASSIFIED:
+    case RoundStatus::DISQUALIFIED:
+        cell = result.status == RoundStatus::DISQUALIFIED ? "DSQ" : "DNF";
         if (result.points != 0) appendFormat(cell, "/%d", result.points);
         break;
     }

@@ -27,8 +27,8 @@ void StandingsSemikvWriter::drivers(const Standings& standings) {
             const RoundResult& r = d.results[i];
             const std::uint32_t n = standings.rounds[i].number;
             appendFields(out, "r%d_pos=%s;r%d_points=%s;", n,
-                         r.status == RoundStatus::classified ? std::to_string(r.position) : std::string(), n,
-                         r.status == RoundStatus::absent ? std::string() : std::to_string(r.points));
+                         r.status == RoundStatus::CLASSIFIED ? std::to_string(r.position) : std::string(), n,
+                         r.status == RoundStatus::ABSENT ? std::string() : std::to_string(r.points));
             appendFields(out, "r%d_status=%s;r%d_dropped=%s;", n, statusName(r.status), n, r.dropped ? "true" : "false");
         }
         out += "\n";

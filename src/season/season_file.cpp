@@ -241,7 +241,7 @@ private:
     static bool readPenalty(std::string_view text, Penalty& penalty) {
         text = trimmed(text);
         if (sameWord(text, "DSQ")) {
-            penalty.kind = Penalty::Kind::disqualification;
+            penalty.kind = Penalty::Kind::DISQUALIFICATION;
             return true;
         }
         if (text.empty() || (text.front() != '+' && text.front() != '-')) return false;
@@ -253,7 +253,7 @@ private:
         text.remove_prefix(digits);
         if (!whole) return false;
         if (!time) {
-            penalty.kind = Penalty::Kind::points;
+            penalty.kind = Penalty::Kind::POINTS;
             penalty.amount = *whole;
             text = trimmed(text);
             return sameWord(text, "points") || sameWord(text, "point");
@@ -270,7 +270,7 @@ private:
             if (decimals == 0) return false;
             text.remove_prefix(decimals);
         }
-        penalty.kind = Penalty::Kind::time;
+        penalty.kind = Penalty::Kind::TIME;
         penalty.amount = ms;
         return sameWord(trimmed(text), "s");
     }

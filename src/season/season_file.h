@@ -36,8 +36,8 @@ struct SeasonRound {
 };
 
 struct Penalty {
-    enum class Kind { time, disqualification, points };
-    Kind kind = Kind::time;
+    enum class Kind { TIME, DISQUALIFICATION, POINTS };
+    Kind kind = Kind::TIME;
     std::uint32_t round = 0;
     std::string driver;      // the name in the standings
     std::int64_t amount = 0; // milliseconds added, or points taken

@@ -98,23 +98,23 @@ public:
             const bool classified =
                 !rules.classifiedPercent || std::uint64_t(race_.cars[car].laps) * 100 >= *rules.classifiedPercent * winnerLaps;
             if (!classified) {
-                r.status = RoundStatus::notClassified;
+                r.status = RoundStatus::NOT_CLASSIFIED;
                 continue;
             }
-            r.status = RoundStatus::classified;
+            r.status = RoundStatus::CLASSIFIED;
             r.position = position;
             if (position <= rules.points.size()) r.points = rules.points[position - 1];
         }
         if (race_.fastestLap) {
             RoundResult& r = results[*race_.fastestLap];
-            if (r.status == RoundStatus::classified && (!rules.fastestLapTop || r.position <= *rules.fastestLapTop) &&
+            if (r.status == RoundStatus::CLASSIFIED && (!rules.fastestLapTop || r.position <= *rules.fastestLapTop) &&
                 rules.fastestLap != 0) {
                 r.points += rules.fastestLap;
                 r.fastestLap = true;
             }
         }
         for (std::size_t car = 0; car < results.size(); ++car) {
-            if (penalties_[car].disqualified) results[car].status = RoundStatus::disqualified;
+            if (penalties_[car].disqualified) results[car].status = RoundStatus::DISQUALIFIED;
             results[car].points -= penalties_[car].points;
         }
         return results;
@@ -146,9 +146,9 @@ private:
                 season_.message(p.line, formatText("penalty for '%s', who did not race in round %d", p.driver, p.round)));
         CarPenalties& car = penalties_[it->second];
         switch (p.kind) {
-        case Penalty::Kind::time: car.addedMs += static_cast<std::uint64_t>(p.amount); break;
-        case Penalty::Kind::disqualification: car.disqualified = true; break;
-        case Penalty::Kind::points: car.points += p.amount; break;
+        case Penalty::Kind::TIME: car.addedMs += static_cast<std::uint64_t>(p.amount); break;
+        case Penalty::Kind::DISQUALIFICATION: car.disqualified = true; break;
+        case Penalty::Kind::POINTS: car.points += p.amount; break;
         }
     }
 
@@ -229,13 +229,13 @@ Standings computeStandings(const SeasonFile& season, const std::vector<RoundRace
             const std::size_t d = slotOf(c.driver, driverIndex, driverRecords, drivers, rounds);
             drivers[d].results.resize(rounds);
             drivers[d].results[round] = result;
-            if (result.status == RoundStatus::classified) driverRecords[d].place(round, result.position);
+            if (result.status == RoundStatus::CLASSIFIED) driverRecords[d].place(round, result.position);
 
             const std::size_t t = slotOf(c.team, teamIndex, teamRecords, teams, rounds);
             teams[t].rounds.resize(rounds);
             teams[t].rounds[round] = teams[t].rounds[round].value_or(0) + result.points;
             teamRecords[t].points += result.points;
-            if (result.status == RoundStatus::classified) teamRecords[t].place(round, result.position);
+            if (result.status == RoundStatus::CLASSIFIED) teamRecords[t].place(round, result.position);
         }
     }
 
@@ -254,10 +254,10 @@ Standings computeStandings(const SeasonFile& season, const std::vector<RoundRace
 
 const char* statusName(RoundStatus status) {
     switch (status) {
-    case RoundStatus::classified: return "classified";
-    case RoundStatus::notClassified: return "not classified";
-    case RoundStatus::disqualified: return "DSQ";
-    case RoundStatus::absent: break;
+    case RoundStatus::CLASSIFIED: return "classified";
+    case RoundStatus::NOT_CLASSIFIED: return "not classified";
+    case RoundStatus::DISQUALIFIED: return "DSQ";
+    case RoundStatus::ABSENT: break;
     }
     return "absent";
 }

@@ -28,11 +28,11 @@ struct RoundRace {
     std::optional<std::size_t> fastestLap; // the car that set the race's fastest lap
 };
 
-enum class RoundStatus { classified, notClassified, disqualified, absent };
+enum class RoundStatus { CLASSIFIED, NOT_CLASSIFIED, DISQUALIFIED, ABSENT };
 
 // What one round gave one driver.
 struct RoundResult {
-    RoundStatus status = RoundStatus::absent;
+    RoundStatus status = RoundStatus::ABSENT;
     std::uint32_t position = 0; // from 1 when classified, else 0
     std::int64_t points = 0;
     bool dropped = false;
