@@ -21,6 +21,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             cl.report.format = ReportFormat::TEXT;
         } else if (arg == "--format=semikv") {
             cl.report.format = ReportFormat::SEMIKV;
+        } else if (arg == "--format=json") {
+            cl.report.format = ReportFormat::JSON;
+        } else if (arg == "--format=csv") {
+            cl.report.format = ReportFormat::CSV;
         } else if (arg == "--season") {
             cl.seasonRun = true;
             cl.seasonSlotOpen = true;
@@ -79,6 +83,8 @@ std::string usageText(const std::string& program) {
            "  --force            overwrite existing file\n"
            "  --format=txt       output format: text (default)\n"
            "  --format=semikv    output format: semicolon delimited key=value\n"
+           "  --format=json      output format: JSON document\n"
+           "  --format=csv       output format: CSV table (results, or laps with --laps)\n"
            "  --season <file>    championship standings of the rounds in a season file\n"
            "  --teams            CSV standings: the teams' table instead of the drivers'\n"
            "  --no-header        do not display replay information\n"
@@ -93,7 +99,7 @@ std::string versionText(const std::string& program) {
            "Race weekend reports from Grand Prix Legends replays, by the gridtally developers.";
 }
 
-std::string osamePath(const std::string& replayPath) {
+std::string osamePath(const std::string& replayPath, ReportFormat format) {
     // The extension separator is the last '.' of the final component, unless
     // it is that component's first character.
     std::size_t stem = replayPath.size();
@@ -106,5 +112,6 @@ std::string osamePath(const std::string& replayPath) {
             break;
         }
     }
-    return replayPath.substr(0, stem) + ".txt";
+    const char* extension = format == ReportFormat::JSON ? ".json" : format == ReportFormat::CSV ? ".csv" : ".txt";
+    return replayPath.substr(0, stem) + extension;
 }

@@ -48,5 +48,6 @@ std::string usageText(const std::string& program);
 std::string versionText(const std::string& program);
 // Last path component of argv[0]; an extension such as ".exe" stays.
 std::string programName(std::string_view argv0);
-// The "-osame" output name: the input path without its extension, + ".txt".
-std::string osamePath(const std::string& replayPath);
+// The "-osame" output name: the input path (a replay or a season file)
+// without its extension, + the format's: ".json", ".csv", else ".txt".
+std::string osamePath(const std::string& inputPath, ReportFormat format);

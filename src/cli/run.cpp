@@ -141,7 +141,7 @@ int run(const std::vector<std::string>& args, const std::string& program, Consol
     }
 
     outputPath = cl.output();
-    if (outputPath.empty() && cl.outputSame) outputPath = osamePath(input);
+    if (outputPath.empty() && cl.outputSame) outputPath = osamePath(input, cl.report.format);
     // Refused before the question: no answer could make it right.
     if (!outputPath.empty() && platform::sameFile(outputPath, input))
         throw Failure{1, formatText("output file %s is %s itself", outputPath,

@@ -1,6 +1,8 @@
 #include "report/report.h"
 
 #include "replay/replay_file.h"
+#include "report/csv_writer.h"
+#include "report/json_writer.h"
 #include "report/report_cells.h"
 #include "report/semikv_writer.h"
 #include "report/text_writer.h"
@@ -8,6 +10,8 @@
 std::unique_ptr<ReportWriter> makeWriter(const ReportOptions& options, const EntryIndex& entries, ReportStream& out) {
     switch (options.format) {
     case ReportFormat::SEMIKV: return std::make_unique<SemikvWriter>(entries, out);
+    case ReportFormat::JSON: return std::make_unique<JsonWriter>(entries, options, out);
+    case ReportFormat::CSV: return std::make_unique<CsvWriter>(entries, options, out);
     case ReportFormat::TEXT: break;
     }
     return std::make_unique<TextWriter>(entries, out);
@@ -20,7 +24,10 @@ void writeReport(const Weekend& weekend, const ReportOptions& options, ReportSin
     const std::unique_ptr<ReportWriter> writer = makeWriter(options, entries, out);
 
     writer->begin();
-    if (weekend.carset) writer->carset(*weekend.carset);
+    if (weekend.carset)
+        writer->carset(*weekend.carset);
+    else
+        writer->noCarset();
     if (options.replayInfo) writer->replayInfo(weekend);
     if (options.eventInfo) writer->eventInfo(event);
     if (options.entryList) writer->entryList(sortedByNumber(event.entries));

@@ -13,7 +13,7 @@
 
 class Diagnostics;
 
-enum class ReportFormat { TEXT, SEMIKV };
+enum class ReportFormat { TEXT, SEMIKV, JSON, CSV };
 
 struct ReportOptions {
     ReportFormat format = ReportFormat::TEXT;
@@ -39,6 +39,8 @@ public:
 
     virtual void begin() {}
     virtual void carset(const CarsetInfo& info) = 0;
+    // Instead of carset when none is loaded.
+    virtual void noCarset() {}
     virtual void replayInfo(const Weekend& weekend) = 0;
     virtual void eventInfo(const Event& event) = 0;
     virtual void entryList(const std::vector<const Entry*>& byNumber) = 0;

@@ -1,6 +1,7 @@
 #include "report/report_cells.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <iterator>
 
@@ -50,12 +51,30 @@ std::string formatLapTime(std::uint32_t ms) {
     return std::string(buf, p);
 }
 
+void appendInteger(std::string& out, std::int64_t value) {
+    char buf[24];
+    out.append(buf, std::to_chars(buf, std::end(buf), value).ptr);
+}
+
+void appendMilliseconds(std::string& out, std::uint32_t ms, std::string_view missing) {
+    if (ms == noTime)
+        out += missing;
+    else
+        appendInteger(out, ms);
+}
+
 std::string lapRemark(std::uint8_t flags) {
     std::string remark;
     if (flags & LapFlag::offTrack) appendRemark(remark, "Off Track");
     if (flags & LapFlag::invalid) appendRemark(remark, "Invalid");
     if (flags & LapFlag::unknown) appendRemark(remark, "Unknown");
     return remark;
+}
+
+std::string sessionTypeName(SessionType type) {
+    std::string name = toString(type);
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name;
 }
 
 std::vector<const Entry*> sortedByNumber(const Entries& entries) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "weekend/weekend.h"
@@ -13,12 +14,24 @@ std::string formatLapTime(std::uint32_t ms);
 // Signed gaps and differences print as their unsigned bit pattern.
 inline std::string formatLapTime(std::int32_t ms) { return formatLapTime(static_cast<std::uint32_t>(ms)); }
 
+// Appends the decimal digits of value.
+void appendInteger(std::string& out, std::int64_t value);
+// Appends ms in decimal, or missing for noTime; signed gaps as their bit
+// pattern, as formatLapTime shows them.
+void appendMilliseconds(std::string& out, std::uint32_t ms, std::string_view missing);
+inline void appendMilliseconds(std::string& out, std::int32_t ms, std::string_view missing) {
+    appendMilliseconds(out, static_cast<std::uint32_t>(ms), missing);
+}
+
 // Remark of a flag byte: "Off Track", "Invalid", "Unknown" for the set bits,
 // in that order, joined by one space; empty when none is set.
 std::string lapRemark(std::uint8_t flags);
 
 // The remark of a race result: "DNF" for a retired car.
 inline const char* raceRemark(const RaceResult& r) { return r.retired ? "DNF" : ""; }
+
+// "practice", "race", "testing": the report's name of the type in lower case.
+std::string sessionTypeName(SessionType type);
 
 // Entries sorted by car number; equal numbers keep their list order.
 std::vector<const Entry*> sortedByNumber(const Entries& entries);

@@ -7,7 +7,9 @@
 std::unique_ptr<StandingsWriter> makeStandingsWriter(const StandingsOptions& options, ReportStream& out) {
     switch (options.format) {
     case ReportFormat::SEMIKV: return std::make_unique<StandingsSemikvWriter>(out);
-    case ReportFormat::TEXT: break;
+    case ReportFormat::TEXT:
+    case ReportFormat::JSON:
+    case ReportFormat::CSV: break;
     }
     return std::make_unique<StandingsTextWriter>(out);
 }

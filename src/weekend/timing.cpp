@@ -1,6 +1,7 @@
 #include "weekend/timing.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace {
@@ -9,7 +10,8 @@ namespace {
 // fields keep the resulting bit pattern.
 std::int32_t signedDiff(std::uint32_t a, std::uint32_t b) { return static_cast<std::int32_t>(a - b); }
 
-// The car's fastest valid lap; lapTime 0 when it has none.
+// The car's fastest valid lap; lapTime 0 when it has none. The lap counts
+// are set either way.
 BestLapResult bestLap(const TimingEntry& entry) {
     BestLapResult best{entry.carId, entry.driverId};
     bool found = false;
@@ -31,10 +33,31 @@ BestLapResult bestLap(const TimingEntry& entry) {
             found = true;
         }
     }
-    if (!found) return BestLapResult{entry.carId, entry.driverId};
+    if (!found) best = BestLapResult{entry.carId, entry.driverId};
     best.lapsValid = valid;
     best.lapsTotal = total;
     return best;
+}
+
+// The car whose cell the classification meets first for each car id (two
+// cars may share one): the one with the most crossings, then the one its
+// last row places first.
+std::unordered_map<std::int32_t, std::size_t> classifiedCars(const SessionTiming& timing) {
+    auto before = [&timing](std::size_t a, std::size_t b) {
+        const TimingEntry& x = timing.cars[a];
+        const TimingEntry& y = timing.cars[b];
+        if (x.laps.size() != y.laps.size()) return x.laps.size() > y.laps.size();
+        if (x.laps.back().clock != y.laps.back().clock) return x.laps.back().clock < y.laps.back().clock;
+        return x.number < y.number;
+    };
+    std::unordered_map<std::int32_t, std::size_t> cars;
+    cars.reserve(timing.cars.size());
+    for (std::size_t c = 0; c < timing.cars.size(); ++c) {
+        if (timing.cars[c].laps.empty()) continue;
+        auto [it, fresh] = cars.try_emplace(timing.cars[c].carId, c);
+        if (!fresh && before(c, it->second)) it->second = c;
+    }
+    return cars;
 }
 
 } // namespace
@@ -47,24 +70,47 @@ SessionTiming SessionTiming::of(std::vector<TimingEntry> cars) {
         if (rows.size() < entry.laps.size()) rows.resize(entry.laps.size());
         for (std::size_t i = 0; i < entry.laps.size(); ++i) {
             const TimedLap& lap = entry.laps[i];
-            rows[i].push_back(TimingCell{entry.carId, entry.driverId, static_cast<std::uint32_t>(i), lap.clock, lap.flags});
+            const auto lapIndex = static_cast<std::uint32_t>(i);
+            rows[i].push_back(TimingCell{entry.carId, entry.driverId, lapIndex, lap.clock, lap.flags, entry.number});
         }
     }
-    for (auto& row : rows) std::sort(row.begin(), row.end());
+    // Stable: cells were added in replay order.
+    for (auto& row : rows) std::stable_sort(row.begin(), row.end());
     return timing;
 }
 
 std::vector<BestLapResult> bestLapResults(const SessionTiming& timing) {
-    std::vector<BestLapResult> results;
+    struct Ranked {
+        BestLapResult result;
+        std::int16_t number;
+    };
+    std::vector<Ranked> ranked;
     for (const TimingEntry& entry : timing.cars) {
         BestLapResult r = bestLap(entry);
-        if (r.lapTime != 0) results.push_back(r);
+        if (r.lapTime != 0) ranked.push_back({r, entry.number});
     }
-    std::sort(results.begin(), results.end(),
-              [](const BestLapResult& a, const BestLapResult& b) { return a.lapTime < b.lapTime; });
+    // Stable: cars equal in all three keep replay order.
+    std::stable_sort(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) {
+        if (a.result.lapTime != b.result.lapTime) return a.result.lapTime < b.result.lapTime;
+        if (a.result.clock != b.result.clock) return a.result.clock < b.result.clock;
+        return a.number < b.number;
+    });
+    std::vector<BestLapResult> results;
+    results.reserve(ranked.size());
+    for (const Ranked& r : ranked) results.push_back(r.result);
     if (!results.empty()) {
         const std::uint32_t fastest = results.front().lapTime;
         for (BestLapResult& r : results) r.gap = signedDiff(r.lapTime, fastest);
+    }
+    return results;
+}
+
+std::vector<BestLapResult> carsWithoutTime(const SessionTiming& timing) {
+    std::vector<BestLapResult> results;
+    for (const TimingEntry& entry : timing.cars) {
+        BestLapResult r = bestLap(entry);
+        if (r.lapTime != 0) continue;
+        results.push_back(BestLapResult{entry.carId, entry.driverId, 0, 0, 0, 0, r.lapsValid, r.lapsTotal, 0});
     }
     return results;
 }
@@ -82,6 +128,7 @@ std::vector<RaceResult> raceResults(const SessionTiming& timing) {
     // many thousands of cars.
     std::unordered_set<std::int32_t> classified;
     classified.reserve(timing.cars.size());
+    const std::unordered_map<std::int32_t, std::size_t> classifiedCar = classifiedCars(timing);
 
     for (std::size_t j = cells.size(); j-- > 0;) {
         const auto& row = cells[j];
@@ -93,6 +140,8 @@ std::vector<RaceResult> raceResults(const SessionTiming& timing) {
             r.carId = cell.carId;
             r.driverId = cell.driverId;
             r.laps = static_cast<std::uint32_t>(j);
+            r.lapsBehind = static_cast<std::uint32_t>(winnerRow - j);
+            r.bestLapTime = bestLap(timing.cars[classifiedCar.at(cell.carId)]).lapTime;
             r.clock = cell.clock - startClock;
             r.gap = signedDiff(cell.clock, winnerClock);
             if (j == winnerRow) {
@@ -111,4 +160,24 @@ std::vector<RaceResult> raceResults(const SessionTiming& timing) {
         }
     }
     return results;
+}
+
+std::vector<std::vector<std::uint32_t>> crossingPositions(const SessionTiming& timing) {
+    std::vector<std::vector<std::uint32_t>> positions(timing.cars.size());
+    // Cars equal in clock and number sit in their row in replay order: as
+    // the cars are taken in that order, each takes the next of those cells.
+    std::unordered_map<std::uint64_t, std::uint32_t> tiesTaken;
+    for (std::size_t c = 0; c < timing.cars.size(); ++c) {
+        const TimingEntry& car = timing.cars[c];
+        positions[c].resize(car.laps.size());
+        for (std::size_t i = 0; i < car.laps.size(); ++i) {
+            const auto& row = timing.cells[i];
+            const TimingCell key{car.carId, car.driverId, static_cast<std::uint32_t>(i), car.laps[i].clock, 0,
+                                 car.number};
+            std::size_t p = static_cast<std::size_t>(std::lower_bound(row.begin(), row.end(), key) - row.begin());
+            if (p + 1 < row.size() && std::is_eq(row[p + 1] <=> key)) p += tiesTaken[std::uint64_t(i) << 32 | p]++;
+            positions[c][i] = static_cast<std::uint32_t>(p + 1);
+        }
+    }
+    return positions;
 }

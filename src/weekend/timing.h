@@ -29,21 +29,25 @@ struct TimingEntry {
     std::int32_t carId = 0;
     std::int32_t driverId = 0;
     std::vector<TimedLap> laps;
+    std::int16_t number = 0; // in the entry list; breaks ties
     bool operator==(const TimingEntry&) const = default;
 };
 
-// One crossing as placed in the per-lap table. Ordered by lap, then clock.
+// One crossing as placed in the per-lap table. Ordered by lap, then clock,
+// then car number; the rows keep cars equal in all three in replay order.
 struct TimingCell {
     std::int32_t carId = 0;
     std::int32_t driverId = 0;
     std::uint32_t lap = 0;
     std::uint32_t clock = 0;
     std::uint8_t flags = 0;
+    std::int16_t number = 0;
 
     bool operator==(const TimingCell&) const = default;
     friend std::weak_ordering operator<=>(const TimingCell& a, const TimingCell& b) {
         if (auto c = a.lap <=> b.lap; c != 0) return c;
-        return a.clock <=> b.clock;
+        if (auto c = a.clock <=> b.clock; c != 0) return c;
+        return a.number <=> b.number;
     }
 };
 
@@ -51,7 +55,8 @@ struct TimingCell {
 // order the cars crossed.
 using TimingCells = std::vector<std::vector<TimingCell>>;
 
-// One car's fastest valid lap.
+// One car's fastest valid lap; lapTime 0 (and lap, clock, gap 0) when it
+// has no time.
 struct BestLapResult {
     std::int32_t carId = 0;
     std::int32_t driverId = 0;
@@ -74,18 +79,30 @@ struct RaceResult {
     std::int32_t gap = 0;
     std::int32_t diff = 0;
     bool retired = false; // stopped before the winner finished
+    std::uint32_t lapsBehind = 0;  // crossings fewer than the winner's
+    std::uint32_t bestLapTime = 0; // the car's fastest valid lap; 0 when none
     bool operator==(const RaceResult&) const = default;
 };
 
 struct SessionTiming {
     std::vector<TimingEntry> cars; // in replay order
-    TimingCells cells;
+    TimingCells cells;             // of these cars, as `of` places them
 
     // Places each car's crossings in the per-lap table.
     static SessionTiming of(std::vector<TimingEntry> cars);
 };
 
 // The cars with a valid lap, fastest first, with their gaps to the fastest.
+// Equal laps: the earlier one set first, then the lower car number, then
+// replay order. Of a car's own equal laps the latest one counts.
 std::vector<BestLapResult> bestLapResults(const SessionTiming& timing);
-// The race classification: most crossings first, then earliest crossing.
+// The cars that bestLapResults leaves out (no valid lap, or a best lap of
+// 0 ms), in replay order, with lapTime 0 and their lap counts.
+std::vector<BestLapResult> carsWithoutTime(const SessionTiming& timing);
+// The race classification: most crossings first, then earliest crossing,
+// then the order of the cells.
 std::vector<RaceResult> raceResults(const SessionTiming& timing);
+// Every crossing's place among the cars that completed that crossing, from
+// 1 (its cell's place in its row): positions[c][i] for crossing i of
+// timing.cars[c].
+std::vector<std::vector<std::uint32_t>> crossingPositions(const SessionTiming& timing);

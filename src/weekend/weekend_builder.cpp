@@ -112,7 +112,7 @@ SessionTiming makeTiming(const ReplaySession& session, const EntryIndex& entries
     for (const CarLapsRecord& car : session.cars) {
         const Entry& entry = entries.find(car.carId());
         if (entry.drivers.empty()) throw std::runtime_error(formatText("No entry for car id %d", car.carId()));
-        TimingEntry timed{car.carId(), entry.drivers.front().driverId, {}};
+        TimingEntry timed{car.carId(), entry.drivers.front().driverId, {}, entry.number};
         const std::size_t count = car.lapCount();
         timed.laps.reserve(count);
         for (std::size_t i = 0; i < count; ++i) {

@@ -1,0 +1,9 @@
+// CSV text (RFC 4180) for the report writers.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Appends value as one field: as it is, or between double quotes with its
+// quotes doubled when it holds a comma, a double quote, CR or LF.
+void appendCsvField(std::string& out, std::string_view value);
