@@ -1,5 +1,7 @@
 #include "report/standings.h"
 
+#include "report/standings_csv.h"
+#include "report/standings_json.h"
 #include "report/standings_semikv.h"
 #include "report/standings_text.h"
 #include "text/format.h"
@@ -7,9 +9,9 @@
 std::unique_ptr<StandingsWriter> makeStandingsWriter(const StandingsOptions& options, ReportStream& out) {
     switch (options.format) {
     case ReportFormat::SEMIKV: return std::make_unique<StandingsSemikvWriter>(out);
-    case ReportFormat::TEXT:
-    case ReportFormat::JSON:
-    case ReportFormat::CSV: break;
+    case ReportFormat::JSON: return std::make_unique<StandingsJsonWriter>(out);
+    case ReportFormat::CSV: return std::make_unique<StandingsCsvWriter>(options, out);
+    case ReportFormat::TEXT: break;
     }
     return std::make_unique<StandingsTextWriter>(out);
 }
