@@ -1,19 +1,15 @@
 #include "report/standings.h"
 
-#include "report/standings_csv.h"
-#include "report/standings_json.h"
-#include "report/standings_semikv.h"
-#include "report/standings_text.h"
 #include "text/format.h"
 
 std::unique_ptr<StandingsWriter> makeStandingsWriter(const StandingsOptions& options, ReportStream& out) {
     switch (options.format) {
-    case ReportFormat::SEMIKV: return std::make_unique<StandingsSemikvWriter>(out);
-    case ReportFormat::JSON: return std::make_unique<StandingsJsonWriter>(out);
-    case ReportFormat::CSV: return std::make_unique<StandingsCsvWriter>(options, out);
+    case ReportFormat::SEMIKV: return standingsSemikvWriter(out);
+    case ReportFormat::JSON: return standingsJsonWriter(out);
+    case ReportFormat::CSV: return standingsCsvWriter(options, out);
     case ReportFormat::TEXT: break;
     }
-    return std::make_unique<StandingsTextWriter>(out);
+    return standingsTextWriter(out);
 }
 
 void writeStandings(const Standings& standings, const StandingsOptions& options, ReportSink& sink) {
@@ -42,3 +38,24 @@ std::string standingsCell(const RoundResult& result) {
 }
 
 std::string roundHeading(const RoundInfo& round) { return formatText("R%d", round.number); }
+
+std::vector<StandingsRow> driverRows(const Standings& standings) {
+    std::vector<StandingsRow> rows;
+    rows.reserve(standings.drivers.size());
+    for (const DriverStanding& d : standings.drivers) {
+        StandingsRow& row = rows.emplace_back(StandingsRow{d.driver, d.points, {}});
+        for (const RoundResult& r : d.results) row.cells.push_back(standingsCell(r));
+    }
+    return rows;
+}
+
+std::vector<StandingsRow> teamRows(const Standings& standings) {
+    std::vector<StandingsRow> rows;
+    rows.reserve(standings.teams.size());
+    for (const TeamStanding& t : standings.teams) {
+        StandingsRow& row = rows.emplace_back(StandingsRow{t.team, t.points, {}});
+        for (const std::optional<std::int64_t>& points : t.rounds)
+            row.cells.push_back(points ? std::to_string(*points) : std::string("-"));
+    }
+    return rows;
+}

@@ -31,7 +31,28 @@ public:
 
 std::unique_ptr<StandingsWriter> makeStandingsWriter(const StandingsOptions& options, ReportStream& out);
 
+// The writer of each format, one source file each (standings_<format>.cpp):
+// text laid out like the report's tables; semikv with one table per section
+// and fields per round ("r3_pos", ...); one JSON document
+// (docs/season.schema.json); CSV (RFC 4180, UTF-8 with a byte-order mark)
+// with one table, the drivers' or, with options.teams, the teams'.
+std::unique_ptr<StandingsWriter> standingsTextWriter(ReportStream& out);
+std::unique_ptr<StandingsWriter> standingsSemikvWriter(ReportStream& out);
+std::unique_ptr<StandingsWriter> standingsJsonWriter(ReportStream& out);
+std::unique_ptr<StandingsWriter> standingsCsvWriter(const StandingsOptions& options, ReportStream& out);
+
 void writeStandings(const Standings& standings, const StandingsOptions& options, ReportSink& sink);
+
+// A row of a standings table as text shows it: the name, the points and a
+// cell per round.
+struct StandingsRow {
+    std::string name;
+    std::int64_t points = 0;
+    std::vector<std::string> cells;
+};
+std::vector<StandingsRow> driverRows(const Standings& standings);
+// A team's cell is its points, "-" when none of its cars raced.
+std::vector<StandingsRow> teamRows(const Standings& standings);
 
 // A round's cell of the drivers' table: "3/4" (position/points), "DNF" or
 // "DSQ" (with "/points" when they are not 0), "-" when absent; a dropped

@@ -1,35 +1,74 @@
-#include "report/standings_json.h"
+#include "report/standings.h"
 
+#include "report/json_writer.h"
 #include "report/report_cells.h"
-#include "report/version.h"
 #include "text/json_text.h"
 
 namespace {
 
-// Opens the next row of an array whose rows stand one per line.
-void nextRow(std::string& out, bool& first) {
-    out += first ? "\n    " : ",\n    ";
-    first = false;
+class StandingsJsonWriter final : public StandingsWriter {
+public:
+    explicit StandingsJsonWriter(ReportStream& out) : out_(out) {}
+
+    void begin() override { appendJsonStart(out_.buffer()); }
+    void season(const Standings& standings) override;
+    void drivers(const Standings& standings) override;
+    void teams(const Standings& standings) override;
+    void end() override { out_ += "\n}\n"; }
+
+private:
+    // "key": [ with one row per line, and the row's opening.
+    void beginArray(const char* key);
+    std::string& beginRow();
+    void endArray();
+    // "position", the name's key and "points" of a standings row.
+    void rowStart(const char* nameKey, const std::string& name, std::int64_t points);
+
+    ReportStream& out_;
+    bool firstRow_ = true;
+    int position_ = 0;
+};
+
+void appendOptional(std::string& out, bool present, std::int64_t value) {
+    if (present) appendInteger(out, value);
+    else out += "null";
 }
 
-void endArray(ReportStream& out, bool empty) { out += empty ? "]" : "\n  ]"; }
+void StandingsJsonWriter::beginArray(const char* key) {
+    out_ += ",\n  \"";
+    out_ += key;
+    out_ += "\": [";
+    firstRow_ = true;
+    position_ = 0;
+}
 
-} // namespace
+std::string& StandingsJsonWriter::beginRow() {
+    out_ += firstRow_ ? "\n    " : ",\n    ";
+    firstRow_ = false;
+    return out_.buffer();
+}
 
-void StandingsJsonWriter::begin() {
-    out_ += "{\n  \"generator\": \"gridtally ";
-    out_ += programVersion;
-    out_ += "\"";
+void StandingsJsonWriter::endArray() { out_ += firstRow_ ? "]" : "\n  ]"; }
+
+void StandingsJsonWriter::rowStart(const char* nameKey, const std::string& name, std::int64_t points) {
+    std::string& out = beginRow();
+    out += "{\"position\": ";
+    appendInteger(out, ++position_);
+    out += ", \"";
+    out += nameKey;
+    out += "\": ";
+    appendJsonString(out, name);
+    out += ", \"points\": ";
+    appendInteger(out, points);
+    out += ", \"results\": [";
 }
 
 void StandingsJsonWriter::season(const Standings& standings) {
-    std::string& out = out_.buffer();
-    out += ",\n  \"season\": ";
-    appendJsonString(out, standings.season);
-    out += ",\n  \"rounds\": [";
-    bool first = true;
+    out_ += ",\n  \"season\": ";
+    appendJsonString(out_.buffer(), standings.season);
+    beginArray("rounds");
     for (const RoundInfo& round : standings.rounds) {
-        nextRow(out, first);
+        std::string& out = beginRow();
         out += "{\"round\": ";
         appendInteger(out, round.number);
         out += ", \"replay\": ";
@@ -38,72 +77,53 @@ void StandingsJsonWriter::season(const Standings& standings) {
         appendJsonString(out, round.track);
         out += "}";
     }
-    endArray(out_, first);
+    endArray();
 }
 
 void StandingsJsonWriter::drivers(const Standings& standings) {
-    out_ += ",\n  \"standings\": [";
-    bool first = true;
-    int position = 0;
+    beginArray("standings");
     for (const DriverStanding& d : standings.drivers) {
+        rowStart("driver", d.driver, d.points);
         std::string& out = out_.buffer();
-        nextRow(out, first);
-        out += "{\"position\": ";
-        appendInteger(out, ++position);
-        out += ", \"driver\": ";
-        appendJsonString(out, d.driver);
-        out += ", \"points\": ";
-        appendInteger(out, d.points);
-        out += ", \"results\": [";
         for (std::size_t i = 0; i < d.results.size(); ++i) {
             const RoundResult& r = d.results[i];
             out += i == 0 ? "{\"round\": " : ", {\"round\": ";
             appendInteger(out, standings.rounds[i].number);
             out += ", \"position\": ";
-            if (r.status == RoundStatus::CLASSIFIED) appendInteger(out, r.position);
-            else out += "null";
+            appendOptional(out, r.status == RoundStatus::CLASSIFIED, r.position);
             out += ", \"points\": ";
             appendInteger(out, r.points);
             out += ", \"status\": \"";
             out += statusName(r.status);
-            out += "\", \"dropped\": ";
-            out += r.dropped ? "true" : "false";
-            out += ", \"fastestLap\": ";
-            out += r.fastestLap ? "true" : "false";
-            out += "}";
+            out += r.dropped ? "\", \"dropped\": true" : "\", \"dropped\": false";
+            out += r.fastestLap ? ", \"fastestLap\": true}" : ", \"fastestLap\": false}";
         }
         out += "]}";
         out_.endRow();
     }
-    endArray(out_, first);
+    endArray();
 }
 
 void StandingsJsonWriter::teams(const Standings& standings) {
-    out_ += ",\n  \"teams\": [";
-    bool first = true;
-    int position = 0;
+    beginArray("teams");
     for (const TeamStanding& t : standings.teams) {
+        rowStart("team", t.team, t.points);
         std::string& out = out_.buffer();
-        nextRow(out, first);
-        out += "{\"position\": ";
-        appendInteger(out, ++position);
-        out += ", \"team\": ";
-        appendJsonString(out, t.team);
-        out += ", \"points\": ";
-        appendInteger(out, t.points);
-        out += ", \"results\": [";
         for (std::size_t i = 0; i < t.rounds.size(); ++i) {
             out += i == 0 ? "{\"round\": " : ", {\"round\": ";
             appendInteger(out, standings.rounds[i].number);
             out += ", \"points\": ";
-            if (t.rounds[i]) appendInteger(out, *t.rounds[i]);
-            else out += "null";
+            appendOptional(out, t.rounds[i].has_value(), t.rounds[i].value_or(0));
             out += "}";
         }
         out += "]}";
         out_.endRow();
     }
-    endArray(out_, first);
+    endArray();
 }
 
-void StandingsJsonWriter::end() { out_ += "\n}\n"; }
+} // namespace
+
+std::unique_ptr<StandingsWriter> standingsJsonWriter(ReportStream& out) {
+    return std::make_unique<StandingsJsonWriter>(out);
+}

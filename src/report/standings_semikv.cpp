@@ -1,10 +1,27 @@
-#include "report/standings_semikv.h"
+#include "report/standings.h"
 
 #include "report/semikv_writer.h"
 
 using semikv::appendFields;
 
-void StandingsSemikvWriter::begin() { semikv::appendStart(out_.buffer()); }
+namespace {
+
+class StandingsSemikvWriter final : public StandingsWriter {
+public:
+    explicit StandingsSemikvWriter(ReportStream& out) : out_(out) {}
+
+    void begin() override { semikv::appendStart(out_.buffer()); }
+    void season(const Standings& standings) override;
+    void drivers(const Standings& standings) override;
+    void teams(const Standings& standings) override;
+    void end() override { out_ += semikv::end; }
+
+private:
+    ReportStream& out_;
+};
+
+// An empty value where there is none.
+std::string optionalNumber(bool present, std::int64_t value) { return present ? std::to_string(value) : std::string(); }
 
 void StandingsSemikvWriter::season(const Standings& standings) {
     std::string& out = out_.buffer();
@@ -26,10 +43,9 @@ void StandingsSemikvWriter::drivers(const Standings& standings) {
         for (std::size_t i = 0; i < d.results.size(); ++i) {
             const RoundResult& r = d.results[i];
             const std::uint32_t n = standings.rounds[i].number;
-            appendFields(out, "r%d_pos=%s;r%d_points=%s;", n,
-                         r.status == RoundStatus::CLASSIFIED ? std::to_string(r.position) : std::string(), n,
-                         r.status == RoundStatus::ABSENT ? std::string() : std::to_string(r.points));
-            appendFields(out, "r%d_status=%s;r%d_dropped=%s;", n, statusName(r.status), n, r.dropped ? "true" : "false");
+            appendFields(out, "r%d_pos=%s;r%d_points=%s;r%d_status=%s;r%d_dropped=%s;", n,
+                         optionalNumber(r.status == RoundStatus::CLASSIFIED, r.position), n, r.points, n,
+                         statusName(r.status), n, r.dropped ? "true" : "false");
         }
         out += "\n";
         out_.endRow();
@@ -45,11 +61,15 @@ void StandingsSemikvWriter::teams(const Standings& standings) {
         appendFields(out, "pos=%s;team=%s;points=%s;", ++pos, t.team, t.points);
         for (std::size_t i = 0; i < t.rounds.size(); ++i)
             appendFields(out, "r%d_points=%s;", standings.rounds[i].number,
-                         t.rounds[i] ? std::to_string(*t.rounds[i]) : std::string());
+                         optionalNumber(t.rounds[i].has_value(), t.rounds[i].value_or(0)));
         out += "\n";
         out_.endRow();
     }
     out_ += "table_end;\n\n";
 }
 
-void StandingsSemikvWriter::end() { out_ += semikv::end; }
+} // namespace
+
+std::unique_ptr<StandingsWriter> standingsSemikvWriter(ReportStream& out) {
+    return std::make_unique<StandingsSemikvWriter>(out);
+}

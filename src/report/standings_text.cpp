@@ -1,6 +1,23 @@
-#include "report/standings_text.h"
+#include "report/standings.h"
 
 #include "text/format.h"
+
+namespace {
+
+class StandingsTextWriter final : public StandingsWriter {
+public:
+    explicit StandingsTextWriter(ReportStream& out) : out_(out) {}
+
+    void season(const Standings& standings) override;
+    void drivers(const Standings& standings) override { table("Drivers' Standings", "Driver", 23, standings, driverRows(standings)); }
+    void teams(const Standings& standings) override { table("Teams' Standings", "Team", 30, standings, teamRows(standings)); }
+
+private:
+    void table(std::string_view title, std::string_view heading, int nameWidth, const Standings& standings,
+               const std::vector<StandingsRow>& rows);
+
+    ReportStream& out_;
+};
 
 void StandingsTextWriter::season(const Standings& standings) {
     out_ += "Season Info\n";
@@ -12,36 +29,25 @@ void StandingsTextWriter::season(const Standings& standings) {
     out_ += "\n";
 }
 
-void StandingsTextWriter::roundHeadings(const Standings& standings) {
+void StandingsTextWriter::table(std::string_view title, std::string_view heading, int nameWidth,
+                                const Standings& standings, const std::vector<StandingsRow>& rows) {
+    out_ += title;
+    out_ += "\n\n";
+    appendFormat(out_.buffer(), "Pos %-*s %6s", nameWidth, heading, "Points");
     for (const RoundInfo& round : standings.rounds) appendFormat(out_.buffer(), " %7s", roundHeading(round));
     out_ += "\n";
-}
-
-void StandingsTextWriter::drivers(const Standings& standings) {
-    out_ += "Drivers' Standings\n\n";
-    out_ += "Pos Driver                  Points";
-    roundHeadings(standings);
     int pos = 0;
-    for (const DriverStanding& d : standings.drivers) {
-        appendFormat(out_.buffer(), "%2d. %-23s %6s", ++pos, d.driver, d.points);
-        for (const RoundResult& r : d.results) appendFormat(out_.buffer(), " %7s", standingsCell(r));
+    for (const StandingsRow& row : rows) {
+        appendFormat(out_.buffer(), "%2d. %-*s %6s", ++pos, nameWidth, row.name, row.points);
+        for (const std::string& cell : row.cells) appendFormat(out_.buffer(), " %7s", cell);
         out_ += "\n";
         out_.endRow();
     }
     out_ += "\n";
 }
 
-void StandingsTextWriter::teams(const Standings& standings) {
-    out_ += "Teams' Standings\n\n";
-    out_ += "Pos Team                           Points";
-    roundHeadings(standings);
-    int pos = 0;
-    for (const TeamStanding& t : standings.teams) {
-        appendFormat(out_.buffer(), "%2d. %-30s %6s", ++pos, t.team, t.points);
-        for (const std::optional<std::int64_t>& points : t.rounds)
-            appendFormat(out_.buffer(), " %7s", points ? std::to_string(*points) : std::string("-"));
-        out_ += "\n";
-        out_.endRow();
-    }
-    out_ += "\n";
+} // namespace
+
+std::unique_ptr<StandingsWriter> standingsTextWriter(ReportStream& out) {
+    return std::make_unique<StandingsTextWriter>(out);
 }
