@@ -28,7 +28,7 @@ using rpybuilder::lapWord;
 
 struct Shape {
     int cars;
-    std::vector<SessT> sessions;
+    std::vector<SessionType> sessions;
     int crossings;            // per car and session, before the race finish cuts them
     std::uint32_t paceMs;     // a clean lap of the fastest car
     std::uint32_t fillerBytes = 0;
@@ -85,7 +85,7 @@ rpybuilder::ReplaySpec benchReplay(const Shape& shape, std::uint32_t seed) {
     spec.weekend.sessions.clear();
     for (std::size_t s = 0; s < shape.sessions.size(); ++s) {
         const bool last = s + 1 == shape.sessions.size();
-        spec.weekend.sessions.emplace_back(shape.sessions[s], shape.sessions[s] == SessT::RACE ? 100 : 32767,
+        spec.weekend.sessions.emplace_back(shape.sessions[s], shape.sessions[s] == SessionType::RACE ? 100 : 32767,
                                            last ? 604800.0 : 3600.0);
     }
 
@@ -106,15 +106,15 @@ rpybuilder::ReplaySpec benchReplay(const Shape& shape, std::uint32_t seed) {
         spec.drivers.push_back(d);
     }
 
-    for (SessT type : shape.sessions) {
+    for (SessionType type : shape.sessions) {
         std::vector<std::vector<Lap>> cars;
         for (int c = 0; c < shape.cars; ++c) {
             const std::uint32_t pace = shape.paceMs + static_cast<std::uint32_t>(c * 53 % 400) * shape.paceMs / 5000;
-            const std::uint32_t start = type == SessT::RACE ? 3000 + 200 * static_cast<std::uint32_t>(c)
-                                                            : 5000 + rng() % 60000;
+            const std::uint32_t start = type == SessionType::RACE ? 3000 + 200 * static_cast<std::uint32_t>(c)
+                                                                  : 5000 + rng() % 60000;
             cars.push_back(carLaps(rng, start, pace, shape.crossings));
         }
-        if (type == SessT::RACE) finishRace(cars);
+        if (type == SessionType::RACE) finishRace(cars);
         SessionSpec session;
         for (int c = 0; c < shape.cars; ++c) {
             CarSpec car{c, {}, {}};
@@ -137,9 +137,10 @@ int main(int argc, char** argv) {
     try {
         const std::filesystem::path dir = argv[1];
         std::filesystem::create_directories(dir);
-        const std::vector<SessT> weekend = {SessT::TESTING, SessT::PRACTICE, SessT::RACE};
-        const std::vector<SessT> eight = {SessT::TESTING, SessT::PRACTICE, SessT::PRACTICE, SessT::RACE,
-                                          SessT::TESTING, SessT::PRACTICE, SessT::PRACTICE, SessT::RACE};
+        const std::vector<SessionType> weekend = {SessionType::TESTING, SessionType::PRACTICE, SessionType::RACE};
+        const std::vector<SessionType> eight = {SessionType::TESTING, SessionType::PRACTICE, SessionType::PRACTICE,
+                                                SessionType::RACE,    SessionType::TESTING, SessionType::PRACTICE,
+                                                SessionType::PRACTICE, SessionType::RACE};
         // Short laps keep 3,000 of them inside the 24-bit clock.
         const Shape typical{20, weekend, 100, 88000};
         Shape trailing = typical;

@@ -3,11 +3,12 @@
 // Input: the replay's carset name, then up to six carset files, separated by
 // the byte 0x1E. The files go to fixed places in and below the working
 // directory (the relative search directories "cst" and "."), one of them
-// under a name that is never a candidate. Each input then runs
-//   - the "--cst" load of the first file, and
-//   - the whole conversion of a valid replay naming that carset with
-//     "--cst-auto": detection, the carset's names in the entries and both
-//     report formats (without the lap listing, which no carset changes).
+// under a name that is never a candidate. Each input then runs the whole
+// conversion of a valid replay naming that carset, both report formats
+// (without the lap listing, which no carset changes),
+//   - with "--cst" naming the first file: a report, or a carset failure
+//     that names the file, and
+//   - with "--cst-auto": detection and the carset's names in the entries.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,17 +17,14 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "data.h"
+#include "carset/carset.h"
 #include "fuzzsupport.h"
-#include "globals.h"
-#include "report.h"
+#include "report/report.h"
 #include "rpybuilder.h"
-#include "rpylib.h"
 
 namespace {
 
@@ -67,23 +65,13 @@ std::string replayNaming(std::string_view carset) {
     return buildReplay(r);
 }
 
-void convertWithDetection(std::string_view carsetName) {
-    static fuzzsupport::MemFile file;
-    file.assign(replayNaming(carsetName));
-    fuzzsupport::quietReset();
-    Globals& g = globals();
-    g.options["cst-auto"];
-    // The replay is valid and detection never fails for file contents: no
-    // exception may come out of here.
-    RpyFile rpy(file.path());
-    const fuzzsupport::PoisonedTail tail(rpy.bytes().data(), rpy.bytes().size());
-    rpy.checkHeader();
-    std::unique_ptr<Data> data = create(rpy.game());
-    data->build(rpy);
-    for (OutputFormat format : {OutputFormat::TXT, OutputFormat::SEMIKV}) {
-        const std::string text = Report(*data, format).toString();
-        if (text.empty()) std::abort();
-        fuzzsupport::checkUtf8(text);
+// The replay is valid and reading carsets never fails for their contents
+// but with a CarsetError: nothing else may come out of here.
+void convert(const std::string& replayPath, const CarsetChoice& carset) {
+    for (ReportFormat format : {ReportFormat::TEXT, ReportFormat::SEMIKV}) {
+        ReportOptions options;
+        options.format = format;
+        fuzzsupport::checkedReport(replayPath, carset, options);
     }
 }
 
@@ -117,14 +105,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         }
     }
 
-    // "--cst": a failure names the file, and the target stays as it was.
-    IniSection carset;
-    carset.keys["untouched"] = "yes";
-    if (auto failure = loadCarset(places[0], carset)) {
-        if (std::string_view(failure->what()).rfind(std::string(places[0]) + ": ", 0) != 0) std::abort();
-        if (carset.keys.size() != 1 || !carset.sections.empty()) std::abort();
+    static fuzzsupport::MemFile replay;
+    replay.assign(replayNaming(parts[0]));
+    try {
+        convert(replay.path(), CarsetChoice{places[0], false});
+    } catch (const CarsetError& e) {
+        // "--cst": a failure names the file.
+        if (std::string_view(e.what()).rfind(std::string(places[0]) + ": ", 0) != 0) std::abort();
     }
-
-    convertWithDetection(parts[0]);
+    convert(replay.path(), CarsetChoice{"", true});
     return 0;
 }

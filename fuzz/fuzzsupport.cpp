@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sanitizer/asan_interface.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,10 +11,14 @@
 #include <cstring>
 #include <filesystem>
 
-#include "globals.h"
-#include "unicode.h"
+#include "platform/utf8.h"
+#include "report/report.h"
+#include "text/diagnostics.h"
 
-namespace fuzzsupport {
+// The product maps files with mmap; the fuzz targets link with
+// --wrap=mmap,--wrap=munmap so that its calls come here.
+extern "C" void* __real_mmap(void* addr, std::size_t length, int prot, int flags, int fd, off_t offset);
+extern "C" int __real_munmap(void* addr, std::size_t length);
 
 namespace {
 
@@ -22,22 +27,58 @@ namespace {
     std::abort();
 }
 
-std::FILE* devNull(const char* mode) {
-    static std::FILE* in = std::fopen("/dev/null", "r");
-    static std::FILE* out = std::fopen("/dev/null", "w");
-    std::FILE* f = mode[0] == 'r' ? in : out;
-    if (!f) die("/dev/null");
-    return f;
+// The input file whose mappings get a poisoned tail, and the one mapping
+// of it that is poisoned now.
+struct Watched {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool active = false;
+    const std::uint8_t* tail = nullptr;
+    std::size_t tailSize = 0;
+} watched;
+
+bool isWatchedFile(int fd) {
+    struct stat st;
+    return watched.active && fd >= 0 && ::fstat(fd, &st) == 0 && st.st_dev == watched.device &&
+           st.st_ino == watched.inode;
 }
 
 } // namespace
 
+extern "C" void* __wrap_mmap(void* addr, std::size_t length, int prot, int flags, int fd, off_t offset) {
+    void* p = __real_mmap(addr, length, prot, flags, fd, offset);
+    if (p != MAP_FAILED && offset == 0 && isWatchedFile(fd) && watched.tail == nullptr) {
+        const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+        watched.tail = static_cast<const std::uint8_t*>(p) + length;
+        watched.tailSize = (page - length % page) % page;
+        ASAN_POISON_MEMORY_REGION(watched.tail, watched.tailSize);
+    }
+    return p;
+}
+
+extern "C" int __wrap_munmap(void* addr, std::size_t length) {
+    // The next mapping may land on the same addresses.
+    if (watched.tail && watched.tail == static_cast<const std::uint8_t*>(addr) + length) {
+        ASAN_UNPOISON_MEMORY_REGION(watched.tail, watched.tailSize);
+        watched.tail = nullptr;
+    }
+    return __real_munmap(addr, length);
+}
+
+namespace fuzzsupport {
+
 MemFile::MemFile() : fd_(::memfd_create("fuzz-input", MFD_CLOEXEC)) {
     if (fd_ < 0) die("memfd_create");
     path_ = "/proc/self/fd/" + std::to_string(fd_);
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) die("fstat");
+    watched = Watched{st.st_dev, st.st_ino, true};
 }
 
-MemFile::~MemFile() { ::close(fd_); }
+MemFile::~MemFile() {
+    watched.active = false;
+    ::close(fd_);
+}
 
 void MemFile::assign(std::string_view bytes) {
     if (::ftruncate(fd_, 0) != 0) die("ftruncate");
@@ -49,28 +90,15 @@ void MemFile::assign(std::string_view bytes) {
     }
 }
 
-PoisonedTail::PoisonedTail(const std::uint8_t* data, std::size_t size) {
-    if (!data) return;
-    if (size == 0) {
-        // An empty file is no mapping but a one-byte stand-in: nothing may read it.
-        begin_ = data;
-        size_ = 1;
-        ASAN_POISON_MEMORY_REGION(begin_, size_);
-        return;
-    }
-    const auto end = reinterpret_cast<std::uintptr_t>(data + size);
-    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    begin_ = data + size;
-    size_ = (page - end % page) % page;
-    ASAN_POISON_MEMORY_REGION(begin_, size_);
+std::string checkedReport(const std::string& replayPath, const CarsetChoice& carset, const ReportOptions& options) {
+    StringSink sink;
+    IgnoredDiagnostics warnings; // expected on hostile input, and only slow
+    writeReplayReport(replayPath, carset, options, sink, warnings);
+    // A read replay always has an event: every report has some text.
+    if (sink.text().empty()) std::abort();
+    checkUtf8(sink.text());
+    return sink.text();
 }
-
-PoisonedTail::~PoisonedTail() {
-    // The next mapping may land on the same addresses.
-    if (size_) ASAN_UNPOISON_MEMORY_REGION(begin_, size_);
-}
-
-void quietReset() { resetGlobals(devNull("r"), devNull("w"), devNull("w")); }
 
 std::string makeScratchDirectory() {
     // In memory where the system offers it: the targets rewrite files all the time.

@@ -1,5 +1,5 @@
 // Shared pieces of the fuzz targets: an in-memory file for the readers that
-// need a path, quiet consoles, and the rule for acceptable failures.
+// need a path, and the rules every report and refusal must keep.
 #pragma once
 
 #include <cstddef>
@@ -7,10 +7,16 @@
 #include <string>
 #include <string_view>
 
+struct ReportOptions;
+struct CarsetChoice;
+
 namespace fuzzsupport {
 
 // A file that lives in memory (memfd) and is reachable by path, so the
-// replay reader can map it; rewritten in place for every input.
+// replay reader can map it; rewritten in place for every input. While it
+// lives, the rest of the last page of every mapping of it is unaddressable:
+// AddressSanitizer does not watch mapped memory and the system maps whole
+// pages, so a read just past the end of the file would go unnoticed.
 class MemFile {
 public:
     MemFile();
@@ -26,25 +32,10 @@ private:
     std::string path_;
 };
 
-// Marks the rest of the last page after a mapped input as unaddressable
-// while it lives. AddressSanitizer does not watch mapped memory, and the
-// system maps whole pages: without this a read just past the end of the
-// file would go unnoticed.
-class PoisonedTail {
-public:
-    PoisonedTail(const std::uint8_t* data, std::size_t size);
-    ~PoisonedTail();
-    PoisonedTail(const PoisonedTail&) = delete;
-    PoisonedTail& operator=(const PoisonedTail&) = delete;
-
-private:
-    const std::uint8_t* begin_ = nullptr;
-    std::size_t size_ = 0;
-};
-
-// Resets the program state with every console on /dev/null: warnings on
-// hostile input are expected and would only slow the fuzzer down.
-void quietReset();
+// The report of a replay as the run driver makes it, warnings dropped.
+// Aborts (a finding) when the report is empty or not well-formed UTF-8;
+// refusals propagate.
+std::string checkedReport(const std::string& replayPath, const CarsetChoice& carset, const ReportOptions& options);
 
 // A fresh empty directory, removed again when the process exits.
 std::string makeScratchDirectory();

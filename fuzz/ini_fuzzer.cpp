@@ -3,8 +3,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "dini.h"
+#include "carset/ini.h"
 #include "fuzzsupport.h"
 
 namespace {

@@ -61,20 +61,22 @@ std::vector<std::string> replaySeeds() {
     seeds.push_back(buildReplay(weekend));
 
     ReplaySpec raceOnly = weekend;
-    raceOnly.weekend.sessions = {{SessT::RACE, 3, 604800.0}};
+    raceOnly.weekend.sessions = {{SessionType::RACE, 3, 604800.0}};
     raceOnly.sessions = {weekend.sessions[1]};
     raceOnly.trailing = std::string(16, '\x7F');
     seeds.push_back(buildReplay(raceOnly));
 
     ReplaySpec testing = weekend;
     testing.root.version = 0x102;
-    testing.weekend.sessions = {{SessT::TESTING, 0, 600.0}, {SessT::PRACTICE, 10, 1800.0},
-                                {SessT::PRACTICE, 32767, 3600.0}, {SessT::RACE, 5, 604800.0}};
+    testing.weekend.sessions = {{SessionType::TESTING, 0, 600.0},
+                                {SessionType::PRACTICE, 10, 1800.0},
+                                {SessionType::PRACTICE, 32767, 3600.0},
+                                {SessionType::RACE, 5, 604800.0}};
     testing.sessions = {weekend.sessions[0], weekend.sessions[0], SessionSpec{}, weekend.sessions[1]};
     seeds.push_back(buildReplay(testing));
 
     ReplaySpec tied = weekend;
-    tied.weekend.sessions = {{SessT::RACE, 2, 604800.0}};
+    tied.weekend.sessions = {{SessionType::RACE, 2, 604800.0}};
     tied.sessions = {SessionSpec{{CarSpec{1, {lapWord(0), lapWord(1000), lapWord(2000)}},
                                   CarSpec{2, {lapWord(0), lapWord(1000), lapWord(2000)}},
                                   CarSpec{3, {lapWord(0), lapWord(0xFFFFFF)}}}}};

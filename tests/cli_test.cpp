@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "gridtally.h"
+#include "cli/command_line.h"
 #include "testutil.h"
 
 using testutil::RunOptions;

@@ -35,7 +35,7 @@ ReplaySpec riverside() {
     r.header.saverVersion = "2.0.1";
     r.weekend.track = "riverside";
     r.weekend.carset = "Classic 67";
-    r.weekend.sessions = {{SessT::PRACTICE, 32767, 3600.0}, {SessT::RACE, 3, 604800.0}};
+    r.weekend.sessions = {{SessionType::PRACTICE, 32767, 3600.0}, {SessionType::RACE, 3, 604800.0}};
     r.drivers = {
         DriverSpec{.firstName = "Ren\xE9", .lastName = "Aubert", .nationality = 10, .driverId = 101,
                    .carIndex = 4, .carId = 1, .number = 18},
@@ -68,7 +68,8 @@ ReplaySpec hillcrest() {
     r.weekend.track = "hillcrest";
     r.weekend.carset = "hc69";
     r.weekend.sessions = {
-        {SessT::TESTING, 32767, 3600.0}, {SessT::PRACTICE, 32767, 3600.0}, {SessT::RACE, 2, 604800.0}};
+        {SessionType::TESTING, 32767, 3600.0}, {SessionType::PRACTICE, 32767, 3600.0},
+        {SessionType::RACE, 2, 604800.0}};
     r.drivers = {
         DriverSpec{.firstName = "Marie", .lastName = "Duval", .nationality = 10, .driverId = 7,
                    .carIndex = 0, .carId = 7, .number = 4, .tagIsText = 1},
@@ -110,7 +111,7 @@ ReplaySpec seaview() {
     ReplaySpec r;
     r.weekend.track = "seaview";
     r.weekend.carset = "Classic 67";
-    r.weekend.sessions = {{SessT::RACE, 2, 604800.0}};
+    r.weekend.sessions = {{SessionType::RACE, 2, 604800.0}};
     r.drivers = {
         DriverSpec{.firstName = "Ken", .lastName = "O;Hara", .nationality = 26, .driverId = 1, .carIndex = 6,
                    .carId = 1, .number = 3},

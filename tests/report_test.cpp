@@ -1,27 +1,19 @@
 // The report writers on weekends assembled in code.
+#include "report/report.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <deque>
-#include <memory>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "data.h"
-#include "globals.h"
-#include "report.h"
-#include "repsemikv.h"
-#include "reptxt.h"
-#include "rpylib.h"
-#include "testutil.h"
-#include "timing.h"
+#include "report/report_cells.h"
+#include "report/semikv_writer.h"
 
 namespace {
 
-std::uint32_t lap(std::uint32_t clock, std::uint8_t flags = 0) {
-    return clock | std::uint32_t(flags) << 24;
-}
+TimedLap lap(std::uint32_t clock, std::uint8_t flags = 0) { return TimedLap{clock, flags}; }
 
 Driver driver(std::int32_t id, std::string first, std::string last, std::string nat = "GBR",
               std::string remark = "") {
@@ -48,62 +40,78 @@ Entry entry(std::int32_t carId, std::int16_t number, std::vector<Driver> drivers
     return e;
 }
 
-using CarLapWords = std::vector<std::pair<std::int32_t, std::vector<std::uint32_t>>>;
+using CarLaps = std::vector<std::pair<std::int32_t, std::vector<TimedLap>>>;
 
-// A weekend with one event; sessions get real TimingGPL objects read from lap
-// records held here.
-class Weekend {
+// A weekend with one event, assembled in code.
+class TestWeekend {
 public:
-    Weekend() {
-        data.saverName = "Saver";
-        data.saverVersion = "2.1";
-        data.events.emplace_back();
+    TestWeekend() {
+        weekend.saverName = "Saver";
+        weekend.saverVersion = "2.1";
         event().track = "Lakeside";
         event().carset = "Classic 67";
     }
 
-    Event& event() { return data.events.front(); }
+    Event& event() { return weekend.event; }
 
     void add(Entry e) { event().entries.push_back(std::move(e)); }
 
-    void session(SessT type, const CarLapWords& cars) {
-        Session s;
-        s.type = type;
-        RpySession rs;
-        for (const auto& [carId, words] : cars) {
-            std::vector<std::uint8_t>& bytes = lapBytes_.emplace_back();
-            for (std::uint32_t w : words)
-                for (int shift = 0; shift < 32; shift += 8) bytes.push_back(std::uint8_t(w >> shift));
-            rs.cars.push_back(CarLaps{carId, LapTimes(bytes.data(), words.size())});
+    // Each car is timed with the first driver of its entry, as the builder
+    // does.
+    void session(SessionType type, const CarLaps& cars) {
+        const EntryIndex index(event().entries);
+        std::vector<TimingEntry> timed;
+        for (const auto& [carId, laps] : cars) {
+            const Drivers& drivers = index.find(carId).drivers;
+            timed.push_back({carId, drivers.empty() ? 0 : drivers.front().driverId, laps});
         }
-        s.timing = std::make_shared<TimingGPL>(s, rs, event().entries);
-        event().sessions.push_back(s);
+        event().sessions.push_back(Session{type, 0, 0, SessionTiming::of(std::move(timed))});
     }
 
-    DataGPL data;
-
-private:
-    std::deque<std::vector<std::uint8_t>> lapBytes_;
+    ::Weekend weekend;
 };
 
-class ReportTest : public ::testing::Test {
-protected:
-    std::string errText() { return stderr_.text(); }
+// The whole report with these switches.
+std::string report(const ::Weekend& w, ReportOptions options = {}) {
+    StringSink sink;
+    writeReport(w, options, sink);
+    return sink.text();
+}
+std::string text(const ::Weekend& w, ReportOptions options = {}) {
+    options.format = ReportFormat::TEXT;
+    return report(w, options);
+}
+std::string semikv(const ::Weekend& w, ReportOptions options = {}) {
+    options.format = ReportFormat::SEMIKV;
+    return report(w, options);
+}
 
-    static void loadCarset() {
-        IniSection carset;
-        carset.name = "Carset";
-        globals().carsetIni.sections.push_back(carset);
-    }
+// Only what the calls on the format's writer add.
+std::string sections(ReportFormat format, const Entries& entries, const std::function<void(ReportWriter&)>& calls) {
+    StringSink sink;
+    ReportStream out(sink);
+    const EntryIndex index(entries);
+    ReportOptions options;
+    options.format = format;
+    calls(*makeWriter(options, index, out));
+    out.flush();
+    return sink.text();
+}
 
-    static void setFlag(Flag f, bool on) { globals().reportFlags[f] = on; }
+std::string entryList(ReportFormat format, const Entries& entries) {
+    return sections(format, entries, [&](ReportWriter& w) { w.entryList(sortedByNumber(entries)); });
+}
 
-    static std::string text(const Data& d) { return Report(d, OutputFormat::TXT).toString(); }
-    static std::string semikv(const Data& d) { return Report(d, OutputFormat::SEMIKV).toString(); }
+SessionReport firstSession(const Event& event) { return SessionReport{1, &event.sessions.at(0)}; }
 
-private:
-    testutil::StderrCapture stderr_;
-};
+// Without the replay info, the event info and the entry list, and with one
+// switch set.
+ReportOptions only(bool ReportOptions::*section, bool on = true) {
+    ReportOptions o;
+    o.replayInfo = o.eventInfo = o.entryList = false;
+    o.*section = on;
+    return o;
+}
 
 bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -116,8 +124,8 @@ bool contains(const std::string& text, const std::string& part) {
 
 // ---- Text tables -----------------------------------------------------------
 
-TEST_F(ReportTest, TextEntryListSortsByNumberAndListsEveryDriver) {
-    Weekend w;
+TEST(ReportTest, TextEntryListSortsByNumberAndListsEveryDriver) {
+    TestWeekend w;
     w.add(entry(1, 12, {driver(10, "Anna", "Berg")}));
     w.add(entry(2, 3, {driver(20, "Bo", "Lind", "SWE", "GEM+ 2.3.1"), driver(21, "Carl", "Holm", "")},
                 "Holm Racing Organisation", "Holm HR2", "Holm V12", 1968));
@@ -125,9 +133,7 @@ TEST_F(ReportTest, TextEntryListSortsByNumberAndListsEveryDriver) {
                 "Lungo 312", "Lungo V12", 0));
     w.add(entry(4, 3, {driver(40, "Eva", "Falk")}));
 
-    std::string out;
-    appendTextEntryList(out, w.event().entries);
-    EXPECT_EQ(out,
+    EXPECT_EQ(entryList(ReportFormat::TEXT, w.event().entries),
               "Entry List\n\n"
               "Num Team                          Chassis                Engine                  Year\n"
               "      Driver                 NAT    Remark\n"
@@ -144,33 +150,31 @@ TEST_F(ReportTest, TextEntryListSortsByNumberAndListsEveryDriver) {
     EXPECT_EQ(w.event().entries.front().number, 12);
 }
 
-TEST_F(ReportTest, TextColumnsPadByVisibleCharactersAndNeverCut) {
-    Weekend w;
+TEST(ReportTest, TextColumnsPadByVisibleCharactersAndNeverCut) {
+    TestWeekend w;
     // "É" as one code point, "ö" as o + combining diaeresis: both one column.
     w.add(entry(1, 5, {driver(10, "\xC3\x89lodie", "Marchand-Lefe\xCC\x88vre-Dupont", "FRA")}));
-    std::string out;
-    appendTextEntryList(out, w.event().entries);
+    std::string out = entryList(ReportFormat::TEXT, w.event().entries);
     EXPECT_TRUE(contains(out, "      \xC3\x89lodie Marchand-Lefe\xCC\x88vre-DupontFRA    \n")) << out;
 
-    Weekend v;
+    TestWeekend v;
     v.add(entry(1, 5, {driver(10, "\xC3\x89va", "N\xC3\xA9meth", "HUN")}));
-    out.clear();
-    appendTextEntryList(out, v.event().entries);
+    out = entryList(ReportFormat::TEXT, v.event().entries);
     EXPECT_TRUE(contains(out, "      \xC3\x89va N\xC3\xA9meth             HUN    \n")) << out;
 }
 
-TEST_F(ReportTest, TextBestLapTableRanksCarsWithValidLapsOnly) {
-    Weekend w;
+TEST(ReportTest, TextBestLapTableRanksCarsWithValidLapsOnly) {
+    TestWeekend w;
     w.add(entry(1, 5, {driver(10, "Anna", "Berg")}));
     w.add(entry(2, 8, {driver(20, "Bo", "Lind")}));
     w.add(entry(3, 9, {driver(30, "Carl", "Holm")}));
-    w.session(SessT::PRACTICE, {{1, {lap(10000), lap(95000), lap(178500, LapFlag::offTrack)}},
-                                {2, {lap(12000), lap(94000), lap(180000, 0x10)}},
-                                {3, {lap(15000), lap(99000, 0x10)}}});
+    w.session(SessionType::PRACTICE, {{1, {lap(10000), lap(95000), lap(178500, LapFlag::offTrack)}},
+                                {2, {lap(12000), lap(94000), lap(180000, LapFlag::invalid)}},
+                                {3, {lap(15000), lap(99000, LapFlag::invalid)}}});
 
-    std::string out;
-    appendTextBestLaps(out, "Practice Results", w.event().sessions[0], w.event().entries);
-    EXPECT_EQ(out,
+    const Event& e = w.event();
+    EXPECT_EQ(sections(ReportFormat::TEXT, e.entries,
+                       [&](ReportWriter& wr) { wr.practiceResults(firstSession(e), bestLapResults(e.sessions[0].timing)); }),
               "Practice Results\n\n"
               "Pos Num Driver                     Time        Gap   Lap      Clock   VLaps TLaps  Remark\n"
               " 1.   8 Bo Lind                  1:22.000     0.000    1     1:34.000     1     2  \n"
@@ -178,34 +182,37 @@ TEST_F(ReportTest, TextBestLapTableRanksCarsWithValidLapsOnly) {
               "\n");
 }
 
-TEST_F(ReportTest, TablesWithoutResultsAreLeftOutWhole) {
-    Weekend w;
+TEST(ReportTest, TablesWithoutResultsAreLeftOutWhole) {
+    TestWeekend w;
     w.add(entry(1, 5, {driver(10, "Anna", "Berg")}));
-    w.session(SessT::RACE, {{1, {lap(10000), lap(95000, 0x10)}}});
-    w.session(SessT::RACE, {});
+    w.session(SessionType::RACE, {{1, {lap(10000), lap(95000, LapFlag::invalid)}}});
+    w.session(SessionType::RACE, {});
 
-    std::string out;
-    appendTextBestLaps(out, "Race Fastest Laps", w.event().sessions[0], w.event().entries);
-    appendSemikvBestLaps(out, "Race Fastest Laps", w.event().sessions[0], w.event().entries);
-    appendTextRaceResults(out, w.event().sessions[1], w.event().entries);
-    appendSemikvRaceResults(out, w.event().sessions[1], w.event().entries);
-    EXPECT_EQ(out, "");
+    const Event& e = w.event();
+    for (ReportFormat format : {ReportFormat::TEXT, ReportFormat::SEMIKV}) {
+        EXPECT_EQ(sections(format, e.entries, [&](ReportWriter& wr) {
+                      wr.practiceResults(firstSession(e), bestLapResults(e.sessions[0].timing));
+                      wr.fastestLaps(firstSession(e), bestLapResults(e.sessions[0].timing));
+                      wr.raceResults(SessionReport{2, &e.sessions[1]}, raceResults(e.sessions[1].timing));
+                  }),
+                  "");
+    }
 }
 
-TEST_F(ReportTest, TextRaceResultsShowLappedAndRetiredCars) {
-    Weekend w;
+TEST(ReportTest, TextRaceResultsShowLappedAndRetiredCars) {
+    TestWeekend w;
     w.add(entry(1, 1, {driver(10, "Anna", "Berg")}));
     w.add(entry(2, 2, {driver(20, "Bo", "Lind")}));
     w.add(entry(3, 3, {driver(30, "Carl", "Holm")}));
     w.add(entry(4, 4, {driver(40, "Dag", "Ek")}));
-    w.session(SessT::RACE, {{1, {lap(10000), lap(100000), lap(190000), lap(280000)}},
+    w.session(SessionType::RACE, {{1, {lap(10000), lap(100000), lap(190000), lap(280000)}},
                             {2, {lap(10500), lap(101000), lap(192000), lap(283500)}},
                             {3, {lap(11000), lap(150000), lap(290000)}},
                             {4, {lap(11500), lap(110000)}}});
 
-    std::string out;
-    appendTextRaceResults(out, w.event().sessions[0], w.event().entries);
-    EXPECT_EQ(out,
+    const Event& e = w.event();
+    EXPECT_EQ(sections(ReportFormat::TEXT, e.entries,
+                       [&](ReportWriter& wr) { wr.raceResults(firstSession(e), raceResults(e.sessions[0].timing)); }),
               "Race Results\n\n"
               "Pos Num Driver                  Laps     Clock        Gap       Diff   Remark\n"
               " 1.   1 Anna Berg                 3     4:30.000     0.000     -0.000  \n"
@@ -215,12 +222,12 @@ TEST_F(ReportTest, TextRaceResultsShowLappedAndRetiredCars) {
               "\n");
 }
 
-TEST_F(ReportTest, TextRaceWithOneCar) {
-    Weekend w;
+TEST(ReportTest, TextRaceWithOneCar) {
+    TestWeekend w;
     w.add(entry(1, 5, {driver(10, "Anna", "Berg")}));
-    w.session(SessT::RACE, {{1, {lap(5000), lap(95000), lap(185000)}}});
+    w.session(SessionType::RACE, {{1, {lap(5000), lap(95000), lap(185000)}}});
 
-    EXPECT_TRUE(contains(text(w.data),
+    EXPECT_TRUE(contains(text(w.weekend),
                          "Race Results\n\n"
                          "Pos Num Driver                  Laps     Clock        Gap       Diff   Remark\n"
                          " 1.   5 Anna Berg                 2     3:00.000     0.000     -0.000  \n\n"
@@ -229,28 +236,27 @@ TEST_F(ReportTest, TextRaceWithOneCar) {
                          " 1.   5 Anna Berg                1:30.000     0.000    2     3:05.000     2     2  \n\n"));
 }
 
-TEST_F(ReportTest, ResultRowsOfUnknownCarsUseTheDefaultEntryAndDriver) {
-    Weekend w;
+TEST(ReportTest, ResultRowsOfUnknownCarsUseTheDefaultEntryAndDriver) {
+    TestWeekend w;
     w.add(entry(1, 5, {driver(10, "Anna", "Berg")}));
-    w.session(SessT::PRACTICE, {{1, {lap(5000), lap(95000)}}});
+    w.session(SessionType::PRACTICE, {{1, {lap(5000), lap(95000)}}});
     // Drop the entry after the timing was built: the lookups find nothing.
     w.event().entries.clear();
 
-    std::string out;
-    appendTextBestLaps(out, "Practice Results", w.event().sessions[0], w.event().entries);
+    const std::string out = text(w.weekend, only(&ReportOptions::practiceResults));
     EXPECT_TRUE(contains(out, " 1.   0                          1:30.000")) << out;
 }
 
 // ---- Section order and switches --------------------------------------------
 
-TEST_F(ReportTest, TextSectionsAndTheirOrder) {
-    Weekend w;
+TEST(ReportTest, TextSectionsAndTheirOrder) {
+    TestWeekend w;
     w.add(entry(1, 5, {driver(10, "Anna", "Berg")}));
-    w.session(SessT::TESTING, {{1, {lap(5000), lap(95000)}}});
-    w.session(SessT::RACE, {{1, {lap(5000), lap(95000)}}});
-    w.session(SessT::PRACTICE, {{1, {lap(5000), lap(95000)}}});
+    w.session(SessionType::TESTING, {{1, {lap(5000), lap(95000)}}});
+    w.session(SessionType::RACE, {{1, {lap(5000), lap(95000)}}});
+    w.session(SessionType::PRACTICE, {{1, {lap(5000), lap(95000)}}});
 
-    const std::string out = text(w.data);
+    const std::string out = text(w.weekend);
     EXPECT_EQ(out.substr(0, out.find("Entry List")),
               "Replay Info\n"
               "saver     : Saver 2.1\n"
@@ -273,112 +279,90 @@ TEST_F(ReportTest, TextSectionsAndTheirOrder) {
     EXPECT_TRUE(contains(out, "      Anna Berg              GBR    \n\nRace Results\n"));
 }
 
-TEST_F(ReportTest, EntryListSwitchedOff) {
-    Weekend w;
+TEST(ReportTest, EntryListSwitchedOff) {
+    TestWeekend w;
     w.add(entry(1, 5, {driver(10, "Anna", "Berg")}));
-    w.session(SessT::PRACTICE, {{1, {lap(5000), lap(95000)}}});
-    setFlag(Flag::ENTRY_LIST, false);
-    setFlag(Flag::REPLAY_INFO, false);
-    setFlag(Flag::EVENT_INFO, false);
+    w.session(SessionType::PRACTICE, {{1, {lap(5000), lap(95000)}}});
+    const ReportOptions o = only(&ReportOptions::entryList, false);
 
-    EXPECT_TRUE(startsWith(text(w.data), "\nPractice Results\n\n"));
-    EXPECT_TRUE(startsWith(semikv(w.data), "semikv_start;semikv_version=1;gridtally_version=v0.6.4;\n\n"
+    EXPECT_TRUE(startsWith(text(w.weekend, o), "\nPractice Results\n\n"));
+    EXPECT_TRUE(startsWith(semikv(w.weekend, o), "semikv_start;semikv_version=1;gridtally_version=v0.6.4;\n\n"
               "table_start;table=Practice Results;\n"
               "pos=1;startnum=5;drivername="));
 }
 
-TEST_F(ReportTest, ResultSwitchesHideTheirTables) {
-    Weekend w;
+TEST(ReportTest, ResultSwitchesHideTheirTables) {
+    TestWeekend w;
     w.add(entry(1, 5, {driver(10, "Anna", "Berg")}));
-    w.session(SessT::PRACTICE, {{1, {lap(5000), lap(95000)}}});
-    w.session(SessT::RACE, {{1, {lap(5000), lap(95000)}}});
-    setFlag(Flag::PRACTICE_RESULTS, false);
-    std::string out = text(w.data) + semikv(w.data);
+    w.session(SessionType::PRACTICE, {{1, {lap(5000), lap(95000)}}});
+    w.session(SessionType::RACE, {{1, {lap(5000), lap(95000)}}});
+    ReportOptions o;
+    o.practiceResults = false;
+    std::string out = text(w.weekend, o) + semikv(w.weekend, o);
     EXPECT_FALSE(contains(out, "Practice Results"));
     EXPECT_TRUE(contains(out, "Race Results"));
 
-    setFlag(Flag::PRACTICE_RESULTS, true);
-    setFlag(Flag::RACE_RESULTS, false);
-    out = text(w.data) + semikv(w.data);
+    o.practiceResults = true;
+    o.raceResults = false;
+    out = text(w.weekend, o) + semikv(w.weekend, o);
     EXPECT_TRUE(contains(out, "Practice Results"));
     EXPECT_FALSE(contains(out, "Race Results"));
     EXPECT_FALSE(contains(out, "Race Fastest Laps"));
 }
 
-TEST_F(ReportTest, NoHeaderWithCarsetStartsWithCarsetInfo) {
-    Weekend w;
+TEST(ReportTest, NoHeaderWithCarsetStartsWithCarsetInfo) {
+    TestWeekend w;
     w.add(entry(1, 5, {driver(10, "Anna", "Berg")}));
-    w.data.carsetInfo = CarsetInfo{"Classic 67", "c67", "gpl67", "C67", 1967};
-    loadCarset();
-    setFlag(Flag::REPLAY_INFO, false);
-    setFlag(Flag::EVENT_INFO, false);
+    w.weekend.carset = CarsetInfo{"Classic 67", "c67", "gpl67", "C67", 1967};
+    const ReportOptions o = only(&ReportOptions::entryList);
 
-    EXPECT_TRUE(startsWith(text(w.data), "Carset Info\n"
+    EXPECT_TRUE(startsWith(text(w.weekend, o), "Carset Info\n"
               "name      : Classic 67\n"
               "cardir    : c67\n"
               "physics   : gpl67\n"
               "shortid   : C67\n"
               "year      : 1967\n"
               "Entry List\n"));
-    EXPECT_TRUE(startsWith(semikv(w.data), "semikv_start;semikv_version=1;gridtally_version=v0.6.4;\n\n"
+    EXPECT_TRUE(startsWith(semikv(w.weekend, o), "semikv_start;semikv_version=1;gridtally_version=v0.6.4;\n\n"
               "table_start;table=Carset Info;\n"
               "name=Classic 67;cardir=c67;physics=gpl67;shortid=C67;year=1967;\n"
               "table_end;\n\n"
               "table_start;table=Entry List;\n"));
 }
 
-TEST_F(ReportTest, CarsetInfoWithEmptyValues) {
-    Weekend w;
-    w.data.carsetInfo = CarsetInfo{"Classic 67", "", "", "C67", 0};
-    // Without a loaded carset the section is absent whatever carsetInfo holds.
-    EXPECT_FALSE(contains(text(w.data), "Carset Info"));
-    EXPECT_FALSE(contains(semikv(w.data), "Carset Info"));
+TEST(ReportTest, CarsetInfoWithEmptyValues) {
+    TestWeekend w;
+    // Without a carset the section is absent.
+    EXPECT_FALSE(contains(text(w.weekend), "Carset Info"));
+    EXPECT_FALSE(contains(semikv(w.weekend), "Carset Info"));
 
-    loadCarset();
-    EXPECT_TRUE(startsWith(text(w.data), "Carset Info\n"
+    w.weekend.carset = CarsetInfo{"Classic 67", "", "", "C67", 0};
+    EXPECT_TRUE(startsWith(text(w.weekend), "Carset Info\n"
               "name      : Classic 67\n"
               "shortid   : C67\n"
               "Replay Info\n"));
-    EXPECT_TRUE(contains(semikv(w.data),
+    EXPECT_TRUE(contains(semikv(w.weekend),
                          "table_start;table=Carset Info;\n"
                          "name=Classic 67;cardir=;physics=;shortid=C67;year=0;\n"
                          "table_end;\n\n"
                          "table_start;table=Replay Info;\n"));
 }
 
-TEST_F(ReportTest, UnsupportedFormatAndEmptyEventList) {
-    Weekend w;
-    EXPECT_EQ(Report(w.data, static_cast<OutputFormat>(2)).toString(), "");
-    EXPECT_EQ(errText(), "Output format not supported\n");
-
-    DataGPL empty;
-    EXPECT_EQ(text(empty), "");
-    EXPECT_EQ(semikv(empty), "");
-    EXPECT_EQ(errText(), "Output format not supported\n");
-}
-
 // ---- Semikv ----------------------------------------------------------------
 
-TEST_F(ReportTest, SemikvFieldsEscapeOnlyTheSemicolonsOfValues) {
-    std::string out;
-    appendSemikv(out, "a=%s;b=%d;", "x;y=z\x12w\n", 7);
-    EXPECT_EQ(out, "a=x\xCD\xBEy=z\x12w\n;b=7;");
-    out.clear();
-    appendSemikv(out, "name=%s;", "");
-    EXPECT_EQ(out, "name=;");
-    // Several escaped values in one line each keep their own text.
-    out.clear();
-    appendSemikv(out, "a=%s;b=%s;c=%s;d=%-4s;\n", "1;2", "plain", std::string(40, ';'), ";");
+TEST(ReportTest, SemikvValuesEscapeOnlyTheirSemicolons) {
+    EXPECT_EQ(semikvValue("x;y=z\x12w\n"), "x\xCD\xBEy=z\x12w\n");
+    EXPECT_EQ(semikvValue(""), "");
     std::string many;
     for (int i = 0; i < 40; ++i) many += "\xCD\xBE";
-    EXPECT_EQ(out, "a=1\xCD\xBE" "2;b=plain;c=" + many + ";d=\xCD\xBE   ;\n");
+    EXPECT_EQ(semikvValue(std::string(40, ';')), many);
 }
 
-TEST_F(ReportTest, SemikvDocumentFrameAndInfoTables) {
-    Weekend w;
-    w.data.saverName = "Sa;ver";
+TEST(ReportTest, SemikvDocumentFrameAndInfoTables) {
+    TestWeekend w;
+    w.weekend.saverName = "Sa;ver";
     w.event().carset = "Classic;67";
-    const std::string out = semikv(w.data);
+    const std::string out = semikv(w.weekend);
     EXPECT_EQ(out,
               "semikv_start;semikv_version=1;gridtally_version=v0.6.4;\n\n"
               "table_start;table=Replay Info;\n"
@@ -392,15 +376,13 @@ TEST_F(ReportTest, SemikvDocumentFrameAndInfoTables) {
               "semikv_end;\n");
 }
 
-TEST_F(ReportTest, SemikvEntryListLineFeedsFollowTheDrivers) {
-    Weekend w;
+TEST(ReportTest, SemikvEntryListLineFeedsFollowTheDrivers) {
+    TestWeekend w;
     w.add(entry(1, 10, {driver(10, "Anna", "Berg;Ek", "", "tag=1")}, "Team;Nord"));
     w.add(entry(2, 2, {driver(20, "Bo", "Lind"), driver(21, "Carl", "Holm", "SWE")}));
     w.add(entry(3, 4, {}));
 
-    std::string out;
-    appendSemikvEntryList(out, w.event().entries);
-    EXPECT_EQ(out,
+    EXPECT_EQ(entryList(ReportFormat::SEMIKV, w.event().entries),
               "table_start;table=Entry List;\n"
               "startnum=2;team=Team Nord;chassis=Nord 12;engine=Nord V8;year=1967;"
               "driver1_name=Bo Lind;driver1_nat=GBR;driver1_remark=;\n"
@@ -411,24 +393,22 @@ TEST_F(ReportTest, SemikvEntryListLineFeedsFollowTheDrivers) {
               "table_end;\n\n");
 
     // The end marker keeps a line of its own after a driverless last entry.
-    out.clear();
-    appendSemikvEntryList(out, Entries{{entry(5, 12, {})}});
-    EXPECT_EQ(out,
+    EXPECT_EQ(entryList(ReportFormat::SEMIKV, Entries{{entry(5, 12, {})}}),
               "table_start;table=Entry List;\n"
               "startnum=12;team=Team Nord;chassis=Nord 12;engine=Nord V8;year=1967;\n"
               "table_end;\n\n");
 }
 
-TEST_F(ReportTest, SemikvResultTables) {
-    Weekend w;
+TEST(ReportTest, SemikvResultTables) {
+    TestWeekend w;
     w.add(entry(1, 1, {driver(10, "Anna", "Berg")}));
     w.add(entry(2, 2, {driver(20, "Bo", "Lind")}));
     w.add(entry(3, 3, {driver(30, "Carl", "Holm")}));
-    w.session(SessT::RACE, {{1, {lap(10000), lap(100000), lap(190000), lap(280000)}},
-                            {2, {lap(10500), lap(101000, 0x40), lap(192000), lap(283500)}},
+    w.session(SessionType::RACE, {{1, {lap(10000), lap(100000), lap(190000), lap(280000)}},
+                            {2, {lap(10500), lap(101000, LapFlag::offTrack), lap(192000), lap(283500)}},
                             {3, {lap(11500), lap(110000)}}});
 
-    const std::string out = semikv(w.data);
+    const std::string out = semikv(w.weekend);
     EXPECT_TRUE(contains(out,
                          "table_start;table=Race Results;\n"
                          "pos=1;startnum=1;drivername=Anna Berg;laps=3;clock=4:30.000;gap=0.000;diff=0.000;remark=;\n"
@@ -449,19 +429,16 @@ TEST_F(ReportTest, SemikvResultTables) {
 
 // ---- Lap-time listings -----------------------------------------------------
 
-TEST_F(ReportTest, LapListingsCoverEverySessionNumberedFromOne) {
-    Weekend w;
+TEST(ReportTest, LapListingsCoverEverySessionNumberedFromOne) {
+    TestWeekend w;
     w.add(entry(1, 5, {driver(10, "Anna", "Berg")}));
     w.add(entry(2, 8, {driver(20, "Bo", "Lind")}));
-    w.session(SessT::TESTING, {{1, {lap(61000)}}});
-    w.session(SessT::PRACTICE, {});
-    w.session(SessT::RACE, {{1, {lap(90000), lap(185500, 0x50)}}, {2, {}}});
-    setFlag(Flag::LAPS, true);
-    setFlag(Flag::ENTRY_LIST, false);
-    setFlag(Flag::REPLAY_INFO, false);
-    setFlag(Flag::EVENT_INFO, false);
+    w.session(SessionType::TESTING, {{1, {lap(61000)}}});
+    w.session(SessionType::PRACTICE, {});
+    w.session(SessionType::RACE, {{1, {lap(90000), lap(185500, LapFlag::offTrack | LapFlag::invalid)}}, {2, {}}});
+    const ReportOptions o = only(&ReportOptions::laps);
 
-    EXPECT_EQ(text(w.data),
+    EXPECT_EQ(text(w.weekend, o),
               "\n"
               "Race Results\n\n"
               "Pos Num Driver                  Laps     Clock        Gap       Diff   Remark\n"
@@ -476,7 +453,7 @@ TEST_F(ReportTest, LapListingsCoverEverySessionNumberedFromOne) {
               "  1:  1:35.500  Off Track Invalid\n\n"
               "Car number 8 laptimes\n\n");
 
-    EXPECT_EQ(semikv(w.data),
+    EXPECT_EQ(semikv(w.weekend, o),
               "semikv_start;semikv_version=1;gridtally_version=v0.6.4;\n\n"
               "table_start;table=Race Results;\n"
               "pos=1;startnum=5;drivername=Anna Berg;laps=1;clock=1:35.500;gap=0.000;diff=0.000;remark=;\n"
@@ -493,14 +470,124 @@ TEST_F(ReportTest, LapListingsCoverEverySessionNumberedFromOne) {
               "semikv_end;\n");
 }
 
-TEST_F(ReportTest, SemikvLapTimeOfAnEarlierClockWraps) {
-    Weekend w;
+TEST(ReportTest, SemikvLapTimeOfAnEarlierClockWraps) {
+    TestWeekend w;
     w.add(entry(1, 5, {driver(10, "Anna", "Berg")}));
-    w.session(SessT::TESTING, {{1, {lap(2000), lap(1000)}}});
-    std::string out;
-    appendSemikvLapTimes(out, w.event().sessions, w.event().entries);
+    w.session(SessionType::TESTING, {{1, {lap(2000), lap(1000)}}});
+    const std::string out = semikv(w.weekend, only(&ReportOptions::laps));
     // 0xFFFFFC18 ms
     EXPECT_TRUE(contains(out, "lap=1;laptime=1193:02:46.296;clock=1.000;remark=;\n")) << out;
+}
+
+TEST(ReportTest, TextLapListingShowsEachCarsOwnCrossings) {
+    TestWeekend w;
+    w.add(entry(1, 101, {driver(10, "Anna", "Berg")}));
+    w.add(entry(2, 102, {driver(20, "Bo", "Lind")}));
+    w.add(entry(7, 7, {driver(70, "Carl", "Holm")}));
+    // Flags of the first crossing show; a clock going backwards wraps; a car
+    // without an entry has number 0; two lap lists under one car id each
+    // show their own crossings.
+    w.session(SessionType::PRACTICE, {{7, {lap(2'154), lap(85'610), lap(167'620, LapFlag::offTrack)}},
+                                      {1, {}},
+                                      {2, {lap(3'000, LapFlag::invalid), lap(2'000)}},
+                                      {99, {lap(1'000)}},
+                                      {7, {lap(2'000)}}});
+    ReportOptions o = only(&ReportOptions::laps);
+    o.practiceResults = false;
+    EXPECT_EQ(text(w.weekend, o),
+              "\n"
+              "Session 1 (PRACTICE) Laptimes\n\n"
+              "Car number 7 laptimes\n"
+              "  0:     2.154  \n"
+              "  1:  1:23.456  \n"
+              "  2:  1:22.010  Off Track\n"
+              "\n"
+              "Car number 101 laptimes\n\n"
+              "Car number 102 laptimes\n"
+              "  0:     3.000  Invalid\n"
+              "  1: 1193:02:46.296  \n"
+              "\n"
+              "Car number 0 laptimes\n"
+              "  0:     1.000  \n"
+              "\n"
+              "Car number 7 laptimes\n"
+              "  0:     2.000  \n"
+              "\n");
+}
+
+// ---- Cells and the stream --------------------------------------------------
+
+TEST(ReportCells, LapTimeLayoutsAndReservedValue) {
+    const std::vector<std::pair<std::uint32_t, const char*>> table = {
+        {0, "0.000"},
+        {999, "0.999"},
+        {59'999, "59.999"},
+        {60'000, "1:00.000"},
+        {83'456, "1:23.456"},
+        {3'599'999, "59:59.999"},
+        {3'600'000, "1:00:00.000"},
+        {3'723'004, "1:02:03.004"},
+        {16'777'215, "4:39:37.215"},
+        {90'000'000, "25:00:00.000"},
+        {0x80000000u, "596:31:23.648"},
+        {noTime, "-.---"},
+        {4'294'967'295u, "1193:02:47.295"},
+    };
+    for (auto [ms, text] : table) EXPECT_EQ(formatLapTime(ms), text) << ms;
+    // Signed gaps print as their bit pattern.
+    EXPECT_EQ(formatLapTime(static_cast<std::int32_t>(noTime)), "-.---");
+    EXPECT_EQ(formatLapTime(std::int32_t(-1)), "1193:02:47.295");
+    EXPECT_EQ(formatLapTime(std::int32_t(3'500)), "3.500");
+}
+
+TEST(ReportCells, RemarksNamesAndOrder) {
+    EXPECT_EQ(lapRemark(LapFlag::offTrack | LapFlag::invalid), "Off Track Invalid");
+    EXPECT_EQ(lapRemark(LapFlag::unknown), "Unknown");
+    EXPECT_EQ(lapRemark(LapFlag::offTrack | LapFlag::invalid | LapFlag::unknown), "Off Track Invalid Unknown");
+    EXPECT_EQ(lapRemark(LapFlag::offTrack | LapFlag::unknown), "Off Track Unknown");
+    EXPECT_EQ(lapRemark(0), "");
+    EXPECT_STREQ(raceRemark(RaceResult{.retired = true}), "DNF");
+    EXPECT_STREQ(raceRemark(RaceResult{}), "");
+    EXPECT_EQ(displayName(driver(1, "", "Berg")), " Berg");
+    EXPECT_EQ(displayName(driver(1, "Anna", "")), "Anna ");
+}
+
+// Remembers the size of every piece it is given.
+class PieceSink final : public ReportSink {
+public:
+    void write(std::string_view piece) override {
+        sizes.push_back(piece.size());
+        text.append(piece);
+    }
+    std::vector<std::size_t> sizes;
+    std::string text;
+};
+
+TEST(ReportTest, LargeReportReachesTheSinkInBoundedPiecesOfWholeRows) {
+    TestWeekend w;
+    CarLaps cars;
+    for (std::int32_t c = 1; c <= 40; ++c) {
+        w.add(entry(c, static_cast<std::int16_t>(c), {driver(c, "Anna", "Berg")}));
+        std::vector<TimedLap> laps;
+        for (std::uint32_t i = 0; i < 3000; ++i) laps.push_back(lap(1'000 + i * 90'000 + static_cast<std::uint32_t>(c)));
+        cars.emplace_back(c, std::move(laps));
+    }
+    w.session(SessionType::RACE, cars);
+    ReportOptions o;
+    o.laps = true;
+    for (ReportFormat format : {ReportFormat::TEXT, ReportFormat::SEMIKV}) {
+        o.format = format;
+        PieceSink sink;
+        writeReport(w.weekend, o, sink);
+        EXPECT_EQ(sink.text, report(w.weekend, o));
+        ASSERT_GT(sink.text.size(), 2 * ReportStream::pieceSize);
+        for (std::size_t size : sink.sizes) EXPECT_LT(size, ReportStream::pieceSize + 4096);
+        std::size_t at = 0;
+        for (std::size_t i = 0; i + 1 < sink.sizes.size(); ++i) {
+            at += sink.sizes[i];
+            EXPECT_EQ(sink.text[at - 1], '\n') << "piece " << i << " ends inside a row";
+        }
+    }
 }
 
 } // namespace

@@ -82,7 +82,7 @@ TEST(RpyBuilder, WeekendRecordLayout) {
     EXPECT_EQ(rec.substr(133, 48), std::string(48, '\0'));
     EXPECT_EQ(rec.substr(181), bytes({7, 8, 9}));
 
-    w.sessions.assign(9, WeekendSession(SessT::TESTING, 1, 1.0));
+    w.sessions.assign(9, WeekendSession(SessionType::TESTING, 1, 1.0));
     EXPECT_THROW(weekendRecord(w), std::logic_error);
 }
 

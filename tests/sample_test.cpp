@@ -9,8 +9,9 @@
 #include <set>
 #include <vector>
 
-#include "rpylib.h"
+#include "replay/replay_reader.h"
 #include "testutil.h"
+#include "text/diagnostics.h"
 
 namespace {
 
@@ -25,8 +26,15 @@ std::string mksamplePath() {
 constexpr std::uint8_t offTrackBit = 0x40;
 constexpr std::uint8_t invalidBit = 0x10;
 
+// One car of a recorded session, its crossings copied out of the file.
+struct Car {
+    std::int32_t carId = 0;
+    std::vector<LapRecord> laps;
+};
+using CarList = std::vector<Car>;
+
 // Best valid lap of one car, 0 when it has none.
-std::uint32_t bestValidLap(const LapTimes& laps) {
+std::uint32_t bestValidLap(const std::vector<LapRecord>& laps) {
     std::uint32_t best = 0;
     for (std::size_t i = 1; i < laps.size(); ++i) {
         if (laps[i].flags() & invalidBit) continue;
@@ -38,12 +46,19 @@ std::uint32_t bestValidLap(const LapTimes& laps) {
 
 class SampleReplay : public ::testing::Test {
 protected:
-    SampleReplay() : file(examples + "monza67.rpy") {
-        file.checkHeader();
-        replay = std::make_unique<RpyGPL>(file);
+    SampleReplay() : file(examples + "monza67.rpy"), replay(readReplay(file, diagnostics)) {
+        for (const ReplaySession& s : replay.sessions) {
+            CarList& cars = sessions.emplace_back();
+            for (const CarLapsRecord& record : s.cars) {
+                Car& car = cars.emplace_back(Car{record.carId(), {}});
+                for (std::size_t i = 0; i < record.lapCount(); ++i) car.laps.push_back(record.lap(i));
+            }
+        }
     }
-    RpyFile file;
-    std::unique_ptr<RpyGPL> replay;
+    const ReplayFile file;
+    CollectedDiagnostics diagnostics;
+    const ReplayRecords replay;
+    std::vector<CarList> sessions;
 };
 
 } // namespace
@@ -82,14 +97,15 @@ TEST(SampleGenerator, WrongUsageWritesNothing) {
 }
 
 TEST_F(SampleReplay, WeekendOfPracticeAndRaceMatchingTheCarset) {
-    EXPECT_EQ(file.game(), Game::GPL);
-    EXPECT_EQ(replay->header.firstSession(), 0u);
-    EXPECT_EQ(replay->header.lastSession(), 1u);
-    const std::vector<SessInfo> expected{{SessT::PRACTICE, 32767, 3600}, {SessT::RACE, 30, 604800}};
-    EXPECT_EQ(replay->weekend.sessions(), expected);
-    ASSERT_EQ(replay->sessions.size(), 2u);
+    EXPECT_EQ(gameOfVersion(file.version()), Game::GPL);
+    EXPECT_EQ(replay.header.firstSession(), 0u);
+    EXPECT_EQ(replay.header.lastSession(), 1u);
+    const std::vector<SessionInfo> expected{{SessionType::PRACTICE, 32767, 3600}, {SessionType::RACE, 30, 604800}};
+    EXPECT_EQ(replay.weekend.sessions(diagnostics), expected);
+    EXPECT_TRUE(diagnostics.messages.empty());
+    ASSERT_EQ(sessions.size(), 2u);
 
-    EXPECT_EQ(replay->weekend.carset(), "gem67");
+    EXPECT_EQ(replay.weekend.carset(), "gem67");
     const std::string carset = testutil::readFile(examples + "gem67.cst");
     EXPECT_NE(carset.find("\r\nCarDir=gem67\r\n"), std::string::npos);
     EXPECT_NE(carset.find("\r\nYear=1967\r\n"), std::string::npos);
@@ -98,14 +114,14 @@ TEST_F(SampleReplay, WeekendOfPracticeAndRaceMatchingTheCarset) {
 }
 
 TEST_F(SampleReplay, FieldOfAllSevenMakesWithGemTagsAndAccentedNames) {
-    const auto& drivers = replay->drivers;
+    const auto& drivers = replay.drivers;
     ASSERT_GE(drivers.size(), 15u);
     ASSERT_LE(drivers.size(), 20u);
     std::set<std::uint32_t> makes;
     std::set<std::int32_t> numbers, carIds, driverIds;
     std::vector<std::int32_t> listOrder;
     int accented = 0;
-    for (const DriverInfo& d : drivers) {
+    for (const DriverRecord& d : drivers) {
         makes.insert(d.carIndex());
         numbers.insert(d.number());
         carIds.insert(d.carId());
@@ -129,13 +145,13 @@ TEST_F(SampleReplay, FieldOfAllSevenMakesWithGemTagsAndAccentedNames) {
 
 TEST_F(SampleReplay, EveryCarRecordedWithRisingClocksAndNoTies) {
     std::set<std::int32_t> entered;
-    for (const DriverInfo& d : replay->drivers) entered.insert(d.carId());
-    for (const RpySession& s : replay->sessions) {
-        ASSERT_EQ(s.cars.size(), entered.size());
+    for (const DriverRecord& d : replay.drivers) entered.insert(d.carId());
+    for (const CarList& cars : sessions) {
+        ASSERT_EQ(cars.size(), entered.size());
         std::map<std::size_t, std::set<std::uint32_t>> clocksAtCrossing;
         std::set<std::uint32_t> bestLaps;
         std::size_t withTime = 0;
-        for (const CarLaps& car : s.cars) {
+        for (const Car& car : cars) {
             EXPECT_TRUE(entered.count(car.carId)) << car.carId;
             for (std::size_t i = 0; i < car.laps.size(); ++i) {
                 if (i > 0) {
@@ -155,14 +171,14 @@ TEST_F(SampleReplay, EveryCarRecordedWithRisingClocksAndNoTies) {
         EXPECT_GE(*bestLaps.begin(), 87'000u);  // Monza in 1967 cars: high 1:20s
         EXPECT_LE(*bestLaps.begin(), 91'000u);
         EXPECT_LE(*bestLaps.rbegin(), 95'000u);
-        EXPECT_GE(withTime, s.cars.size() - 1);
+        EXPECT_GE(withTime, cars.size() - 1);
     }
 }
 
 TEST_F(SampleReplay, PracticeHasFlaggedLapsAndACarWithoutAValidLap) {
-    const RpySession& practice = replay->sessions.at(0);
+    const CarList& practice = sessions.at(0);
     int withoutTime = 0, offTrack = 0, invalid = 0;
-    for (const CarLaps& car : practice.cars) {
+    for (const Car& car : practice) {
         if (car.laps.size() > 1 && bestValidLap(car.laps) == 0) ++withoutTime;
         for (std::size_t i = 0; i < car.laps.size(); ++i) {
             offTrack += (car.laps[i].flags() & offTrackBit) != 0;
@@ -178,17 +194,17 @@ TEST_F(SampleReplay, PracticeHasFlaggedLapsAndACarWithoutAValidLap) {
 }
 
 TEST_F(SampleReplay, RaceHasRetirementsALappedFinisherAndFlaggedLaps) {
-    const RpySession& race = replay->sessions.at(1);
+    const CarList& race = sessions.at(1);
     std::size_t crossings = 0;
-    for (const CarLaps& car : race.cars) crossings = std::max(crossings, car.laps.size());
+    for (const Car& car : race) crossings = std::max(crossings, car.laps.size());
     ASSERT_EQ(crossings, 31u); // the start crossing and 30 laps
 
     std::uint32_t finish = 0xFFFFFF;
-    for (const CarLaps& car : race.cars)
+    for (const Car& car : race)
         if (car.laps.size() == crossings) finish = std::min(finish, car.laps[crossings - 1].clock());
 
     int onLeadLap = 0, lapped = 0, retired = 0, outOnLapOne = 0, offTrack = 0, invalid = 0;
-    for (const CarLaps& car : race.cars) {
+    for (const Car& car : race) {
         ASSERT_FALSE(car.laps.empty()) << car.carId;
         const std::uint32_t last = car.laps[car.laps.size() - 1].clock();
         if (car.laps.size() == crossings) ++onLeadLap;

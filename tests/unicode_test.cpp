@@ -1,4 +1,4 @@
-#include "unicode.h"
+#include "text/unicode.h"
 
 #include <gtest/gtest.h>
 

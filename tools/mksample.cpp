@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "cstbuilder.h"
-#include "mklib.h"
+#include "text/code_page_text.h"
 #include "rpybuilder.h"
 
 namespace {
@@ -261,8 +261,8 @@ rpybuilder::ReplaySpec sampleReplay() {
     spec.header.firstSession = 0;
     spec.weekend.track = "monza";
     spec.weekend.carset = carsetDir;
-    spec.weekend.sessions = {{SessT::PRACTICE, 32767, practiceMs / 1000.0},
-                             {SessT::RACE, raceLaps, 604800.0}};
+    spec.weekend.sessions = {{SessionType::PRACTICE, 32767, practiceMs / 1000.0},
+                             {SessionType::RACE, raceLaps, 604800.0}};
     spec.weekend.tail = {0x01, 0x00, 0x00};
 
     for (std::size_t i = 0; i < field.size(); ++i) {

@@ -1,6 +1,6 @@
 #include "cstbuilder.h"
 
-#include "mklib.h"
+#include "text/code_page_text.h"
 
 namespace cstbuilder {
 

@@ -83,7 +83,7 @@ std::string chunkWith(std::string_view label, std::uint32_t version, std::string
 
 // ---- Records ---------------------------------------------------------------
 
-WeekendSession::WeekendSession(SessT t, int lapLimit, double seconds)
+WeekendSession::WeekendSession(SessionType t, int lapLimit, double seconds)
     : WeekendSession(static_cast<int>(t), lapLimit, seconds) {}
 
 WeekendSession::WeekendSession(int rawType, int lapLimit, double seconds)
@@ -230,7 +230,7 @@ std::string buildReplay(const ReplaySpec& spec) {
 ReplaySpec raceReplay(int cars, int crossings) {
     ReplaySpec r;
     r.weekend.carset = "gem67";
-    r.weekend.sessions = {{SessT::RACE, 32767, 604800.0}};
+    r.weekend.sessions = {{SessionType::RACE, 32767, 604800.0}};
     SessionSpec s;
     for (int c = 1; c <= cars; ++c) {
         DriverSpec d;

@@ -2,7 +2,7 @@
 //
 //   ReplaySpec r;
 //   r.header.track = "Monza";
-//   r.weekend.sessions = {{SessT::PRACTICE, 32767, 3600.0}, {SessT::RACE, 30, 604800.0}};
+//   r.weekend.sessions = {{SessionType::PRACTICE, 32767, 3600.0}, {SessionType::RACE, 30, 604800.0}};
 //   r.drivers.push_back(DriverSpec{.firstName = "Jim", .lastName = "Clark", .carId = 1, .number = 5});
 //   r.sessions.push_back(SessionSpec{{CarSpec{1, {lapWord(10000), lapWord(95000)}}}});
 //   std::string bytes = buildReplay(r);
@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "enums.h"
+#include "replay/replay_records.h"
 
 namespace testutil {
 class TempDir;
@@ -84,7 +84,7 @@ struct WeekendSession {
     std::uint32_t secondsBits = 0;
 
     WeekendSession() = default;
-    WeekendSession(SessT t, int lapLimit, double seconds);
+    WeekendSession(SessionType t, int lapLimit, double seconds);
     // A raw type code (0 = none, or an unknown code).
     WeekendSession(int rawType, int lapLimit, double seconds);
     // Raw bits of the seconds field.
@@ -96,8 +96,8 @@ struct WeekendSpec {
     std::string carset = "Test Carset";  // 97 bytes
     // Up to 8 entries; the remaining ones are written as zeros (type 0). A
     // one-week (604800.0) limit ends the list as the game reads it.
-    std::vector<WeekendSession> sessions = {{SessT::PRACTICE, 32767, 3600.0},
-                                            {SessT::RACE, 30, 604800.0}};
+    std::vector<WeekendSession> sessions = {{SessionType::PRACTICE, 32767, 3600.0},
+                                            {SessionType::RACE, 30, 604800.0}};
     // Unset: the number of entries the game reads (up to the first one-week
     // entry, or all).
     std::optional<std::uint32_t> sessionCount{};

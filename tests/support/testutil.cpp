@@ -1,6 +1,5 @@
 #include "testutil.h"
 
-#include "globals.h"
 #include "platform/platform.h"
 
 #ifdef _WIN32
@@ -96,22 +95,25 @@ std::string TempDir::write(const std::string& name, const std::string& bytes) co
     return p;
 }
 
-StderrCapture::StderrCapture() : file_(std::tmpfile()) {
+TempStream::TempStream() : file_(std::tmpfile()) {
     if (!file_) throw std::runtime_error("tmpfile failed");
-    resetGlobals(stdin, stdout, file_);
 }
 
-StderrCapture::~StderrCapture() {
-    resetGlobals();
-    std::fclose(file_);
+TempStream::TempStream(const std::string& bytes) : TempStream() {
+    std::fwrite(bytes.data(), 1, bytes.size(), file_);
+    std::rewind(file_);
 }
 
-std::string StderrCapture::text() {
+TempStream::~TempStream() { std::fclose(file_); }
+
+std::string TempStream::contents() const {
     std::fflush(file_);
+    const long pos = std::ftell(file_);
     std::rewind(file_);
     std::string out;
     char buf[512];
     for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, file_)) > 0;) out.append(buf, n);
+    std::fseek(file_, pos, SEEK_SET);
     return out;
 }
 

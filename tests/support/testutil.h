@@ -2,10 +2,22 @@
 #pragma once
 
 #include <cstdio>
+#include <exception>
 #include <string>
 #include <vector>
 
 namespace testutil {
+
+// The message of the exception f throws; "no error" when it throws none.
+template <class F>
+std::string errorOf(F&& f) {
+    try {
+        f();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "no error";
+}
 
 // A fresh directory under the system's temporary directory, removed with
 // everything in it when the object dies.
@@ -29,17 +41,20 @@ private:
 std::string readFile(const std::string& path);
 bool fileExists(const std::string& path);
 
-// Sends the standard-error console to a temporary file while it lives; the
-// program state is reset on both ends.
-class StderrCapture {
+// A temporary file standing in for a standard stream: consoles and the run
+// driver write to it, tests read back what it holds.
+class TempStream {
 public:
-    StderrCapture();
-    ~StderrCapture();
-    StderrCapture(const StderrCapture&) = delete;
-    StderrCapture& operator=(const StderrCapture&) = delete;
+    TempStream();
+    // A stream to read these bytes from, from the start.
+    explicit TempStream(const std::string& bytes);
+    ~TempStream();
+    TempStream(const TempStream&) = delete;
+    TempStream& operator=(const TempStream&) = delete;
 
-    // Everything written so far.
-    std::string text();
+    std::FILE* get() const { return file_; }
+    // Everything written so far; the position stays where it was.
+    std::string contents() const;
 
 private:
     std::FILE* file_;

@@ -1,54 +1,45 @@
-// The game data build: entries with names, years and remarks, the carset
+// The weekend build: entries with names, years and remarks, the carset
 // identification and the session list, on replays made by the builder.
+#include "weekend/weekend_builder.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <filesystem>
 
 #include "cstbuilder.h"
-#include "data.h"
-#include "globals.h"
 #include "rpybuilder.h"
-#include "rpylib.h"
 #include "testutil.h"
-#include "timing.h"
+#include "text/diagnostics.h"
 
 using namespace rpybuilder;
 
 namespace {
 
-// Builds the game data of a replay, with the standard-error console captured.
-class DataBuild : public ::testing::Test {
+// Builds the weekend of a replay, with its warnings and notices collected.
+class WeekendBuild : public ::testing::Test {
 protected:
-    DataGPL& build(const ReplaySpec& spec) {
-        // Windows refuses to rewrite a file while a view of it is mapped.
-        data_.reset();
-        rpy_.reset();
-        rpy_ = std::make_unique<RpyFile>(writeReplay(dir_, "r.rpy", spec));
-        rpy_->checkHeader();
-        data_ = std::make_unique<DataGPL>();
-        data_->build(*rpy_);
-        return *data_;
+    Weekend build(const ReplaySpec& spec) {
+        diagnostics_.messages.clear();
+        const ReplayFile file(writeReplay(dir_, "r.rpy", spec));
+        return buildWeekend(file, carset_, diagnostics_);
     }
 
-    std::string buildError(const ReplaySpec& spec) {
-        try {
-            build(spec);
-        } catch (const std::exception& e) {
-            return e.what();
-        }
-        return "no error";
-    }
+    std::string buildError(const ReplaySpec& spec) { return testutil::errorOf([&] { build(spec); }); }
 
     void useCarset(const cstbuilder::CarsetSpec& cst) {
-        globals().cstFile = dir_.write("c.cst", cstbuilder::carsetBytes(cst));
+        carset_.path = dir_.write("c.cst", cstbuilder::carsetBytes(cst));
     }
 
-    std::string errText() { return stderr_.text(); }
+    // The messages as the command line prints them, one per line.
+    std::string errText() const {
+        std::string text;
+        for (const std::string& m : diagnostics_.messages) text += m + "\n";
+        return text;
+    }
 
-    testutil::StderrCapture stderr_;
     testutil::TempDir dir_;
-    std::unique_ptr<RpyFile> rpy_;
-    std::unique_ptr<DataGPL> data_;
+    CarsetChoice carset_;
+    CollectedDiagnostics diagnostics_;
 };
 
 DriverSpec driver(std::int32_t carId, std::int32_t number, std::uint32_t carIndex = 0) {
@@ -76,7 +67,7 @@ SessionSpec session(std::vector<CarSpec> cars) {
 
 } // namespace
 
-TEST_F(DataBuild, ReplayIdentificationAndEvent) {
+TEST_F(WeekendBuild, ReplayIdentificationAndEvent) {
     ReplaySpec r;
     r.header.track = "Monza";
     r.header.saverName = "GPL";
@@ -85,23 +76,17 @@ TEST_F(DataBuild, ReplayIdentificationAndEvent) {
     r.weekend.track = "monza";
     r.weekend.carset = "Gem+ 67 \xE9";
     r.root.version = 0x00002402; // low byte 2: version 2
-    DataGPL& d = build(r);
-    EXPECT_EQ(d.game, Game::GPL);
-    EXPECT_EQ(d.gameName(), "Grand Prix Legends");
-    EXPECT_EQ(&d.gpl(), &d);
+    const Weekend d = build(r);
     EXPECT_EQ(d.version, 2u);
     EXPECT_EQ(d.track, "Monza");
     EXPECT_EQ(d.saverName, "GPL");
     EXPECT_EQ(d.saverVersion, "1.2.0.2");
-    EXPECT_EQ(d.headerWord, 0xDEADBEEFu);
-    ASSERT_EQ(d.events.size(), 1u);
-    EXPECT_EQ(d.events[0].track, "monza");
-    EXPECT_EQ(d.events[0].carset, "Gem+ 67 \xC3\xA9");
-    EXPECT_EQ(d.carsetInfo.name, "");
-    EXPECT_EQ(d.carsetInfo.year, 0);
+    EXPECT_EQ(d.event.track, "monza");
+    EXPECT_EQ(d.event.carset, "Gem+ 67 \xC3\xA9");
+    EXPECT_FALSE(d.carset.has_value());
 }
 
-TEST_F(DataBuild, EntriesTakeNamesRemarksNationalitiesAndClasses) {
+TEST_F(WeekendBuild, EntriesTakeNamesRemarksNationalitiesAndClasses) {
     ReplaySpec r;
     DriverSpec a = driver(1, 5, 5);
     a.firstName = "J\xFCrgen";
@@ -117,8 +102,8 @@ TEST_F(DataBuild, EntriesTakeNamesRemarksNationalitiesAndClasses) {
     DriverSpec c = driver(3, 0, 300);
     c.carClass = 1;
     r.drivers = {a, b, c};
-    DataGPL& d = build(r);
-    const Entries& es = d.events[0].entries;
+    const Weekend d = build(r);
+    const Entries& es = d.event.entries;
     ASSERT_EQ(es.size(), 3u);
     EXPECT_EQ(es[0].number, 5);
     EXPECT_EQ(es[0].team, "Team Lotus");
@@ -133,8 +118,6 @@ TEST_F(DataBuild, EntriesTakeNamesRemarksNationalitiesAndClasses) {
     EXPECT_EQ(da.lastName, "M\xC3\xBCller");
     EXPECT_EQ(da.nat, "VEN");
     EXPECT_EQ(da.remark, "GEM+ 2.3.1");
-    EXPECT_FALSE(da.tagIsText);
-    EXPECT_TRUE(da.flag138);
 
     EXPECT_EQ(es[1].team, "unkTeam7");
     EXPECT_EQ(es[1].chassis, "unkMake7");
@@ -142,14 +125,13 @@ TEST_F(DataBuild, EntriesTakeNamesRemarksNationalitiesAndClasses) {
     EXPECT_EQ(es[1].carClass, "cast(CarClass)9");
     EXPECT_EQ(es[1].drivers[0].nat, "");
     EXPECT_EQ(es[1].drivers[0].remark, "");
-    EXPECT_TRUE(es[1].drivers[0].tagIsText);
 
     EXPECT_EQ(es[2].team, "unkTeam44");
     EXPECT_EQ(es[2].carClass, "BT");
     EXPECT_EQ(errText(), "");
 }
 
-TEST_F(DataBuild, YearsAndTheYearWarning) {
+TEST_F(WeekendBuild, YearsAndTheYearWarning) {
     ReplaySpec r;
     DriverSpec y67 = driver(1, 1);                 // tag year 82: 1967
     DriverSpec y69 = driver(2, 2);                 // tag year 84: 1969
@@ -165,8 +147,8 @@ TEST_F(DataBuild, YearsAndTheYearWarning) {
     text2.tagIsText = 2;
     r.drivers = {y67, y69, plain, text1, text2};
 
-    DataGPL& d = build(r);
-    const Entries& es = d.events[0].entries;
+    const Weekend d = build(r);
+    const Entries& es = d.event.entries;
     EXPECT_EQ(es[0].year, 1967);
     EXPECT_EQ(es[1].year, 1969);
     EXPECT_EQ(es[2].year, 1967);
@@ -176,7 +158,7 @@ TEST_F(DataBuild, YearsAndTheYearWarning) {
     EXPECT_EQ(errText(), "Warning: entry #2 year 1969 doesn't match carset year 1967\n");
 }
 
-TEST_F(DataBuild, YearsAgainstACarsetYear) {
+TEST_F(WeekendBuild, YearsAgainstACarsetYear) {
     cstbuilder::CarsetSpec cst;
     cst.name = "Gem 69";
     cst.year = "1969";
@@ -190,18 +172,19 @@ TEST_F(DataBuild, YearsAgainstACarsetYear) {
     DriverSpec text2 = driver(4, 10);
     text2.tagIsText = 2;
     r.drivers = {y67, y69, text1, text2};
-    DataGPL& d = build(r);
-    const Entries& es = d.events[0].entries;
+    const Weekend d = build(r);
+    const Entries& es = d.event.entries;
     EXPECT_EQ(es[0].year, 1967);
     EXPECT_EQ(es[1].year, 1969);
     EXPECT_EQ(es[2].year, 1969);
     EXPECT_EQ(es[3].year, 1969);
     EXPECT_EQ(errText(), "Warning: entry #7 year 1967 doesn't match carset year 1969\n");
-    EXPECT_EQ(d.carsetInfo.name, "Gem 69");
-    EXPECT_EQ(d.carsetInfo.year, 1969);
+    ASSERT_TRUE(d.carset.has_value());
+    EXPECT_EQ(d.carset->name, "Gem 69");
+    EXPECT_EQ(d.carset->year, 1969);
 }
 
-TEST_F(DataBuild, CarsetNamesAndIdentification) {
+TEST_F(WeekendBuild, CarsetNamesAndIdentification) {
     cstbuilder::CarsetSpec cst;
     cst.name = "Gem+ 1967";
     cst.cardir = "gem67";
@@ -211,24 +194,25 @@ TEST_F(DataBuild, CarsetNamesAndIdentification) {
     useCarset(cst);
     ReplaySpec r;
     r.drivers = {driver(1, 1, 3), driver(2, 2, 9)};
-    DataGPL& d = build(r);
-    const Entries& es = d.events[0].entries;
+    const Weekend d = build(r);
+    const Entries& es = d.event.entries;
     EXPECT_EQ(es[0].team, "Eagle Racers");
     EXPECT_EQ(es[0].chassis, "Gurney Eagle");
     EXPECT_EQ(es[0].engine, "Weslake V12");
     EXPECT_EQ(es[1].team, "unkTeam9");
     EXPECT_EQ(es[1].chassis, "Special");
     EXPECT_EQ(es[1].engine, "V16");
-    EXPECT_EQ(d.carsetInfo.name, "Gem+ 1967");
-    EXPECT_EQ(d.carsetInfo.cardir, "gem67");
-    EXPECT_EQ(d.carsetInfo.physics, "");
-    EXPECT_EQ(d.carsetInfo.shortid, "67");
-    EXPECT_EQ(d.carsetInfo.year, 0);
+    ASSERT_TRUE(d.carset.has_value());
+    EXPECT_EQ(d.carset->name, "Gem+ 1967");
+    EXPECT_EQ(d.carset->cardir, "gem67");
+    EXPECT_EQ(d.carset->physics, "");
+    EXPECT_EQ(d.carset->shortid, "67");
+    EXPECT_EQ(d.carset->year, 0);
     // A carset year that does not convert is 1967 for the entries.
     EXPECT_EQ(errText(), "");
 }
 
-TEST_F(DataBuild, CarNumbersOutside0To32767AreRejected) {
+TEST_F(WeekendBuild, CarNumbersOutside0To32767AreRejected) {
     for (std::int32_t bad : {-1, 32768, -2147483647 - 1, 2147483647}) {
         ReplaySpec r;
         r.drivers = {driver(1, bad)};
@@ -236,70 +220,55 @@ TEST_F(DataBuild, CarNumbersOutside0To32767AreRejected) {
     }
     ReplaySpec ok;
     ok.drivers = {driver(1, 32767)};
-    EXPECT_EQ(build(ok).events[0].entries[0].number, 32767);
+    EXPECT_EQ(build(ok).event.entries[0].number, 32767);
 }
 
-TEST_F(DataBuild, LookupsGiveDefaultsAndTheFirstOfDuplicates) {
+TEST_F(WeekendBuild, LookupsGiveDefaultsAndTheFirstOfDuplicates) {
     ReplaySpec r;
-    DriverSpec a = driver(4, 1, 1);
-    DriverSpec b = driver(4, 2, 2);
-    r.drivers = {a, b};
-    DataGPL& d = build(r);
-    const Entries& es = d.events[0].entries;
-    EXPECT_EQ(es.find(4).number, 1);
-    Entry none = es.find(99);
+    r.drivers = {driver(4, 1, 1), driver(9, 2, 2), driver(4, 3, 3)};
+    const Weekend d = build(r);
+    const Entries& es = d.event.entries;
+    const EntryIndex index(es);
+    EXPECT_EQ(index.find(4).number, 1);
+    EXPECT_EQ(index.find(9).number, 2);
+    const Entry& none = index.find(99);
     EXPECT_EQ(none.team, "SomeTeam");
     EXPECT_EQ(none.chassis, "SomeCar");
     EXPECT_EQ(none.engine, "SomeEngine");
     EXPECT_EQ(none.number, 0);
     EXPECT_EQ(none.year, 0);
     EXPECT_TRUE(none.drivers.empty());
+    EXPECT_EQ(&index.find(-1), &none);
     Driver nobody = es[0].drivers.find(12345);
     EXPECT_EQ(nobody.remark, "invalid");
     EXPECT_EQ(nobody.driverId, 0);
     EXPECT_EQ(es[0].drivers.find(104).driverId, 104);
 }
 
-TEST_F(DataBuild, EntryIndexAnswersLikeFind) {
+TEST_F(WeekendBuild, SessionsTakeTheWeekendTableAtTheirIndex) {
     ReplaySpec r;
-    r.drivers = {driver(4, 1, 1), driver(9, 2, 2), driver(4, 3, 3)};
-    const Entries& es = build(r).events[0].entries;
-    const EntryIndex index(es);
-    for (std::int32_t id : {4, 9, 5, -1}) {
-        EXPECT_EQ(index.find(id).number, es.find(id).number) << id;
-        EXPECT_EQ(index.find(id).team, es.find(id).team) << id;
-    }
-    EXPECT_EQ(index.find(4).number, 1);
-    EXPECT_EQ(index.find(5).team, "SomeTeam");
-    EXPECT_TRUE(index.find(5).drivers.empty());
-}
-
-TEST_F(DataBuild, SessionsTakeTheWeekendTableAtTheirIndex) {
-    ReplaySpec r;
-    r.weekend.sessions = {{SessT::TESTING, 32767, 1800.0}, {SessT::PRACTICE, 32767, 3600.5},
-                          {SessT::RACE, 30, 604800.0}};
+    r.weekend.sessions = {{SessionType::TESTING, 32767, 1800.0}, {SessionType::PRACTICE, 32767, 3600.5},
+                          {SessionType::RACE, 30, 604800.0}};
     r.header.firstSession = 1;
     r.drivers = {driver(1, 1)};
     r.sessions = {session({car(1, {lapWord(1000), lapWord(91000)})}),
                   session({car(1, {lapWord(2000), lapWord(92000, offTrack)})})};
-    DataGPL& d = build(r);
-    const auto& ss = d.events[0].sessions;
+    const Weekend d = build(r);
+    const auto& ss = d.event.sessions;
     ASSERT_EQ(ss.size(), 2u);
-    EXPECT_EQ(ss[0].type, SessT::PRACTICE);
+    EXPECT_EQ(ss[0].type, SessionType::PRACTICE);
     EXPECT_EQ(ss[0].maxLaps, 32767);
     EXPECT_EQ(ss[0].maxSecs, 3600);
-    EXPECT_EQ(ss[1].type, SessT::RACE);
+    EXPECT_EQ(ss[1].type, SessionType::RACE);
     EXPECT_EQ(ss[1].maxLaps, 30);
     EXPECT_EQ(ss[1].maxSecs, 604800);
-    ASSERT_TRUE(ss[1].timing);
-    EXPECT_EQ(ss[1].timing->kind, 1);
-    EXPECT_EQ(ss[1].timing->session.type, SessT::RACE);
-    ASSERT_EQ(ss[1].timing->timingEntries.size(), 1u);
-    EXPECT_EQ(ss[1].timing->timingEntries[0].driverId, 101);
-    EXPECT_EQ(ss[1].timing->timingEntries[0].laps[1].flags, LapFlag::offTrack);
+    const std::vector<TimingEntry> cars = {{1, 101, {{2000, 0}, {92000, LapFlag::offTrack}}}};
+    EXPECT_EQ(ss[1].timing.cars, cars);
+    ASSERT_EQ(ss[1].timing.cells.size(), 2u);
+    EXPECT_EQ(ss[1].timing.cells[1], (std::vector<TimingCell>{{1, 101, 1, 92000, LapFlag::offTrack}}));
 }
 
-TEST_F(DataBuild, SessionFailures) {
+TEST_F(WeekendBuild, SessionFailures) {
     ReplaySpec badIndex;
     badIndex.header.firstSession = 2; // the weekend lists two sessions
     badIndex.drivers = {driver(1, 1)};
@@ -317,15 +286,15 @@ TEST_F(DataBuild, SessionFailures) {
     EXPECT_EQ(buildError(noEntry), "No entry for car id 2");
 }
 
-TEST_F(DataBuild, WeekendTableIsReadAfterTheEntriesEvenWithoutSessions) {
+TEST_F(WeekendBuild, WeekendTableIsReadAfterTheEntriesEvenWithoutSessions) {
     ReplaySpec r;
     DriverSpec y69 = driver(1, 3);
     y69.tag = tagBytes(84, 0, 0);
     r.drivers = {y69};
     r.weekend.sessions = {WeekendSession(0, 0, 0.0)};
     r.header.lastSession = 0xFFFFFFFF; // no sessions recorded, consistently
-    DataGPL& d = build(r);
-    EXPECT_TRUE(d.events[0].sessions.empty());
+    const Weekend d = build(r);
+    EXPECT_TRUE(d.event.sessions.empty());
     EXPECT_EQ(errText(),
               "Warning: entry #3 year 1969 doesn't match carset year 1967\n"
               "Warning: (rpylib:109) No session data found\n");
@@ -336,43 +305,61 @@ TEST_F(DataBuild, WeekendTableIsReadAfterTheEntriesEvenWithoutSessions) {
     EXPECT_EQ(buildError(inconsistent), "Inconsistent session info");
 }
 
-TEST_F(DataBuild, FactoryByGame) {
-    EXPECT_NE(dynamic_cast<DataGPL*>(create(Game::GPL).get()), nullptr);
-    EXPECT_EQ(create(Game::UNK), nullptr);
-    EXPECT_EQ(create(Game::N4), nullptr);
-    EXPECT_EQ(create(Game::N2K3), nullptr);
-    for (Game g : {Game::N2K2, Game::IRAC}) {
-        try {
-            create(g);
-            ADD_FAILURE() << "no failure";
-        } catch (const std::runtime_error& e) {
-            EXPECT_STREQ(e.what(), "Not implemented");
-        }
+// Of the record's flag bits 0x40 is off track and 0x10 invalid; any other
+// is unknown to the weekend model and marks the lap.
+TEST_F(WeekendBuild, EveryOtherLapFlagBitIsUnknown) {
+    const std::pair<std::uint8_t, std::uint8_t> cases[] = {
+        {0x00, 0},
+        {0x01, LapFlag::unknown},
+        {0x02, LapFlag::unknown},
+        {0x04, LapFlag::unknown},
+        {0x08, LapFlag::unknown},
+        {0x10, LapFlag::invalid},
+        {0x20, LapFlag::unknown},
+        {0x40, LapFlag::offTrack},
+        {0x80, LapFlag::unknown},
+        {0xFF, LapFlag::offTrack | LapFlag::invalid | LapFlag::unknown},
+    };
+    ReplaySpec r;
+    r.drivers = {driver(1, 1)};
+    CarSpec c = car(1, {});
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        c.laps.push_back(lapWord(1000 * static_cast<std::uint32_t>(i + 1), cases[i].first));
+    r.sessions = {session({c})};
+    const Weekend d = build(r);
+    const std::vector<TimedLap>& laps = d.event.sessions.at(0).timing.cars.at(0).laps;
+    ASSERT_EQ(laps.size(), std::size(cases));
+    for (std::size_t i = 0; i < laps.size(); ++i) {
+        EXPECT_EQ(laps[i].clock, 1000 * (i + 1));
+        EXPECT_EQ(laps[i].flags, cases[i].second) << "record flags 0x" << std::hex << int(cases[i].first);
     }
 }
 
-TEST_F(DataBuild, DumpText) {
+TEST_F(WeekendBuild, CarsetChoice) {
+    cstbuilder::CarsetSpec cst;
+    cst.name = "Named";
+    cst.cardir = "gem67";
     ReplaySpec r;
-    r.header.saverName = "GPL";
-    r.header.saverVersion = "1.2";
     r.weekend.carset = "gem67";
-    DriverSpec a = driver(1, 7, 4);
-    a.firstName = "Ann";
-    a.lastName = "Example";
-    a.nationality = 10;
-    r.drivers = {a};
-    r.sessions = {session({car(1, {lapWord(1000)})})};
-    DataGPL& d = build(r);
-    EXPECT_EQ(d.dumpText(),
-              "Replay Data:\n"
-              "track      : Monza\n"
-              "saver      : GPL 1.2\n"
-              "Event Data :\n"
-              "track      : Monza\n"
-              "carset     : gem67\n"
-              "Entry List :\n"
-              "  7 Scuderia Ferrari SpA SEFAC   Ferrari 312-Ferrari V12          Ann Example FRA GEM+ 2.3.1\n"
-              "PRACTICE session Data:\n"
-              "max. laps  : 32767\n"
-              "max. secs  : 3600\n");
+    auto carsetName = [&] {
+        const Weekend w = build(r);
+        return w.carset ? w.carset->name : "none";
+    };
+
+    // A carset that cannot be loaded is a failure of its own kind.
+    carset_.path = dir_.file("missing.cst");
+    EXPECT_THROW(build(r), CarsetError);
+
+    // Detection names the file it loads, only when no carset is loaded.
+    carset_ = CarsetChoice{"", true};
+    dir_.write("cst/found.cst", cstbuilder::carsetBytes(cst));
+    const auto cwd = std::filesystem::current_path();
+    std::filesystem::current_path(dir_.path());
+    EXPECT_EQ(carsetName(), "Named");
+    EXPECT_EQ(errText(), "Using carset file " + testutil::nativePath("cst/found.cst") + "\n");
+    cst.name = "Given";
+    useCarset(cst);
+    EXPECT_EQ(carsetName(), "Given");
+    EXPECT_EQ(errText(), "");
+    std::filesystem::current_path(cwd);
 }

@@ -1,5 +1,4 @@
-#include "mklib.h"
-#include "testutil.h"
+#include "text/code_page_text.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -9,11 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include "globals.h"
 #include "platform/platform.h"
 
 namespace {
-
 
 std::string conversionError(auto&& action) {
     try {
@@ -22,47 +19,6 @@ std::string conversionError(auto&& action) {
         return e.what();
     }
     return "no exception";
-}
-
-class MklibTest : public ::testing::Test {
-protected:
-    testutil::StderrCapture err_;
-};
-
-TEST_F(MklibTest, WarningNamesItsSourceAndTheRunGoesOn) {
-    warning("rpylib", 109, "No session data found");
-    warning("data", 7, "%s has %d laps", "car 50%", 3);
-    stderrConsole().writeln("later");
-    EXPECT_EQ(err_.text(),
-              "Warning: (rpylib:109) No session data found\n"
-              "Warning: (data:7) car 50% has 3 laps\n"
-              "later\n");
-}
-
-TEST_F(MklibTest, WarningFormatErrorsPropagate) {
-    EXPECT_THROW(warning("rpylib", 1, "%d"), FormatException);
-}
-
-TEST_F(MklibTest, ConsoleOutputCodePageIsTheProgramState) {
-    globals().consoleOutputCodePage = 1252;
-    EXPECT_EQ(consoleOutputCodePage(), 1252u);
-}
-
-using MklibDeathTest = MklibTest;
-
-TEST_F(MklibDeathTest, FatalErrorPrintsAndExitsWithTheStatus) {
-    EXPECT_EXIT(
-        {
-            resetGlobals();
-            fatalError(2, "cannot read %s: no such file", "cars.cst");
-        },
-        ::testing::ExitedWithCode(2), "^Error: cannot read cars.cst: no such file\n$");
-    EXPECT_EXIT(
-        {
-            resetGlobals();
-            fatalError(-1, "", " accessing file ", "x.rpy: Permission denied");
-        },
-        ::testing::ExitedWithCode(testutil::statusMinusOne), "^Error:  accessing file x.rpy: Permission denied\n$");
 }
 
 TEST(FromMultiByteTest, AsciiAndEmptyPassUnchanged) {

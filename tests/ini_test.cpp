@@ -1,4 +1,4 @@
-#include "dini.h"
+#include "carset/ini.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@ std::string syntaxErrorOf(const std::string& text) {
     return "(no failure)";
 }
 
-TEST(Dini, KeysBeforeFirstHeaderBelongToRootAndSectionsKeepOrder) {
+TEST(Ini, KeysBeforeFirstHeaderBelongToRootAndSectionsKeepOrder) {
     const IniSection ini = parseIni("top = 1\n=empty key\n[Carset]\nName = Foo Bar\n[Car0]\n");
     EXPECT_EQ(ini.name, "root");
     EXPECT_EQ(getKey(ini, "top"), "1");
@@ -28,7 +28,7 @@ TEST(Dini, KeysBeforeFirstHeaderBelongToRootAndSectionsKeepOrder) {
     EXPECT_TRUE(getSection(ini, "Car0").keys.empty());
 }
 
-TEST(Dini, EveryLineEndKindSplitsLinesAndCountsOnce) {
+TEST(Ini, EveryLineEndKindSplitsLinesAndCountsOnce) {
     const IniSection ini = parseIni(
         "k0=0\nk1=1\rk2=2\r\nk3=3\vk4=4\fk5=5\u0085k6=6\u2028k7=7\u2029k8=8");
     ASSERT_EQ(ini.keys.size(), 9u);
@@ -44,7 +44,7 @@ TEST(Dini, EveryLineEndKindSplitsLinesAndCountsOnce) {
     EXPECT_EQ(getKey(sep, "\x1Fk"), "v");
 }
 
-TEST(Dini, UnicodeWhiteSpaceIsStrippedAtBothEndsOnly) {
+TEST(Ini, UnicodeWhiteSpaceIsStrippedAtBothEndsOnly) {
     const IniSection ini = parseIni(
         "\u00A0\u3000 key one\u2003=\t value  two\u205F\u202F\n"
         "\u200Bzw=\u200B\n"
@@ -55,14 +55,14 @@ TEST(Dini, UnicodeWhiteSpaceIsStrippedAtBothEndsOnly) {
     EXPECT_TRUE(hasSection(ini, "Sec"));
 }
 
-TEST(Dini, CommentsAreOnlyWholeLinesStartingWithSemicolon) {
+TEST(Ini, CommentsAreOnlyWholeLinesStartingWithSemicolon) {
     const IniSection ini = parseIni("; no equals sign here\n   ;indented\nk=v ; not a comment\n");
     EXPECT_EQ(getKey(ini, "k"), "v ; not a comment");
     EXPECT_EQ(ini.keys.size(), 1u);
     EXPECT_EQ(syntaxErrorOf("k=v\n# hash is no comment\n"), "Syntax error at line 1");
 }
 
-TEST(Dini, QuotedValues) {
+TEST(Ini, QuotedValues) {
     const IniSection ini = parseIni(
         "a=\"x\"\nb=\"\"\nc=\"a\"b\"\nd= \" padded \" \ne=\"open\nf=\"\ng=x\"\n");
     EXPECT_EQ(getKey(ini, "a"), "x");
@@ -74,27 +74,27 @@ TEST(Dini, QuotedValues) {
     EXPECT_EQ(getKey(ini, "g"), "x\"");
 }
 
-TEST(Dini, ValueKeepsFurtherEqualsAndLastDuplicateWins) {
+TEST(Ini, ValueKeepsFurtherEqualsAndLastDuplicateWins) {
     const IniSection ini = parseIni("[S]\nk = a=b = c\nk2=1\nk2=2\n");
     EXPECT_EQ(getKey(getSection(ini, "S"), "k"), "a=b = c");
     EXPECT_EQ(getKey(getSection(ini, "S"), "k2"), "2");
 }
 
-TEST(Dini, HeaderNameIsUnstrippedWithoutColonAndStrippedWithOne) {
+TEST(Ini, HeaderNameIsUnstrippedWithoutColonAndStrippedWithOne) {
     const IniSection ini = parseIni("[ Carset ]\na=1\n[ Other : ]\nb=2\n");
     EXPECT_FALSE(hasSection(ini, "Carset"));
     EXPECT_EQ(getKey(getSection(ini, " Carset "), "a"), "1");
     EXPECT_EQ(getKey(getSection(ini, "Other"), "b"), "2");
 }
 
-TEST(Dini, RepeatedHeaderReusesTheSection) {
+TEST(Ini, RepeatedHeaderReusesTheSection) {
     const IniSection ini = parseIni("[A]\nx=1\n[B]\n[A]\ny=2\n");
     ASSERT_EQ(ini.sections.size(), 2u);
     EXPECT_EQ(getKey(getSection(ini, "A"), "x"), "1");
     EXPECT_EQ(getKey(getSection(ini, "A"), "y"), "2");
 }
 
-TEST(Dini, DottedHeadersBuildNestedSections) {
+TEST(Ini, DottedHeadersBuildNestedSections) {
     const IniSection ini = parseIni("[a.b]\nk=1\n[a]\nj=2\n[a.c]\nm=3\n[.x]\n");
     ASSERT_EQ(ini.sections.size(), 2u);
     const IniSection& a = getSection(ini, "a");
@@ -107,7 +107,7 @@ TEST(Dini, DottedHeadersBuildNestedSections) {
     EXPECT_TRUE(hasSection(getSection(ini, ""), "x"));
 }
 
-TEST(Dini, InheritanceCopiesKeysFromSiblingOrRootedBase) {
+TEST(Ini, InheritanceCopiesKeysFromSiblingOrRootedBase) {
     const IniSection ini = parseIni(
         "[Car0]\nTeam=T0\nEngine=E0\n"
         "[Car1]\nstale=1\n"
@@ -127,20 +127,20 @@ TEST(Dini, InheritanceCopiesKeysFromSiblingOrRootedBase) {
     EXPECT_EQ(getKey(getSection(ini, "x"), "own"), "b");
 }
 
-TEST(Dini, OneCharacterBaseIsIgnored) {
+TEST(Ini, OneCharacterBaseIsIgnored) {
     const IniSection ini = parseIni("[a]\nk=1\n[c]\nk=2\n[b : a]\n[a.b : c]\n");
     EXPECT_TRUE(getSection(ini, "b").keys.empty());
     EXPECT_TRUE(getSectionByPath(ini, "a.b").keys.empty());
 }
 
-TEST(Dini, MissingBaseFailsNamingTheFirstMissingPart) {
+TEST(Ini, MissingBaseFailsNamingTheFirstMissingPart) {
     EXPECT_EQ(syntaxErrorOf("[x : zz]\n"), "Section 'zz' does not exists");
     EXPECT_EQ(syntaxErrorOf("[a.b]\n[x : .a.qq.r]\n"), "Section 'qq' does not exists");
     // A plain base is a sibling: a top-level "cc" is not seen from a.b.
     EXPECT_EQ(syntaxErrorOf("[cc]\n[a.b : cc]\n"), "Section 'cc' does not exists");
 }
 
-TEST(Dini, NonHeaderBracketLinesAreKeyLines) {
+TEST(Ini, NonHeaderBracketLinesAreKeyLines) {
     EXPECT_EQ(syntaxErrorOf("a=1\n[Carset]\n\n[x\n"), "Syntax error at line 3");
     EXPECT_EQ(syntaxErrorOf("[]\n"), "Syntax error at line 0");
     EXPECT_EQ(syntaxErrorOf("\xEF\xBB\xBF[Carset]\nName=x\n"), "Syntax error at line 0");
@@ -149,7 +149,7 @@ TEST(Dini, NonHeaderBracketLinesAreKeyLines) {
     EXPECT_EQ(getKey(ini, "[]"), "2");
 }
 
-TEST(Dini, LookupFailuresCarryExactMessages) {
+TEST(Ini, LookupFailuresCarryExactMessages) {
     const IniSection ini = parseIni("[a.b]\nk=1\n");
     EXPECT_THROW(
         {
@@ -175,7 +175,7 @@ TEST(Dini, LookupFailuresCarryExactMessages) {
     }
 }
 
-TEST(Dini, ManySectionsAndCopiesStayValid) {
+TEST(Ini, ManySectionsAndCopiesStayValid) {
     // Enough sections to make the lists reallocate while nested sections
     // and inheritance bases are still being resolved.
     std::string text = "[deep.inner]\nk=deep\n";
@@ -199,7 +199,7 @@ TEST(Dini, ManySectionsAndCopiesStayValid) {
 
 namespace {
 
-TEST(Dini, DeeplyNestedHeaderParsesAndFreesWithoutExhaustingTheStack) {
+TEST(Ini, DeeplyNestedHeaderParsesAndFreesWithoutExhaustingTheStack) {
     // One dotted header in a hostile file: nesting this deep once took
     // quadratic time and overflowed the stack when the tree was freed.
     constexpr int depth = 200000;
@@ -221,7 +221,7 @@ TEST(Dini, DeeplyNestedHeaderParsesAndFreesWithoutExhaustingTheStack) {
 
 namespace {
 
-TEST(Dini, ManySiblingSectionsAreFoundAgainWhileTheirListsGrow) {
+TEST(Ini, ManySiblingSectionsAreFoundAgainWhileTheirListsGrow) {
     // Headers come back to sections created long before, at the top level
     // and below one parent, while both lists keep growing.
     std::string text;
