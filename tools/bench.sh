@@ -75,6 +75,9 @@ read -r t_tenth_txt t_stress_txt w_txt r_txt <<<"$times"
 kv="$bin --laps --format=semikv"
 times=$(paired semikv 5 5 "$kv $inputs/tenth.rpy" "$kv $inputs/stress.rpy")
 read -r t_tenth_kv t_stress_kv w_kv r_kv <<<"$times"
+# JSON with every lap next to semikv, on the stress replay.
+times=$(paired json 5 5 "$kv $inputs/stress.rpy" "$bin --laps --format=json $inputs/stress.rpy")
+read -r _ t_stress_json w_json r_json <<<"$times"
 # Peak memory writing to the console and to a file; the file gives the size.
 m_stress_out=$(rss "$bin" --laps --format=semikv "$inputs/stress.rpy")
 m_stress_file=$(rss "$bin" --laps --format=semikv --force -o "$tmp/stress.txt" "$inputs/stress.rpy" 2>/dev/null)
@@ -83,6 +86,7 @@ report_bytes=$(stat -c %s "$tmp/stress.txt")
 awk -v tt="$t_typical" -v tr="$t_trailing" -v mt="$m_typical" -v mr="$m_trailing" -v rt="$r_trailing" \
     -v st="$t_stress_txt" -v nt="$t_tenth_txt" -v wx="$w_txt" -v rx="$r_txt" \
     -v sk="$t_stress_kv" -v nk="$t_tenth_kv" -v wk="$w_kv" -v rk="$r_kv" \
+    -v sj="$t_stress_json" -v wj="$w_json" -v rj="$r_json" \
     -v mo="$m_stress_out" -v mf="$m_stress_file" -v rb="$report_bytes" '
 function run(what, seconds, kib) {
   printf "%-40s %8.1f ms", what, seconds * 1000
@@ -102,10 +106,12 @@ BEGIN {
   run("stress --laps", st)
   run("tenth --laps --format=semikv", nk)
   run("stress --laps --format=semikv", sk, mo)
+  run("stress --laps --format=json", sj)
   printf "%-40s %11s %8.1f MiB\n", "stress --laps --format=semikv -o file", "", mf / 1024
   printf "%-40s %11s %8.1f MiB\n", "  (report size)", "", rb / 1048576
   printf "%-40s %8.2fx\n", "stress / tenth, wall (txt)", wx
   printf "%-40s %8.2fx\n", "stress / tenth, wall (semikv)", wk
+  printf "%-40s %8.2fx\n", "stress json / semikv, wall", wj
   print ""
   printf "%-40s %10s %9s %s\n", "budget", "measured", "limit", "result"
   check("trailing / typical, wall", rt, 1.2, "x")
@@ -113,6 +119,7 @@ BEGIN {
   check("stress / tenth, CPU time (txt)", rx, 11, "x")
   check("stress / tenth, CPU time (semikv)", rk, 11, "x")
   check("stress semikv, median wall", sk, 1, "s")
+  check("stress json / semikv, CPU time", rj, 1, "x")
   check("stress semikv, peak RSS / report size", (mo > mf ? mo : mf) * 1024 / rb, 4, "x")
   exit failed
 }'

@@ -1,6 +1,7 @@
 #include "report/csv_writer.h"
 
 #include "report/report_cells.h"
+#include "report/row_buffer.h"
 #include "text/csv_text.h"
 
 namespace {
@@ -145,28 +146,23 @@ void CsvWriter::lapListings(const std::vector<SessionReport>& sessions) {
             appendCsvField(start, displayName(entry.drivers.find(car.driverId)));
             start += ',';
             std::uint32_t prev = 0;
+            RowBuffer row;
             for (std::size_t i = 0; i < car.laps.size(); ++i) {
                 const TimedLap& lap = car.laps[i];
                 // Unsigned difference: crossing 0 shows its own clock.
                 const std::uint32_t lapTime = lap.clock - prev;
                 prev = lap.clock;
-                std::string& out = out_.buffer();
-                out += start;
-                appendInteger(out, static_cast<std::int64_t>(i));
-                out += ',';
-                out += formatLapTime(lapTime);
-                out += ',';
-                appendMs(out, lapTime);
-                out += ',';
-                out += formatLapTime(lap.clock);
-                out += ',';
-                appendMs(out, lap.clock);
-                out += ',';
-                appendInteger(out, positions[c][i]);
-                out += lap.flags & LapFlag::offTrack ? ",true" : ",false";
-                out += lap.flags & LapFlag::invalid ? ",true," : ",false,";
-                out += lapRemark(lap.flags);
-                out += '\n';
+                out_ += start;
+                row.integer(i) << ",";
+                row.time(lapTime) << ",";
+                row.milliseconds(lapTime, "") << ",";
+                row.time(lap.clock) << ",";
+                row.milliseconds(lap.clock, "") << ",";
+                row.integer(positions[c][i]) << ",";
+                row.boolean(lap.flags & LapFlag::offTrack) << ",";
+                row.boolean(lap.flags & LapFlag::invalid) << ",";
+                row.text(lapRemark(lap.flags)) << "\n";
+                row.appendTo(out_.buffer());
                 out_.endRow();
             }
         }

@@ -1,6 +1,7 @@
 #include "report/json_writer.h"
 
 #include "report/report_cells.h"
+#include "report/row_buffer.h"
 #include "report/version.h"
 #include "text/json_text.h"
 
@@ -16,8 +17,6 @@ void appendTime(std::string& out, std::int32_t ms) { appendTime(out, static_cast
 
 void appendMs(std::string& out, std::uint32_t ms) { appendMilliseconds(out, ms, "null"); }
 void appendMs(std::string& out, std::int32_t ms) { appendMilliseconds(out, ms, "null"); }
-
-void appendBool(std::string& out, bool value) { out += value ? "true" : "false"; }
 
 // "number": .., "driver": .., "team": .. of a result row.
 void appendCar(std::string& out, const Entry& entry, std::int32_t driverId) {
@@ -244,31 +243,24 @@ void JsonWriter::sessionLaps(const SessionReport& session) {
         appendJsonString(out, displayName(entry.drivers.find(car.driverId)));
         out += ", \"crossings\": [";
         std::uint32_t prev = 0;
+        RowBuffer row;
         for (std::size_t i = 0; i < car.laps.size(); ++i) {
             const TimedLap& lap = car.laps[i];
             // Unsigned difference: crossing 0 shows its own clock.
             const std::uint32_t lapTime = lap.clock - prev;
             prev = lap.clock;
-            std::string& row = out_.buffer();
-            row += i == 0 ? "\n          {\"lap\": " : ",\n          {\"lap\": ";
-            appendInteger(row, static_cast<std::int64_t>(i));
-            row += ", \"lapTime\": ";
-            appendTime(row, lapTime);
-            row += ", \"clock\": ";
-            appendTime(row, lap.clock);
-            row += ", \"remark\": \"";
-            row += lapRemark(lap.flags);
-            row += "\", \"lapTimeMs\": ";
-            appendMs(row, lapTime);
-            row += ", \"clockMs\": ";
-            appendMs(row, lap.clock);
-            row += ", \"position\": ";
-            appendInteger(row, positions[c][i]);
-            row += ", \"offTrack\": ";
-            appendBool(row, lap.flags & LapFlag::offTrack);
-            row += ", \"invalid\": ";
-            appendBool(row, lap.flags & LapFlag::invalid);
-            row += "}";
+            if (i != 0) row << ",";
+            row << "\n          {\"lap\": ";
+            row.integer(i) << ", \"lapTime\": \"";
+            row.time(lapTime) << "\", \"clock\": \"";
+            row.time(lap.clock) << "\", \"remark\": \"";
+            row.text(lapRemark(lap.flags)) << "\", \"lapTimeMs\": ";
+            row.milliseconds(lapTime, "null") << ", \"clockMs\": ";
+            row.milliseconds(lap.clock, "null") << ", \"position\": ";
+            row.integer(positions[c][i]) << ", \"offTrack\": ";
+            row.boolean(lap.flags & LapFlag::offTrack) << ", \"invalid\": ";
+            row.boolean(lap.flags & LapFlag::invalid) << "}";
+            row.appendTo(out_.buffer());
             out_.endRow();
         }
         out_ += car.laps.empty() ? "]}" : "\n        ]}";

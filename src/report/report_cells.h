@@ -2,6 +2,7 @@
 // entry list's order (driver names: displayName in weekend/weekend.h).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -11,6 +12,10 @@
 
 // The shortest of "h:mm:ss.fff", "m:ss.fff", "s.fff"; noTime gives "-.---".
 std::string formatLapTime(std::uint32_t ms);
+// Writes the same text at out, which has room for lapTimeTextMax characters;
+// returns its end.
+inline constexpr std::size_t lapTimeTextMax = 16; // "1193:02:47.295"
+char* writeLapTime(char* out, std::uint32_t ms);
 // Signed gaps and differences print as their unsigned bit pattern.
 inline std::string formatLapTime(std::int32_t ms) { return formatLapTime(static_cast<std::uint32_t>(ms)); }
 

@@ -163,21 +163,34 @@ std::vector<RaceResult> raceResults(const SessionTiming& timing) {
 }
 
 std::vector<std::vector<std::uint32_t>> crossingPositions(const SessionTiming& timing) {
-    std::vector<std::vector<std::uint32_t>> positions(timing.cars.size());
-    // Cars equal in clock and number sit in their row in replay order: as
-    // the cars are taken in that order, each takes the next of those cells.
-    std::unordered_map<std::uint64_t, std::uint32_t> tiesTaken;
-    for (std::size_t c = 0; c < timing.cars.size(); ++c) {
-        const TimingEntry& car = timing.cars[c];
-        positions[c].resize(car.laps.size());
-        for (std::size_t i = 0; i < car.laps.size(); ++i) {
-            const auto& row = timing.cells[i];
-            const TimingCell key{car.carId, car.driverId, static_cast<std::uint32_t>(i), car.laps[i].clock, 0,
-                                 car.number};
-            std::size_t p = static_cast<std::size_t>(std::lower_bound(row.begin(), row.end(), key) - row.begin());
-            if (p + 1 < row.size() && std::is_eq(row[p + 1] <=> key)) p += tiesTaken[std::uint64_t(i) << 32 | p]++;
-            positions[c][i] = static_cast<std::uint32_t>(p + 1);
-        }
+    const std::vector<TimingEntry>& cars = timing.cars;
+    std::vector<std::vector<std::uint32_t>> positions(cars.size());
+    // Every crossing, row after row, keyed as the rows order their cells:
+    // clock, number, then replay order. One flat array: a row of its own
+    // per crossing index would cost an allocation each.
+    struct Crossing {
+        std::uint32_t clock;
+        std::int16_t number;
+        std::uint32_t car;
+    };
+    std::vector<std::size_t> rowStart(timing.cells.size() + 1);
+    for (std::size_t i = 0; i < timing.cells.size(); ++i) rowStart[i + 1] = rowStart[i] + timing.cells[i].size();
+    std::vector<Crossing> crossings(rowStart.back());
+    std::vector<std::size_t> rowEnd(rowStart.begin(), rowStart.end() - 1);
+    for (std::size_t c = 0; c < cars.size(); ++c) {
+        positions[c].resize(cars[c].laps.size());
+        for (std::size_t i = 0; i < cars[c].laps.size(); ++i)
+            crossings[rowEnd[i]++] = Crossing{cars[c].laps[i].clock, cars[c].number, static_cast<std::uint32_t>(c)};
+    }
+    for (std::size_t i = 0; i + 1 < rowStart.size(); ++i) {
+        const auto first = crossings.begin() + static_cast<std::ptrdiff_t>(rowStart[i]);
+        const auto last = crossings.begin() + static_cast<std::ptrdiff_t>(rowStart[i + 1]);
+        std::sort(first, last, [](const Crossing& a, const Crossing& b) {
+            if (a.clock != b.clock) return a.clock < b.clock;
+            if (a.number != b.number) return a.number < b.number;
+            return a.car < b.car;
+        });
+        for (auto it = first; it != last; ++it) positions[it->car][i] = static_cast<std::uint32_t>(it - first + 1);
     }
     return positions;
 }
