@@ -148,14 +148,14 @@ TEST(CommandLine, SlotsFillInFixedOrder) {
 }
 
 TEST(CommandLine, OsameDerivesTheOutputName) {
-    EXPECT_EQ(osamePath("race.rpy"), "race.txt");
-    EXPECT_EQ(osamePath("C:\\replays\\race"), "C:\\replays\\race.txt");
-    EXPECT_EQ(osamePath("dir.old\\race"), "dir.old\\race.txt");
-    EXPECT_EQ(osamePath("dir.old/race"), "dir.old/race.txt");
-    EXPECT_EQ(osamePath(".hidden"), ".hidden.txt");
-    EXPECT_EQ(osamePath("replays/.hidden"), "replays/.hidden.txt");
-    EXPECT_EQ(osamePath("a.b.rpy"), "a.b.txt");
-    EXPECT_EQ(osamePath("C:race.rpy"), "C:race.txt");
+    EXPECT_EQ(osamePath("race.rpy", ReportFormat::TEXT), "race.txt");
+    EXPECT_EQ(osamePath("C:\\replays\\race", ReportFormat::TEXT), "C:\\replays\\race.txt");
+    EXPECT_EQ(osamePath("dir.old\\race", ReportFormat::TEXT), "dir.old\\race.txt");
+    EXPECT_EQ(osamePath("dir.old/race", ReportFormat::TEXT), "dir.old/race.txt");
+    EXPECT_EQ(osamePath(".hidden", ReportFormat::TEXT), ".hidden.txt");
+    EXPECT_EQ(osamePath("replays/.hidden", ReportFormat::TEXT), "replays/.hidden.txt");
+    EXPECT_EQ(osamePath("a.b.rpy", ReportFormat::TEXT), "a.b.txt");
+    EXPECT_EQ(osamePath("C:race.rpy", ReportFormat::TEXT), "C:race.txt");
 
     TempDir dir;
     dir.write("race.rpy", "");
