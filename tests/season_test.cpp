@@ -190,7 +190,7 @@ TEST(Season, BadInputNamesFileAndLineOrRoundAndWritesNothing) {
         {"[Season]\nPoints=3,2\nPonits=1\n[Round1]\nReplay=r1.rpy\n", 2,
          "season.ini:3: unknown key 'Ponits' in [Season]"},
         {"[Season]\nPoints=3,-2\n[Round1]\nReplay=r1.rpy\n", 2,
-         "season.ini:2: Points must be a list of whole numbers of at least 0, not '3,-2'"},
+         "season.ini:2: Points must be a list of whole numbers from 0 to 1000000000, not '3,-2'"},
         {"[Season]\nPoints=3,2\n[Round1]\nCarset=x.cst\n", 2,
          "season.ini:3: [Round1] has no Replay (the path of the round's replay)"},
         {"[Season]\nPoints=3,2\n[Round1]\nReplay=gone.rpy\n", 1, "Round 1: cannot read league/gone.rpy: no such file"},

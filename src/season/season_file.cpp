@@ -120,8 +120,8 @@ private:
     std::int64_t numberKey(const IniSection& section, const std::string& key, std::int64_t least) const {
         const std::optional<std::int64_t> n = number(trimmed(*value(section, key)));
         if (!n || *n < least)
-            fail(lineOf(section, key), formatText("%s must be a whole number of at least %d, not '%s'", key, least,
-                                                  *value(section, key)));
+            fail(lineOf(section, key), formatText("%s must be a whole number from %d to %d, not '%s'", key, least,
+                                                  largestNumber, *value(section, key)));
         return *n;
     }
 
@@ -145,7 +145,7 @@ private:
             const std::optional<std::int64_t> n = number(trimmed(list.substr(0, comma)));
             if (!n)
                 fail(lineOf(section, "Points"),
-                     formatText("Points must be a list of whole numbers of at least 0, not '%s'", *points));
+                     formatText("Points must be a list of whole numbers from 0 to %d, not '%s'", largestNumber, *points));
             rules.points.push_back(*n);
             if (comma == std::string_view::npos) break;
             list.remove_prefix(comma + 1);
