@@ -4,22 +4,14 @@
 #include <windows.h>
 #endif
 
-#include <cstdio>
-
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
+#include "testutil.h"
 
 namespace {
 
-std::string conversionError(auto&& action) {
-    try {
-        action();
-    } catch (const std::runtime_error& e) {
-        return e.what();
-    }
-    return "no exception";
-}
+using testutil::errorOf;
 
 TEST(FromMultiByteTest, AsciiAndEmptyPassUnchanged) {
     EXPECT_EQ(fromMultiByte("Monza", 0), "Monza");
@@ -55,8 +47,8 @@ TEST(FromMultiByteTest, UnknownPageFails) {
 #else
     const std::string expected = "Couldn't convert string: Invalid argument";
 #endif
-    EXPECT_EQ(conversionError([] { fromMultiByte("\xE9", 4242); }), expected);
-    EXPECT_EQ(conversionError([] { toMultiByte("\u00e9", 4242); }), expected);
+    EXPECT_EQ(errorOf([] { fromMultiByte("\xE9", 4242); }), expected);
+    EXPECT_EQ(errorOf([] { toMultiByte("\u00e9", 4242); }), expected);
 }
 
 } // namespace

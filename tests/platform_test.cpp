@@ -135,6 +135,24 @@ TEST(PlatformFilesTest, TextFilesGetTheSystemsLineEnds) {
     EXPECT_EQ(platform::listDirectory(dir.path()), std::vector<std::string>{"report.txt"});
 }
 
+TEST(PlatformFilesTest, OutputFileTakesEffectOnlyWhenCommitted) {
+    testutil::TempDir dir;
+    std::string path = dir.write("report.txt", "old");
+    {
+        platform::OutputFile dropped(path, false);
+        dropped.write("never ");
+        dropped.write("seen");
+    }
+    EXPECT_EQ(platform::readFile(path, anySize), "old");
+    platform::OutputFile out(path, false);
+    out.write("a\n");
+    out.write(std::string(3 << 20, 'x')); // pieces of any size
+    EXPECT_EQ(platform::readFile(path, anySize), "old");
+    out.commit();
+    EXPECT_EQ(platform::readFile(path, anySize), "a\n" + std::string(3 << 20, 'x'));
+    EXPECT_EQ(platform::listDirectory(dir.path()), std::vector<std::string>{"report.txt"});
+}
+
 TEST(PlatformFilesTest, FailedWriteLeavesTheTargetAndNoTemporaryFile) {
     testutil::TempDir dir;
     dir.write("report.txt/inside", "kept");

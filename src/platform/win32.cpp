@@ -193,7 +193,7 @@ struct OutputFile::State {
 
     ~State() {
         if (!temp.empty()) {
-            out.close();
+            if (out.valid()) out.close();
             ::DeleteFileW(temp.c_str());
         }
     }
@@ -364,15 +364,6 @@ void widenConsole() {
     ::SetConsoleScreenBufferSize(out, size);
 }
 
-bool setInputEcho(bool on) {
-    HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE);
-    DWORD mode = 0;
-    if (!::GetConsoleMode(in, &mode)) return false;
-    if (on) mode |= ENABLE_ECHO_INPUT;
-    else mode &= ~static_cast<DWORD>(ENABLE_ECHO_INPUT);
-    return ::SetConsoleMode(in, mode) != 0;
-}
-
 std::string decodeCodePage(std::string_view bytes, unsigned codePage) {
     if (bytes.empty()) return {}; // the system refuses a length of 0
     const int size = static_cast<int>(bytes.size());
@@ -401,10 +392,6 @@ unsigned consoleOutputCodePage() {
     return page != 0 ? page : ::GetOEMCP(); // no console attached
 }
 
-unsigned consoleInputCodePage() {
-    UINT page = ::GetConsoleCP();
-    return page != 0 ? page : ::GetOEMCP();
-}
 
 std::string lastErrorText() { return errorText(::GetLastError()); }
 

@@ -27,7 +27,7 @@ class ReportStream {
 public:
     static constexpr std::size_t pieceSize = std::size_t(1) << 20;
 
-    explicit ReportStream(ReportSink& sink) : sink_(sink) { buffer_.reserve(pieceSize + pieceSize / 8); }
+    explicit ReportStream(ReportSink& sink) : sink_(sink) {}
     ReportStream(const ReportStream&) = delete;
     ReportStream& operator=(const ReportStream&) = delete;
 
