@@ -28,6 +28,11 @@ TEST(CommandLine, UsageAndVersionTexts) {
     EXPECT_TRUE(usage.starts_with("\nUsage: gridtally [OPTION] <REPLAY>\nMake reports from replay files (.rpy)\n\n  --cst <file>"));
     EXPECT_TRUE(usage.ends_with("\n  --version          output version information and exit\n\n"));
     EXPECT_EQ(usage.find("--no-std-conv"), std::string::npos);
+    EXPECT_NE(usage.find("  --format=semikv    output format: semicolon delimited key=value\n"
+                         "  --format=json      output format: JSON document\n"
+                         "  --format=csv       output format: CSV table (results, or laps with --laps)\n"
+                         "  --no-header        do not display replay information\n"),
+              std::string::npos);
     EXPECT_EQ(programName("C:\\games\\gridtally.exe"), "gridtally.exe");
     EXPECT_EQ(programName("/usr/local/bin/gridtally"), "gridtally");
     EXPECT_EQ(programName("gridtally"), "gridtally");
@@ -148,14 +153,19 @@ TEST(CommandLine, SlotsFillInFixedOrder) {
 }
 
 TEST(CommandLine, OsameDerivesTheOutputName) {
-    EXPECT_EQ(osamePath("race.rpy", ReportFormat::TEXT), "race.txt");
-    EXPECT_EQ(osamePath("C:\\replays\\race", ReportFormat::TEXT), "C:\\replays\\race.txt");
-    EXPECT_EQ(osamePath("dir.old\\race", ReportFormat::TEXT), "dir.old\\race.txt");
-    EXPECT_EQ(osamePath("dir.old/race", ReportFormat::TEXT), "dir.old/race.txt");
-    EXPECT_EQ(osamePath(".hidden", ReportFormat::TEXT), ".hidden.txt");
-    EXPECT_EQ(osamePath("replays/.hidden", ReportFormat::TEXT), "replays/.hidden.txt");
-    EXPECT_EQ(osamePath("a.b.rpy", ReportFormat::TEXT), "a.b.txt");
-    EXPECT_EQ(osamePath("C:race.rpy", ReportFormat::TEXT), "C:race.txt");
+    const ReportFormat txt = ReportFormat::TEXT;
+    EXPECT_EQ(osamePath("race.rpy", txt), "race.txt");
+    EXPECT_EQ(osamePath("C:\\replays\\race", txt), "C:\\replays\\race.txt");
+    EXPECT_EQ(osamePath("dir.old\\race", txt), "dir.old\\race.txt");
+    EXPECT_EQ(osamePath("dir.old/race", txt), "dir.old/race.txt");
+    EXPECT_EQ(osamePath(".hidden", txt), ".hidden.txt");
+    EXPECT_EQ(osamePath("replays/.hidden", txt), "replays/.hidden.txt");
+    EXPECT_EQ(osamePath("a.b.rpy", txt), "a.b.txt");
+    EXPECT_EQ(osamePath("C:race.rpy", txt), "C:race.txt");
+    // Each format its extension; semikv keeps the text's.
+    EXPECT_EQ(osamePath("a.b.rpy", ReportFormat::SEMIKV), "a.b.txt");
+    EXPECT_EQ(osamePath("a.b.rpy", ReportFormat::JSON), "a.b.json");
+    EXPECT_EQ(osamePath("dir.old/race", ReportFormat::CSV), "dir.old/race.csv");
 
     TempDir dir;
     dir.write("race.rpy", "");
@@ -164,6 +174,9 @@ TEST(CommandLine, OsameDerivesTheOutputName) {
     auto r = runGridtally({"-osame", "race.rpy"}, in(dir, "n"));
     EXPECT_EQ(r.status, 4);
     EXPECT_EQ(r.err, "Output file race.txt already exists. Overwrite ? (Y/N): ");
+    dir.write("race.json", "old");
+    r = runGridtally({"--format=json", "-osame", "race.rpy"}, in(dir, "n"));
+    EXPECT_EQ(r.err, "Output file race.json already exists. Overwrite ? (Y/N): ");
     // A name given with -o wins over -osame, in either order.
     r = runGridtally({"-osame", "-o", "given.txt", "race.rpy"}, in(dir, "n"));
     EXPECT_EQ(r.err, "Output file given.txt already exists. Overwrite ? (Y/N): ");

@@ -2,7 +2,9 @@
 // for byte with the expected texts in tests/golden.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cstbuilder.h"
@@ -169,4 +171,135 @@ TEST(GoldenReport, SeaviewSemikvNoHeaderWithLaps) {
     writeReplay(dir, "seaview.rpy", seaview());
     expectReport(dir, {"--format=semikv", "--no-header", "--laps", "seaview.rpy"},
                  "seaview_noheader_laps_semikv.txt");
+}
+
+namespace {
+
+const std::string examples = std::string(GRIDTALLY_SOURCE_DIR) + "/examples/";
+
+// Writes the golden weekends' replays and carset into dir; each with the
+// arguments that report on it.
+std::vector<std::pair<std::string, std::vector<std::string>>> goldenWeekends(const TempDir& dir) {
+    writeReplay(dir, "riverside.rpy", riverside());
+    writeReplay(dir, "hillcrest.rpy", hillcrest());
+    dir.write("hc69.cst", hillcrestCarset());
+    writeReplay(dir, "seaview.rpy", seaview());
+    return {{"riverside", {"riverside.rpy"}},
+            {"hillcrest", {"--cst", "hc69.cst", "hillcrest.rpy"}},
+            {"seaview", {"seaview.rpy"}},
+            {"monza67", {"--cst", examples + "gem67.cst", examples + "monza67.rpy"}}};
+}
+
+std::vector<std::string> joined(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// Python's JSON and CSV readers and the JSON Schema validator over every
+// .json and .csv file in dir (tests/check_json_csv.py).
+void expectParsersAccept(const TempDir& dir) {
+    const testutil::RunResult r =
+        testutil::checkJsonCsv({std::string(GRIDTALLY_SOURCE_DIR) + "/docs/report.schema.json", dir.path()});
+    if (r.status == 77) GTEST_SKIP() << r.out;
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+}
+
+// A few bytes of the replay overwritten, at places drawn from rng.
+std::string mutated(std::string bytes, std::mt19937& rng) {
+    for (std::uint32_t n = 1 + rng() % 4; n > 0; --n) bytes[rng() % bytes.size()] = static_cast<char>(rng());
+    return bytes;
+}
+
+} // namespace
+
+// Written by hand: the riverside weekend has a lapped finisher, a retired car
+// and a practice car without a valid lap; the sample weekend is the one new
+// users try first.
+TEST(GoldenReport, JsonAndCsv) {
+    TempDir dir;
+    writeReplay(dir, "riverside.rpy", riverside());
+    const std::vector<std::string> sample = {"--cst", examples + "gem67.cst", examples + "monza67.rpy"};
+    expectReport(dir, {"--format=json", "--laps", "riverside.rpy"}, "riverside_laps.json");
+    expectReport(dir, {"--format=csv", "riverside.rpy"}, "riverside.csv");
+    expectReport(dir, {"--format=csv", "--laps", "riverside.rpy"}, "riverside_laps.csv");
+    expectReport(dir, joined({"--format=json"}, sample), "monza67.json");
+    expectReport(dir, joined({"--format=csv"}, sample), "monza67.csv");
+}
+
+// The JSON of every golden weekend and of a few hundred mutated ones is
+// valid against docs/report.schema.json, and each CSV reads as the same
+// rows. A mutated replay that is refused leaves no output file.
+TEST(GoldenReport, JsonAndCsvPassRealParsers) {
+    TempDir dir;
+    const auto weekends = goldenWeekends(dir);
+    const std::vector<std::vector<std::string>> variants = {{}, {"--laps"}, {"--no-header"}};
+    for (const auto& [name, args] : weekends) {
+        for (std::size_t v = 0; v < variants.size(); ++v) {
+            for (const char* format : {"json", "csv"}) {
+                const std::string output = name + std::to_string(v) + "." + format;
+                const auto r = run(dir, joined(joined({"--format=" + std::string(format), "-o", output}, variants[v]), args));
+                EXPECT_EQ(r.status, 0) << output << r.err;
+            }
+        }
+    }
+
+    std::mt19937 rng(15);
+    const int count = testutil::underWine() ? 40 : 200;
+    int refused = 0;
+    for (int k = 0; k < count; ++k) {
+        // The replays of the builder, with the carset option where there is one.
+        const std::vector<std::string>& args = weekends[static_cast<std::size_t>(k) % 3].second;
+        dir.write("m.rpy", mutated(testutil::readFile(dir.file(args.back())), rng));
+        const std::string output = "m" + std::to_string(k) + (k % 3 ? ".json" : ".csv");
+        std::vector<std::string> options = {k % 3 ? "--format=json" : "--format=csv", "-o", output};
+        if (k % 2) options.push_back("--laps");
+        options.insert(options.end(), args.begin(), args.end() - 1);
+        options.push_back("m.rpy");
+        const auto r = run(dir, options);
+        if (r.status != 0) {
+            ++refused;
+            EXPECT_EQ(r.status, 1) << r.err;
+            EXPECT_NE(r.err.find("Error: "), std::string::npos) << r.err;
+            EXPECT_FALSE(testutil::fileExists(dir.file(output))) << output;
+        }
+    }
+    EXPECT_GT(refused, 0);
+    EXPECT_LT(refused, count);
+    expectParsersAccept(dir);
+}
+
+// Quotes, commas, semicolons, line breaks and control characters in names
+// come back unchanged from Python's JSON and CSV readers.
+TEST(GoldenReport, HostileNamesSurviveRealParsers) {
+    ReplaySpec r;
+    r.weekend.sessions = {{SessionType::PRACTICE, 32767, 3600.0}, {SessionType::RACE, 2, 604800.0}};
+    r.drivers = {
+        DriverSpec{.firstName = "Jo \"Ace\"", .lastName = "O,Neil;x", .driverId = 1, .carId = 1, .number = 1},
+        DriverSpec{.firstName = "Line\nFeed", .lastName = "Ctl\x01\x7F\\", .driverId = 2, .carId = 2, .number = 2},
+        DriverSpec{.firstName = "Ren\xE9\t\r", .lastName = "\x80uro", .driverId = 3, .carId = 3, .number = 3},
+    };
+    r.sessions = {SessionSpec{{CarSpec{1, {lapWord(0), lapWord(90000)}}, CarSpec{2, {lapWord(0), lapWord(91000)}},
+                               CarSpec{3, {lapWord(0), lapWord(92000)}}}}};
+    TempDir dir;
+    writeReplay(dir, "names.rpy", r);
+    for (const std::string format : {"json", "csv"}) {
+        const auto written = run(dir, {"--format=" + format, "-o", "names." + format, "names.rpy"});
+        EXPECT_EQ(written.status, 0) << written.err;
+    }
+    expectParsersAccept(dir);
+
+    const auto parsed = testutil::checkJsonCsv({"--drivers", dir.file("names.json"), dir.file("names.csv")});
+    if (parsed.status == 77) GTEST_SKIP() << parsed.out;
+    // Hex of the UTF-8 names: from the JSON entry list, then the CSV rows.
+    std::string hex;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (std::string_view name : {"Jo \"Ace\" O,Neil;x", "Line\nFeed Ctl\x01\x7F\\", "Ren\xC3\xA9\t\r \xE2\x82\xACuro"}) {
+            for (unsigned char c : name) {
+                hex += "0123456789abcdef"[c >> 4];
+                hex += "0123456789abcdef"[c & 15];
+            }
+            hex += '\n';
+        }
+    }
+    EXPECT_EQ(parsed.out, hex) << parsed.err;
 }

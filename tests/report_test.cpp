@@ -575,8 +575,10 @@ TEST(ReportTest, LargeReportReachesTheSinkInBoundedPiecesOfWholeRows) {
     w.session(SessionType::RACE, cars);
     ReportOptions o;
     o.laps = true;
-    for (ReportFormat format : {ReportFormat::TEXT, ReportFormat::SEMIKV}) {
+    for (ReportFormat format : {ReportFormat::TEXT, ReportFormat::SEMIKV, ReportFormat::JSON, ReportFormat::CSV}) {
         o.format = format;
+        // A JSON row's comma comes with the next one.
+        const char rowEnd = format == ReportFormat::JSON ? '}' : '\n';
         PieceSink sink;
         writeReport(w.weekend, o, sink);
         ASSERT_GT(sink.text.size(), ReportStream::pieceSize);
@@ -584,7 +586,7 @@ TEST(ReportTest, LargeReportReachesTheSinkInBoundedPiecesOfWholeRows) {
         for (std::size_t i = 0; i < sink.sizes.size(); ++i) {
             EXPECT_LT(sink.sizes[i], ReportStream::pieceSize + 4096);
             at += sink.sizes[i];
-            EXPECT_EQ(sink.text[at - 1], '\n') << "piece " << i << " ends inside a row";
+            EXPECT_EQ(sink.text[at - 1], rowEnd) << "piece " << i << " ends inside a row";
         }
     }
 }

@@ -37,11 +37,11 @@ std::string mutate(std::string bytes, std::mt19937& rng) {
     return bytes;
 }
 
-// The run's conversion in both formats; false when the replay was refused
+// The run's conversion in every format; false when the replay was refused
 // with a message.
 bool report(const std::string& path) {
     try {
-        for (ReportFormat format : {ReportFormat::TEXT, ReportFormat::SEMIKV}) {
+        for (ReportFormat format : {ReportFormat::TEXT, ReportFormat::SEMIKV, ReportFormat::JSON, ReportFormat::CSV}) {
             ReportOptions options;
             options.format = format;
             options.laps = true;

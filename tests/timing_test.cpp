@@ -39,9 +39,10 @@ TEST(TimingCells, EntriesAndDenseSortedRows) {
 
     ASSERT_EQ(t.cells.size(), 12u);
     ASSERT_EQ(t.cells[0].size(), 4u); // car 1 has no cell anywhere
-    // Cars 2 and 4 tie at 4.000 in either order, both before car 3.
-    const std::int32_t tied[2] = {t.cells[0][0].carId, t.cells[0][1].carId};
-    EXPECT_TRUE((tied[0] == 2 && tied[1] == 4) || (tied[0] == 4 && tied[1] == 2));
+    // Cars 2 and 4 tie at 4.000 with equal numbers: replay order, both
+    // before car 3.
+    EXPECT_EQ(t.cells[0][0].carId, 2);
+    EXPECT_EQ(t.cells[0][1].carId, 4);
     EXPECT_EQ(t.cells[0][2], (TimingCell{3, 30, 0, 5'000, 0}));
     EXPECT_EQ(t.cells[0][3], (TimingCell{5, 50, 0, 0xFFFFFFu, LapFlag::offTrack}));
     ASSERT_EQ(t.cells[1].size(), 2u);
@@ -55,10 +56,10 @@ TEST(TimingCells, EntriesAndDenseSortedRows) {
 
 TEST(TimingResults, WorkedExampleRace) {
     const std::vector<RaceResult> expected = {
-        {1, 10, 3, 270'000, 0, 0, false},
-        {2, 20, 3, 273'500, 3'500, 3'500, false},
-        {3, 30, 2, 280'000, 10'000, 98'000, false},
-        {4, 40, 1, 100'000, 10'000, 9'000, true},
+        {1, 10, 3, 270'000, 0, 0, false, 0, 90'000},
+        {2, 20, 3, 273'500, 3'500, 3'500, false, 0, 90'500},
+        {3, 30, 2, 280'000, 10'000, 98'000, false, 1, 139'000},
+        {4, 40, 1, 100'000, 10'000, 9'000, true, 2, 98'500},
     };
     EXPECT_EQ(raceResults(fourCarRace()), expected);
 }
@@ -81,10 +82,10 @@ TEST(TimingResults, LappedFinisherAndRetiredCars) {
         car(4, {0}),                              // leads the first crossing, then stops
     });
     const std::vector<RaceResult> expected = {
-        {1, 10, 3, 300'000, 0, 0, false},
-        {2, 20, 2, 310'000, 10'000, 110'000, false},
-        {3, 30, 1, 120'000, 20'000, 20'000, true},
-        {4, 40, 0, 0, 0, noTimeBits, true},
+        {1, 10, 3, 300'000, 0, 0, false, 0, 99'500},
+        {2, 20, 2, 310'000, 10'000, 110'000, false, 1, 149'000},
+        {3, 30, 1, 120'000, 20'000, 20'000, true, 2, 118'000},
+        {4, 40, 0, 0, 0, noTimeBits, true, 3, 0},
     };
     EXPECT_EQ(raceResults(t), expected);
 }
@@ -105,6 +106,62 @@ TEST(TimingResults, BestLapEdgeCases) {
     // Car 1 has no time and car 2's best is 0 ms: only car 3 is ranked.
     const std::vector<BestLapResult> expected = {{3, 30, 4, 60'000, 260'000, 0, 3, 4, LapFlag::offTrack}};
     EXPECT_EQ(bestLapResults(t), expected);
+    // The JSON report lists the other two after it, with their lap counts.
+    const std::vector<BestLapResult> untimed = {{1, 10, 0, 0, 0, 0, 0, 2, 0}, {2, 20, 0, 0, 0, 0, 2, 2, 0}};
+    EXPECT_EQ(carsWithoutTime(t), untimed);
+}
+
+// Equal times rank by the earlier clock, then the lower car number, then
+// replay order: in the best-lap tables, the classification and the places
+// of each crossing.
+TEST(TimingResults, TieBreaks) {
+    auto numbered = [](std::int32_t carId, std::int16_t number, const std::vector<std::uint32_t>& clocks) {
+        TimingEntry e = car(carId, clocks);
+        e.number = number;
+        return e;
+    };
+    struct Case {
+        const char* rule;
+        std::vector<TimingEntry> cars;
+        std::vector<std::int32_t> bestLapOrder; // car ids
+        std::vector<std::int32_t> raceOrder;
+        std::vector<std::uint32_t> lastPlaces; // of each car's last crossing, in replay order
+    };
+    const Case cases[] = {
+        {"equal best laps: set first",
+         {numbered(1, 1, {1'000, 91'000}), numbered(2, 2, {0, 90'000})},
+         {2, 1}, {2, 1}, {2, 1}},
+        {"equal laps and clock: lower number",
+         {numbered(1, 7, {0, 90'000}), numbered(2, 3, {0, 90'000})},
+         {2, 1}, {2, 1}, {2, 1}},
+        {"equal numbers too: replay order",
+         {numbered(1, 5, {0, 90'000}), numbered(2, 5, {0, 90'000}), numbered(3, 4, {0, 90'000})},
+         {3, 1, 2}, {3, 1, 2}, {2, 3, 1}},
+    };
+    auto ids = [](const auto& rows) {
+        std::vector<std::int32_t> order;
+        for (const auto& r : rows) order.push_back(r.carId);
+        return order;
+    };
+    for (const Case& c : cases) {
+        const SessionTiming t = SessionTiming::of(c.cars);
+        EXPECT_EQ(ids(bestLapResults(t)), c.bestLapOrder) << c.rule;
+        EXPECT_EQ(ids(raceResults(t)), c.raceOrder) << c.rule;
+        std::vector<std::uint32_t> lastPlaces;
+        for (const auto& places : crossingPositions(t)) lastPlaces.push_back(places.back());
+        EXPECT_EQ(lastPlaces, c.lastPlaces) << c.rule;
+    }
+}
+
+// Two cars sharing an id (a hostile replay): each keeps its own places, and
+// the classified one, the car with more crossings, its own best lap.
+TEST(TimingResults, CarsSharingAnId) {
+    const SessionTiming t = SessionTiming::of({car(1, {0, 100'000}), car(1, {500, 90'500, 180'000})});
+    EXPECT_EQ(crossingPositions(t), (std::vector<std::vector<std::uint32_t>>{{1, 2}, {2, 1, 1}}));
+    const std::vector<RaceResult> race = raceResults(t);
+    ASSERT_EQ(race.size(), 1u);
+    EXPECT_EQ(race[0].laps, 2u);
+    EXPECT_EQ(race[0].bestLapTime, 89'500u);
 }
 
 TEST(TimingResults, EmptySessions) {

@@ -262,10 +262,10 @@ TEST_F(WeekendBuild, SessionsTakeTheWeekendTableAtTheirIndex) {
     EXPECT_EQ(ss[1].type, SessionType::RACE);
     EXPECT_EQ(ss[1].maxLaps, 30);
     EXPECT_EQ(ss[1].maxSecs, 604800);
-    const std::vector<TimingEntry> cars = {{1, 101, {{2000, 0}, {92000, LapFlag::offTrack}}}};
+    const std::vector<TimingEntry> cars = {{1, 101, {{2000, 0}, {92000, LapFlag::offTrack}}, 1}};
     EXPECT_EQ(ss[1].timing.cars, cars);
     ASSERT_EQ(ss[1].timing.cells.size(), 2u);
-    EXPECT_EQ(ss[1].timing.cells[1], (std::vector<TimingCell>{{1, 101, 1, 92000, LapFlag::offTrack}}));
+    EXPECT_EQ(ss[1].timing.cells[1], (std::vector<TimingCell>{{1, 101, 1, 92000, LapFlag::offTrack, 1}}));
 }
 
 TEST_F(WeekendBuild, SessionFailures) {

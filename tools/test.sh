@@ -5,13 +5,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 
-# The grapheme-break conformance test reads the Unicode Character Database.
-if [ ! -f /usr/share/unicode/auxiliary/GraphemeBreakTest.txt ] || ! dpkg -s libgtest-dev >/dev/null 2>&1; then
+# The grapheme-break conformance test reads the Unicode Character Database;
+# the JSON report is checked against its schema with python3-jsonschema.
+if [ ! -f /usr/share/unicode/auxiliary/GraphemeBreakTest.txt ] || ! dpkg -s libgtest-dev >/dev/null 2>&1 ||
+   ! dpkg -s python3-jsonschema >/dev/null 2>&1; then
   if [ "$(id -u)" = 0 ]; then
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq && apt-get install -y -qq unicode-data libgtest-dev cmake g++ </dev/null
+    apt-get update -qq && apt-get install -y -qq unicode-data libgtest-dev python3-jsonschema cmake g++ </dev/null
   else
-    echo "please install: unicode-data libgtest-dev cmake g++ (apt-get install ...)" >&2
+    echo "please install: unicode-data libgtest-dev python3-jsonschema cmake g++ (apt-get install ...)" >&2
     exit 1
   fi
 fi

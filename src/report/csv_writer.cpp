@@ -44,35 +44,29 @@ void CsvWriter::begin() {
 void CsvWriter::bestLapRow(const SessionReport& session, const char* table, int position, const BestLapResult& r) {
     std::string& out = out_.buffer();
     appendRowStart(out, session, table, position, entries_.find(r.carId), r.driverId);
+    // A car without a time: its times read "-.---", their milliseconds and
+    // its lap stay empty.
     const bool timed = r.lapTime != 0;
-    // laps..status do not apply.
+    const std::uint32_t lapTime = timed ? r.lapTime : noTime;
+    const std::uint32_t gap = timed ? static_cast<std::uint32_t>(r.gap) : noTime;
+    const std::uint32_t clock = timed ? r.clock : noTime;
+    // laps..time_ms do not apply.
     out += ",,,";
-    if (timed) {
-        out += formatLapTime(r.gap);
-        out += ',';
-        appendMs(out, r.gap);
-    } else {
-        out += "-.---,";
-    }
+    out += formatLapTime(gap);
+    out += ',';
+    appendMs(out, gap);
+    // laps_behind, status do not apply.
     out += ",,,";
-    if (timed) {
-        out += formatLapTime(r.lapTime);
-        out += ',';
-        appendMs(out, r.lapTime);
-    } else {
-        out += "-.---,";
-    }
+    out += formatLapTime(lapTime);
+    out += ',';
+    appendMs(out, lapTime);
     // diff..best_lap_ms do not apply.
     out += ",,,,";
-    if (timed) {
-        appendInteger(out, r.lap);
-        out += ',';
-        out += formatLapTime(r.clock);
-        out += ',';
-        appendMs(out, r.clock);
-    } else {
-        out += ",-.---,";
-    }
+    if (timed) appendInteger(out, r.lap);
+    out += ',';
+    out += formatLapTime(clock);
+    out += ',';
+    appendMs(out, clock);
     out += ',';
     appendInteger(out, r.lapsValid);
     out += ',';
@@ -145,13 +139,10 @@ void CsvWriter::lapListings(const std::vector<SessionReport>& sessions) {
             start += ',';
             appendCsvField(start, displayName(entry.drivers.find(car.driverId)));
             start += ',';
-            std::uint32_t prev = 0;
             RowBuffer row;
             for (std::size_t i = 0; i < car.laps.size(); ++i) {
                 const TimedLap& lap = car.laps[i];
-                // Unsigned difference: crossing 0 shows its own clock.
-                const std::uint32_t lapTime = lap.clock - prev;
-                prev = lap.clock;
+                const std::uint32_t lapTime = lapTimeAt(car, i);
                 out_ += start;
                 row.integer(i) << ",";
                 row.time(lapTime) << ",";

@@ -134,41 +134,40 @@ void JsonWriter::endTable() { out_ += firstRow_ ? "]" : "\n      ]"; }
 void JsonWriter::bestLapRow(int position, const BestLapResult& r) {
     beginRow();
     std::string& out = out_.buffer();
+    // A car without a time: its times read "-.---" and null.
     const bool timed = r.lapTime != 0;
+    const std::uint32_t lapTime = timed ? r.lapTime : noTime;
+    const std::uint32_t gap = timed ? static_cast<std::uint32_t>(r.gap) : noTime;
+    const std::uint32_t clock = timed ? r.clock : noTime;
     out += "{\"position\": ";
     if (timed)
         appendInteger(out, position);
     else
         out += "null";
     appendCar(out, entries_.find(r.carId), r.driverId);
-    if (timed) {
-        out += ", \"lapTime\": ";
-        appendTime(out, r.lapTime);
-        out += ", \"gap\": ";
-        appendTime(out, r.gap);
-        out += ", \"lap\": ";
+    out += ", \"lapTime\": ";
+    appendTime(out, lapTime);
+    out += ", \"gap\": ";
+    appendTime(out, gap);
+    out += ", \"lap\": ";
+    if (timed)
         appendInteger(out, r.lap);
-        out += ", \"clock\": ";
-        appendTime(out, r.clock);
-    } else {
-        out += ", \"lapTime\": \"-.---\", \"gap\": \"-.---\", \"lap\": null, \"clock\": \"-.---\"";
-    }
+    else
+        out += "null";
+    out += ", \"clock\": ";
+    appendTime(out, clock);
     out += ", \"validLaps\": ";
     appendInteger(out, r.lapsValid);
     out += ", \"totalLaps\": ";
     appendInteger(out, r.lapsTotal);
     out += ", \"remark\": ";
     appendJsonString(out, timed ? lapRemark(r.flags) : "no time");
-    if (timed) {
-        out += ", \"lapTimeMs\": ";
-        appendMs(out, r.lapTime);
-        out += ", \"gapMs\": ";
-        appendMs(out, r.gap);
-        out += ", \"clockMs\": ";
-        appendMs(out, r.clock);
-    } else {
-        out += ", \"lapTimeMs\": null, \"gapMs\": null, \"clockMs\": null";
-    }
+    out += ", \"lapTimeMs\": ";
+    appendMs(out, lapTime);
+    out += ", \"gapMs\": ";
+    appendMs(out, gap);
+    out += ", \"clockMs\": ";
+    appendMs(out, clock);
     out += "}";
     out_.endRow();
 }
@@ -242,13 +241,10 @@ void JsonWriter::sessionLaps(const SessionReport& session) {
         out += ", \"driver\": ";
         appendJsonString(out, displayName(entry.drivers.find(car.driverId)));
         out += ", \"crossings\": [";
-        std::uint32_t prev = 0;
         RowBuffer row;
         for (std::size_t i = 0; i < car.laps.size(); ++i) {
             const TimedLap& lap = car.laps[i];
-            // Unsigned difference: crossing 0 shows its own clock.
-            const std::uint32_t lapTime = lap.clock - prev;
-            prev = lap.clock;
+            const std::uint32_t lapTime = lapTimeAt(car, i);
             if (i != 0) row << ",";
             row << "\n          {\"lap\": ";
             row.integer(i) << ", \"lapTime\": \"";

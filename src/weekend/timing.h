@@ -102,6 +102,11 @@ std::vector<BestLapResult> carsWithoutTime(const SessionTiming& timing);
 // The race classification: most crossings first, then earliest crossing,
 // then the order of the cells.
 std::vector<RaceResult> raceResults(const SessionTiming& timing);
+// The time of the lap that crossing i of the car ends, as an unsigned
+// difference of clocks; crossing 0, which starts lap 1, gives its own clock.
+inline std::uint32_t lapTimeAt(const TimingEntry& car, std::size_t i) {
+    return car.laps[i].clock - (i == 0 ? 0 : car.laps[i - 1].clock);
+}
 // Every crossing's place among the cars that completed that crossing, from
 // 1 (its cell's place in its row): positions[c][i] for crossing i of
 // timing.cars[c].

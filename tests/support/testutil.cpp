@@ -302,4 +302,17 @@ RunResult runGridtally(const std::vector<std::string>& args, const RunOptions& o
 #endif
 }
 
+RunResult checkJsonCsv(const std::vector<std::string>& args) {
+#ifdef GRIDTALLY_PYTHON
+    std::vector<std::string> argv = {GRIDTALLY_PYTHON, std::string(GRIDTALLY_SOURCE_DIR) + "/tests/check_json_csv.py"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return runProgram(GRIDTALLY_PYTHON, argv);
+#else
+    RunResult r;
+    r.status = 77;
+    r.out = "no Python for this build's tests: the JSON and CSV parser checks are skipped";
+    return r;
+#endif
+}
+
 } // namespace testutil

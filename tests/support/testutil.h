@@ -104,6 +104,11 @@ struct RunOptions {
 // Runs the gridtally binary with the arguments (argv[0] is "gridtally").
 RunResult runGridtally(const std::vector<std::string>& args, const RunOptions& opts = {});
 
+// Runs tests/check_json_csv.py (Python's json and csv modules, and
+// python3-jsonschema) with the arguments. Status 77 when Python or the
+// module is missing, as in a cross build: the caller skips.
+RunResult checkJsonCsv(const std::vector<std::string>& args);
+
 // Runs any program; argv[0] is given in args.
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      const RunOptions& opts = {});
