@@ -31,6 +31,7 @@ TEST(CommandLine, UsageAndVersionTexts) {
     EXPECT_NE(usage.find("  --format=semikv    output format: semicolon delimited key=value\n"
                          "  --format=json      output format: JSON document\n"
                          "  --format=csv       output format: CSV table (results, or laps with --laps)\n"
+                         "  --format=html      output format: web page with tables and charts\n"
                          "  --season <file>    championship standings of the rounds in a season file\n"
                          "  --teams            CSV standings: the teams' table instead of the drivers'\n"
                          "  --no-header        do not display replay information\n"),

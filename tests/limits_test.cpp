@@ -56,7 +56,8 @@ TEST(Limits, RaceOf64CarsWith16000CrossingsEach) {
     TempDir dir;
     writeReplay(dir, "race.rpy", raceReplay(64, 16000));
     for (const auto& args : std::vector<std::vector<std::string>>{
-             {"race.rpy"}, {"--format=semikv", "race.rpy"}, {"--laps", "-o", "laps.txt", "race.rpy"}}) {
+             {"race.rpy"}, {"--format=semikv", "race.rpy"}, {"--format=html", "race.rpy"},
+             {"--laps", "-o", "laps.txt", "race.rpy"}}) {
         RunResult r = runGridtally(args, in(dir));
         ASSERT_EQ(r.status, 0) << r.err;
         expectCheap(r, args.front());

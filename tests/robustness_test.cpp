@@ -41,7 +41,8 @@ std::string mutate(std::string bytes, std::mt19937& rng) {
 // with a message.
 bool report(const std::string& path) {
     try {
-        for (ReportFormat format : {ReportFormat::TEXT, ReportFormat::SEMIKV, ReportFormat::JSON, ReportFormat::CSV}) {
+        for (ReportFormat format :
+             {ReportFormat::TEXT, ReportFormat::SEMIKV, ReportFormat::JSON, ReportFormat::CSV, ReportFormat::HTML}) {
             ReportOptions options;
             options.format = format;
             options.laps = true;

@@ -78,6 +78,9 @@ read -r t_tenth_kv t_stress_kv w_kv r_kv <<<"$times"
 # JSON with every lap next to semikv, on the stress replay.
 times=$(paired json 5 5 "$kv $inputs/stress.rpy" "$bin --laps --format=json $inputs/stress.rpy")
 read -r _ t_stress_json w_json r_json <<<"$times"
+# The results page against the text report, both with every lap.
+times=$(paired html 5 5 "$bin --laps $inputs/stress.rpy" "$bin --laps --format=html $inputs/stress.rpy")
+read -r _ t_stress_html w_html r_html <<<"$times"
 # Peak memory writing to the console and to a file; the file gives the size.
 m_stress_out=$(rss "$bin" --laps --format=semikv "$inputs/stress.rpy")
 m_stress_file=$(rss "$bin" --laps --format=semikv --force -o "$tmp/stress.txt" "$inputs/stress.rpy" 2>/dev/null)
@@ -87,7 +90,8 @@ awk -v tt="$t_typical" -v tr="$t_trailing" -v mt="$m_typical" -v mr="$m_trailing
     -v st="$t_stress_txt" -v nt="$t_tenth_txt" -v wx="$w_txt" -v rx="$r_txt" \
     -v sk="$t_stress_kv" -v nk="$t_tenth_kv" -v wk="$w_kv" -v rk="$r_kv" \
     -v sj="$t_stress_json" -v wj="$w_json" -v rj="$r_json" \
-    -v mo="$m_stress_out" -v mf="$m_stress_file" -v rb="$report_bytes" '
+    -v mo="$m_stress_out" -v mf="$m_stress_file" -v rb="$report_bytes" \
+    -v sh="$t_stress_html" -v wh="$w_html" -v rh="$r_html" '
 function run(what, seconds, kib) {
   printf "%-40s %8.1f ms", what, seconds * 1000
   if (kib != "") printf " %8.1f MiB", kib / 1024
@@ -107,11 +111,13 @@ BEGIN {
   run("tenth --laps --format=semikv", nk)
   run("stress --laps --format=semikv", sk, mo)
   run("stress --laps --format=json", sj)
+  run("stress --laps --format=html", sh)
   printf "%-40s %11s %8.1f MiB\n", "stress --laps --format=semikv -o file", "", mf / 1024
   printf "%-40s %11s %8.1f MiB\n", "  (report size)", "", rb / 1048576
   printf "%-40s %8.2fx\n", "stress / tenth, wall (txt)", wx
   printf "%-40s %8.2fx\n", "stress / tenth, wall (semikv)", wk
   printf "%-40s %8.2fx\n", "stress json / semikv, wall", wj
+  printf "%-40s %8.2fx\n", "stress html / txt, CPU time", rh
   print ""
   printf "%-40s %10s %9s %s\n", "budget", "measured", "limit", "result"
   check("trailing / typical, wall", rt, 1.2, "x")
@@ -121,5 +127,6 @@ BEGIN {
   check("stress semikv, median wall", sk, 1, "s")
   check("stress json / semikv, CPU time", rj, 1, "x")
   check("stress semikv, peak RSS / report size", (mo > mf ? mo : mf) * 1024 / rb, 4, "x")
+  check("stress html / txt, wall", wh, 2, "x")
   exit failed
 }'

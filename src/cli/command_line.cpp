@@ -25,6 +25,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             cl.report.format = ReportFormat::JSON;
         } else if (arg == "--format=csv") {
             cl.report.format = ReportFormat::CSV;
+        } else if (arg == "--format=html") {
+            cl.report.format = ReportFormat::HTML;
         } else if (arg == "--season") {
             cl.seasonRun = true;
             cl.seasonSlotOpen = true;
@@ -85,6 +87,7 @@ std::string usageText(const std::string& program) {
            "  --format=semikv    output format: semicolon delimited key=value\n"
            "  --format=json      output format: JSON document\n"
            "  --format=csv       output format: CSV table (results, or laps with --laps)\n"
+           "  --format=html      output format: web page with tables and charts\n"
            "  --season <file>    championship standings of the rounds in a season file\n"
            "  --teams            CSV standings: the teams' table instead of the drivers'\n"
            "  --no-header        do not display replay information\n"
@@ -112,6 +115,9 @@ std::string osamePath(const std::string& replayPath, ReportFormat format) {
             break;
         }
     }
-    const char* extension = format == ReportFormat::JSON ? ".json" : format == ReportFormat::CSV ? ".csv" : ".txt";
+    const char* extension = format == ReportFormat::JSON   ? ".json"
+                            : format == ReportFormat::CSV  ? ".csv"
+                            : format == ReportFormat::HTML ? ".html"
+                                                           : ".txt";
     return replayPath.substr(0, stem) + extension;
 }

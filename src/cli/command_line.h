@@ -49,5 +49,6 @@ std::string versionText(const std::string& program);
 // Last path component of argv[0]; an extension such as ".exe" stays.
 std::string programName(std::string_view argv0);
 // The "-osame" output name: the input path (a replay or a season file)
-// without its extension, + the format's: ".json", ".csv", else ".txt".
+// without its extension, + the format's: ".json", ".csv", ".html", else
+// ".txt".
 std::string osamePath(const std::string& inputPath, ReportFormat format);

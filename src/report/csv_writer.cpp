@@ -31,7 +31,7 @@ void appendRowStart(std::string& out, const SessionReport& session, const char* 
 
 } // namespace
 
-void CsvWriter::begin() {
+void CsvWriter::begin(const Weekend&) {
     out_ += "\xEF\xBB\xBF";
     if (laps_)
         out_ += "session,number,driver,lap,lap_time,lap_time_ms,clock,clock_ms,position,off_track,invalid,remark\n";

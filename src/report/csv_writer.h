@@ -10,7 +10,7 @@ public:
     CsvWriter(const EntryIndex& entries, const ReportOptions& options, ReportStream& out)
         : entries_(entries), laps_(options.laps), out_(out) {}
 
-    void begin() override;
+    void begin(const Weekend& weekend) override;
     // Neither the weekend's facts nor the entry list have rows here.
     void carset(const CarsetInfo&) override {}
     void replayInfo(const Weekend&) override {}

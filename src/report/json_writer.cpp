@@ -36,7 +36,7 @@ void appendJsonStart(std::string& out) {
     out += "\"";
 }
 
-void JsonWriter::begin() { appendJsonStart(out_.buffer()); }
+void JsonWriter::begin(const Weekend&) { appendJsonStart(out_.buffer()); }
 
 void JsonWriter::carset(const CarsetInfo& info) {
     std::string& out = out_.buffer();

@@ -12,7 +12,7 @@ public:
     JsonWriter(const EntryIndex& entries, const ReportOptions& options, ReportStream& out)
         : entries_(entries), laps_(options.laps), out_(out) {}
 
-    void begin() override;
+    void begin(const Weekend& weekend) override;
     void carset(const CarsetInfo& info) override;
     void noCarset() override;
     void replayInfo(const Weekend& weekend) override;

@@ -2,6 +2,7 @@
 
 #include "replay/replay_file.h"
 #include "report/csv_writer.h"
+#include "report/html_writer.h"
 #include "report/json_writer.h"
 #include "report/report_cells.h"
 #include "report/semikv_writer.h"
@@ -12,6 +13,7 @@ std::unique_ptr<ReportWriter> makeWriter(const ReportOptions& options, const Ent
     case ReportFormat::SEMIKV: return std::make_unique<SemikvWriter>(entries, out);
     case ReportFormat::JSON: return std::make_unique<JsonWriter>(entries, options, out);
     case ReportFormat::CSV: return std::make_unique<CsvWriter>(entries, options, out);
+    case ReportFormat::HTML: return std::make_unique<HtmlWriter>(options, entries, out);
     case ReportFormat::TEXT: break;
     }
     return std::make_unique<TextWriter>(entries, out);
@@ -23,7 +25,7 @@ void writeReport(const Weekend& weekend, const ReportOptions& options, ReportSin
     ReportStream out(sink);
     const std::unique_ptr<ReportWriter> writer = makeWriter(options, entries, out);
 
-    writer->begin();
+    writer->begin(weekend);
     if (weekend.carset)
         writer->carset(*weekend.carset);
     else

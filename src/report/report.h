@@ -13,7 +13,7 @@
 
 class Diagnostics;
 
-enum class ReportFormat { TEXT, SEMIKV, JSON, CSV };
+enum class ReportFormat { TEXT, SEMIKV, JSON, CSV, HTML };
 
 struct ReportOptions {
     ReportFormat format = ReportFormat::TEXT;
@@ -37,7 +37,7 @@ class ReportWriter {
 public:
     virtual ~ReportWriter() = default;
 
-    virtual void begin() {}
+    virtual void begin(const Weekend&) {}
     virtual void carset(const CarsetInfo& info) = 0;
     // Instead of carset when none is loaded.
     virtual void noCarset() {}

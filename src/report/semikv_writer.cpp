@@ -22,7 +22,7 @@ void semikv::appendStart(std::string& out) {
     appendFormat(out, "semikv_start;semikv_version=%s;gridtally_version=%s;\n\n", "1", programVersion);
 }
 
-void SemikvWriter::begin() { semikv::appendStart(out_.buffer()); }
+void SemikvWriter::begin(const Weekend&) { semikv::appendStart(out_.buffer()); }
 
 void SemikvWriter::carset(const CarsetInfo& info) {
     std::string& out = out_.buffer();

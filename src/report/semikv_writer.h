@@ -14,7 +14,7 @@ class SemikvWriter final : public ReportWriter {
 public:
     SemikvWriter(const EntryIndex& entries, ReportStream& out) : entries_(entries), out_(out) {}
 
-    void begin() override;
+    void begin(const Weekend& weekend) override;
     void carset(const CarsetInfo& info) override;
     void replayInfo(const Weekend& weekend) override;
     void eventInfo(const Event& event) override;

@@ -7,7 +7,8 @@ std::unique_ptr<StandingsWriter> makeStandingsWriter(const StandingsOptions& opt
     case ReportFormat::SEMIKV: return standingsSemikvWriter(out);
     case ReportFormat::JSON: return standingsJsonWriter(out);
     case ReportFormat::CSV: return standingsCsvWriter(options, out);
-    case ReportFormat::TEXT: break;
+    case ReportFormat::TEXT:
+    case ReportFormat::HTML: break;
     }
     return standingsTextWriter(out);
 }

@@ -1,0 +1,24 @@
+// The frame of every page gridtally writes: one self-contained HTML5
+// document (inline style, no script, nothing fetched), light and dark,
+// printable, readable on a phone; and line charts drawn as inline SVG.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "report/line_chart.h"
+
+// Doctype, head (title, style) and the page header with its heading and an
+// optional subtitle; opens <main>. Texts are escaped here.
+void appendHtmlPageStart(std::string& out, std::string_view title, std::string_view subtitle);
+
+// Closes <main>, writes the footer naming the program and ends the page.
+void appendHtmlPageEnd(std::string& out);
+
+// One chart as a <figure>: an SVG with its title and description for
+// assistive technology, the caption below it. Series take their colour and
+// dash pattern from their index, so that neighbours differ in both.
+void appendLineChart(std::string& out, const LineChart& chart, const ChartFrame& frame, std::string_view caption);
+
+// A number in tenths as SVG writes it: "12", "12.5", "-0.5".
+void appendTenths(std::string& out, std::int64_t tenths);

@@ -1,0 +1,312 @@
+#!/usr/bin/env python3
+"""Loads a results page in headless Chromium, as a reader's browser would,
+and checks what a reader would see.
+
+    browser_check.py PAGE OUTDIR [--pdf-pages PAPER=N ...] [--docs-screenshot PNG]
+
+The browser runs with JavaScript disabled and the network off. Through the
+DevTools protocol (over a pipe, so no port is opened) the script loads the
+page at 1280 and 360 CSS pixels wide and in dark mode, saves screenshots
+and A4 and Letter PDFs to OUTDIR, and fails (status 1) when:
+  - the browser logs an error or the page requests anything but itself;
+  - the page is wider than the window (at 360 px, tables must scroll in
+    their own boxes);
+  - a screenshot is blank, or dark mode does not darken the page;
+  - a PDF does not have the expected number of pages.
+Exits with status 77 when Chromium is not installed.
+"""
+
+import argparse
+import base64
+import fcntl
+import json
+import os
+import pathlib
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import zlib
+
+SKIP = 77
+FLAGS = [
+    "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+    "--disable-background-networking", "--disable-component-update", "--disable-sync",
+    "--disable-extensions", "--disable-default-apps", "--mute-audio", "--hide-scrollbars",
+    "--blink-settings=scriptEnabled=false", "--remote-debugging-pipe",
+]
+PAPER = {"A4": (8.27, 11.69), "Letter": (8.5, 11.0)}
+
+
+def find_chromium():
+    for name in (os.environ.get("CHROMIUM"), "chromium", "chromium-browser"):
+        if name and shutil.which(name):
+            return shutil.which(name)
+    return None
+
+
+class Browser:
+    """One Chromium process spoken to over --remote-debugging-pipe: requests
+    and answers are JSON texts ended by a NUL byte, on fds 3 (to the browser)
+    and 4 (from it)."""
+
+    def __init__(self, program, profile):
+        def high(fd):  # out of the way of the child's fds 3 and 4
+            moved = fcntl.fcntl(fd, fcntl.F_DUPFD, 10)
+            os.close(fd)
+            return moved
+
+        self.from_browser, child_out = map(high, os.pipe())
+        child_in, self.to_browser = map(high, os.pipe())
+
+        def child_fds():
+            os.dup2(child_in, 3)
+            os.dup2(child_out, 4)
+
+        self.log = open(os.path.join(profile, "chromium.log"), "wb")
+        self.process = subprocess.Popen(
+            [program, *FLAGS, "--user-data-dir=" + os.path.join(profile, "data"), "about:blank"],
+            preexec_fn=child_fds, close_fds=False, stdin=subprocess.DEVNULL,
+            stdout=self.log, stderr=subprocess.STDOUT)
+        os.close(child_in)
+        os.close(child_out)
+        self.pending = b""
+        self.next_id = 0
+        self.events = []
+
+    def receive(self):
+        while b"\0" not in self.pending:
+            chunk = os.read(self.from_browser, 1 << 20)
+            if not chunk:
+                raise RuntimeError("the browser closed the pipe (see chromium.log)")
+            self.pending += chunk
+        message, self.pending = self.pending.split(b"\0", 1)
+        return json.loads(message)
+
+    def call(self, method, params=None, session=None):
+        self.next_id += 1
+        request = {"id": self.next_id, "method": method, "params": params or {}}
+        if session:
+            request["sessionId"] = session
+        os.write(self.to_browser, json.dumps(request).encode() + b"\0")
+        while True:
+            message = self.receive()
+            if message.get("id") == self.next_id:
+                if "error" in message:
+                    raise RuntimeError(f"{method}: {message['error']}")
+                return message.get("result", {})
+            self.events.append(message)
+
+    def wait_for(self, event):
+        for i, message in enumerate(self.events):
+            if message.get("method") == event:
+                del self.events[: i + 1]
+                return
+        while True:
+            message = self.receive()
+            if message.get("method") == event:
+                return
+            self.events.append(message)
+
+    def close(self):
+        try:
+            self.call("Browser.close")
+        except RuntimeError:
+            pass
+        try:
+            self.process.wait(timeout=20)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+        self.log.close()
+
+
+def png_pixels(data):
+    """(width, height, rows of RGB tuples) of an 8-bit RGB or RGBA PNG."""
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        raise ValueError("not a PNG")
+    pos, idat, header = 8, b"", None
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        pos += 12 + length
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            idat += body
+    width, height, depth, colour, _, _, interlace = header
+    if depth != 8 or colour not in (2, 6) or interlace:
+        raise ValueError(f"unexpected PNG layout {header}")
+    channels = 3 if colour == 2 else 4
+    raw = zlib.decompress(idat)
+    stride = width * channels
+    rows, previous = [], bytearray(stride)
+    for y in range(height):
+        kind = raw[y * (stride + 1)]
+        line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for x in range(stride):
+            left = line[x - channels] if x >= channels else 0
+            up = previous[x]
+            corner = previous[x - channels] if x >= channels else 0
+            if kind == 1:
+                line[x] = (line[x] + left) & 0xFF
+            elif kind == 2:
+                line[x] = (line[x] + up) & 0xFF
+            elif kind == 3:
+                line[x] = (line[x] + (left + up) // 2) & 0xFF
+            elif kind == 4:
+                p = left + up - corner
+                pa, pb, pc = abs(p - left), abs(p - up), abs(p - corner)
+                line[x] = (line[x] + (left if pa <= pb and pa <= pc else up if pb <= pc else corner)) & 0xFF
+        rows.append([tuple(line[i:i + 3]) for i in range(0, stride, channels)])
+        previous = line
+    return width, height, rows
+
+
+def luminance(rgb):
+    r, g, b = rgb
+    return 0.2126 * r + 0.7152 * g + 0.0722 * b
+
+
+def ink(rows, step=1):
+    """Share of sampled pixels that differ from the page background (the top
+    left pixel), and the number of distinct sampled colours."""
+    background = rows[0][0]
+    sampled = [p for row in rows[::step] for p in row[::step]]
+    differing = sum(1 for p in sampled if max(abs(a - b) for a, b in zip(p, background)) > 24)
+    return differing / len(sampled), len(set(sampled))
+
+
+def pdf_pages(data):
+    return len(re.findall(rb"/Type\s*/Page(?![a-zA-Z])", data))
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("page")
+    parser.add_argument("outdir")
+    parser.add_argument("--pdf-pages", action="append", default=[], metavar="PAPER=N",
+                        help="pages expected on A4 or Letter paper")
+    parser.add_argument("--docs-screenshot", help="also write the README's screenshot here")
+    args = parser.parse_args()
+    expected_pages = dict((paper, int(n)) for paper, n in (item.split("=") for item in args.pdf_pages))
+
+    program = find_chromium()
+    if not program:
+        print("SKIP: Chromium is not installed (Debian package chromium); the browser check did not run")
+        return SKIP
+
+    page = pathlib.Path(args.page).resolve()
+    url = page.as_uri()
+    out = pathlib.Path(args.outdir)
+    out.mkdir(parents=True, exist_ok=True)
+    failures = []
+
+    profile = tempfile.mkdtemp(prefix="gridtally-chromium-")
+    browser = Browser(program, profile)
+    try:
+        target = browser.call("Target.createTarget", {"url": "about:blank"})["targetId"]
+        session = browser.call("Target.attachToTarget", {"targetId": target, "flatten": True})["sessionId"]
+
+        def call(method, params=None):
+            return browser.call(method, params, session)
+
+        for domain in ("Page", "Runtime", "Log", "Network"):
+            call(domain + ".enable")
+        call("Emulation.setScriptExecutionDisabled", {"value": True})
+        call("Network.emulateNetworkConditions",
+             {"offline": True, "latency": 0, "downloadThroughput": -1, "uploadThroughput": -1})
+
+        def layout(width, dark=False):
+            call("Emulation.setDeviceMetricsOverride",
+                 {"width": width, "height": 900, "deviceScaleFactor": 1, "mobile": False})
+            call("Emulation.setEmulatedMedia",
+                 {"features": [{"name": "prefers-color-scheme", "value": "dark" if dark else "light"}]})
+            return call("Page.getLayoutMetrics")["cssContentSize"]
+
+        def screenshot(name, size, full=True):
+            """Saves the page as a reader sees it; returns the pixels of a
+            smaller copy, which is enough to judge and quick to decode."""
+            height = size["height"] if full else min(size["height"], 900)
+            clip = {"x": 0, "y": 0, "width": size["width"], "height": height}
+            for scale, keep in ((1, True), (min(1.0, (250000 / (clip["width"] * clip["height"])) ** 0.5), False)):
+                shot = call("Page.captureScreenshot", {
+                    "format": "png", "captureBeyondViewport": full, "clip": {**clip, "scale": scale}})
+                data = base64.b64decode(shot["data"])
+                if keep:
+                    (out / name).write_bytes(data)
+            return png_pixels(data)
+
+        layout(1280)
+        call("Page.navigate", {"url": url})
+        browser.wait_for("Page.loadEventFired")
+
+        for width in (1280, 360):
+            size = layout(width)
+            if size["width"] > width:
+                failures.append(f"at {width} px the page is {size['width']} px wide: something does not fit")
+            _, _, rows = screenshot(f"page-{width}.png", size)
+            share, colours = ink(rows)
+            print(f"{width} px: {size['width']:.0f} x {size['height']:.0f} CSS px, "
+                  f"{share:.1%} of the page inked, {colours} colours")
+            if share < 0.02 or colours < 8:
+                failures.append(f"the {width} px screenshot is blank or nearly so")
+            if luminance(rows[0][0]) < 200:
+                failures.append(f"the {width} px screenshot has a dark background in light mode")
+
+        size = layout(1280, dark=True)
+        _, _, rows = screenshot("page-1280-dark.png", size, full=False)
+        share, _ = ink(rows)
+        print(f"dark: background luminance {luminance(rows[0][0]):.0f}, {share:.1%} inked")
+        if luminance(rows[0][0]) > 60 or share < 0.02:
+            failures.append("dark mode does not show a dark page with content")
+        layout(1280)
+
+        if args.docs_screenshot:
+            # The README's picture: the last race, from its heading to the
+            # end of its charts.
+            document = call("DOM.getDocument")["root"]["nodeId"]
+
+            def box(selector):
+                nodes = call("DOM.querySelectorAll", {"nodeId": document, "selector": selector})["nodeIds"]
+                return call("DOM.getBoxModel", {"nodeId": nodes[-1]})["model"]["border"]
+
+            top = box("section[id^=session-]")[1] - 16
+            bottom = box("section[id^=session-] figure")[5] + 16
+            shot = call("Page.captureScreenshot", {
+                "format": "png", "captureBeyondViewport": True,
+                "clip": {"x": 0, "y": top, "width": 1280, "height": bottom - top, "scale": 1}})
+            pathlib.Path(args.docs_screenshot).write_bytes(base64.b64decode(shot["data"]))
+
+        for paper, (width, height) in PAPER.items():
+            pdf = base64.b64decode(call("Page.printToPDF", {
+                "paperWidth": width, "paperHeight": height, "printBackground": False})["data"])
+            (out / f"page-{paper}.pdf").write_bytes(pdf)
+            pages = pdf_pages(pdf)
+            print(f"{paper}: {pages} pages")
+            if paper in expected_pages and pages != expected_pages[paper]:
+                failures.append(f"the {paper} PDF has {pages} pages, expected {expected_pages[paper]}")
+
+        for message in browser.events:
+            method, params = message.get("method"), message.get("params", {})
+            if method == "Log.entryAdded" and params["entry"]["level"] == "error":
+                failures.append("browser error: " + params["entry"]["text"])
+            elif method == "Runtime.exceptionThrown":
+                failures.append("script exception: " + json.dumps(params)[:200])
+            elif method == "Runtime.consoleAPICalled" and params.get("type") == "error":
+                failures.append("console error: " + json.dumps(params.get("args"))[:200])
+            elif method == "Network.requestWillBeSent" and params["request"]["url"] != url:
+                failures.append("the page requested " + params["request"]["url"])
+    finally:
+        browser.close()
+        shutil.rmtree(profile, ignore_errors=True)
+
+    for failure in failures:
+        print("FAILED: " + failure)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
