@@ -245,7 +245,8 @@ TEST(Season, SeasonFileInUtf8WithByteOrderMarkOrInWindows1252) {
 }
 
 // The sample season (examples/season) in every format, byte for byte; the
-// JSON and CSV also through real parsers and the JSON Schema.
+// JSON and CSV also through real parsers and the JSON Schema, the page
+// through an HTML5 parser.
 TEST(Season, SampleSeasonInEveryFormat) {
     const std::string source = GRIDTALLY_SOURCE_DIR;
     const std::string season = source + "/examples/season/season.ini";
@@ -257,7 +258,8 @@ TEST(Season, SampleSeasonInEveryFormat) {
                    {"season_semikv.txt", {"--format=semikv"}},
                    {"season.json", {"--format=json"}},
                    {"season.csv", {"--format=csv"}},
-                   {"season_teams.csv", {"--format=csv", "--teams"}}};
+                   {"season_teams.csv", {"--format=csv", "--teams"}},
+                   {"season.html", {"--format=html"}}};
     for (const Golden& g : goldens) {
         std::vector<std::string> args{"--season", season, "-o", g.file};
         args.insert(args.end(), g.options.begin(), g.options.end());
@@ -279,6 +281,30 @@ TEST(Season, SampleSeasonInEveryFormat) {
     if (check.status == 77) GTEST_SKIP() << check.out;
     EXPECT_EQ(check.status, 0) << check.out << check.err;
     EXPECT_NE(check.out.find("3 files checked, 0 failed"), std::string::npos) << check.out;
+    const auto page = testutil::runProgram("/usr/bin/python3",
+                                           {"python3", source + "/tests/html_check.py", dir.file("season.html")});
+    if (page.status != 77) {
+        EXPECT_EQ(page.status, 0) << page.out << page.err;
+    }
+#endif
+}
+
+// Names from the season file and the replays reach the page as text only.
+TEST(Season, PageKeepsHostileNamesAsText) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the HTML check runs on the build system";
+#else
+    if (!testutil::fileExists("/usr/bin/python3")) GTEST_SKIP() << "python3 is missing: HTML check skipped";
+    TempDir dir;
+    const std::string name = "<script>alert(1)</script> & \"League\"";
+    const std::string driver = "\"><img src=x onerror=alert(1)>";
+    writeLeague(dir, {"Name=" + name + "\nPoints=1\n", {{ann, bob}}, "[Aliases]\nAnn Able=" + driver + "\n"});
+    ASSERT_EQ(standings(dir, {"--format=html", "-o", "page.html"}).status, 0);
+    const auto check = testutil::runProgram("/usr/bin/python3",
+                                            {"python3", std::string(GRIDTALLY_SOURCE_DIR) + "/tests/html_check.py",
+                                             dir.file("page.html"), "--text", name, "--text", driver});
+    if (check.status == 77) GTEST_SKIP() << check.out;
+    EXPECT_EQ(check.status, 0) << check.out << check.err;
 #endif
 }
 

@@ -7,8 +7,8 @@ std::unique_ptr<StandingsWriter> makeStandingsWriter(const StandingsOptions& opt
     case ReportFormat::SEMIKV: return standingsSemikvWriter(out);
     case ReportFormat::JSON: return standingsJsonWriter(out);
     case ReportFormat::CSV: return standingsCsvWriter(options, out);
-    case ReportFormat::TEXT:
-    case ReportFormat::HTML: break;
+    case ReportFormat::HTML: return standingsHtmlWriter(out);
+    case ReportFormat::TEXT: break;
     }
     return standingsTextWriter(out);
 }

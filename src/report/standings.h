@@ -35,11 +35,14 @@ std::unique_ptr<StandingsWriter> makeStandingsWriter(const StandingsOptions& opt
 // text laid out like the report's tables; semikv with one table per section
 // and fields per round ("r3_pos", ...); one JSON document
 // (docs/season.schema.json); CSV (RFC 4180, UTF-8 with a byte-order mark)
-// with one table, the drivers' or, with options.teams, the teams'.
+// with one table, the drivers' or, with options.teams, the teams'; a web
+// page with both tables and the drivers' points after every round as a
+// chart.
 std::unique_ptr<StandingsWriter> standingsTextWriter(ReportStream& out);
 std::unique_ptr<StandingsWriter> standingsSemikvWriter(ReportStream& out);
 std::unique_ptr<StandingsWriter> standingsJsonWriter(ReportStream& out);
 std::unique_ptr<StandingsWriter> standingsCsvWriter(const StandingsOptions& options, ReportStream& out);
+std::unique_ptr<StandingsWriter> standingsHtmlWriter(ReportStream& out);
 
 void writeStandings(const Standings& standings, const StandingsOptions& options, ReportSink& sink);
 
