@@ -271,41 +271,28 @@ TEST(Season, SampleSeasonInEveryFormat) {
             << g.file << " differs from tests/golden/" << g.file;
     }
 
-#ifdef _WIN32
-    GTEST_SKIP() << "the JSON and CSV checks run on the build system";
-#else
-    if (!testutil::fileExists("/usr/bin/python3")) GTEST_SKIP() << "python3 is missing: JSON and CSV checks skipped";
-    const auto check = testutil::runProgram(
-        "/usr/bin/python3",
-        {"python3", source + "/tests/check_json_csv.py", source + "/docs/season.schema.json", dir.path()});
-    if (check.status == 77) GTEST_SKIP() << check.out;
-    EXPECT_EQ(check.status, 0) << check.out << check.err;
-    EXPECT_NE(check.out.find("3 files checked, 0 failed"), std::string::npos) << check.out;
-    const auto page = testutil::runProgram("/usr/bin/python3",
-                                           {"python3", source + "/tests/html_check.py", dir.file("season.html")});
+    const auto check = testutil::checkJsonCsv({source + "/docs/season.schema.json", dir.path()});
+    if (check.status != 77) {
+        EXPECT_EQ(check.status, 0) << check.out << check.err;
+        EXPECT_NE(check.out.find("3 files checked, 0 failed"), std::string::npos) << check.out;
+    }
+    const auto page = testutil::runCheckScript("html_check.py", {dir.file("season.html")});
     if (page.status != 77) {
         EXPECT_EQ(page.status, 0) << page.out << page.err;
     }
-#endif
 }
 
 // Names from the season file and the replays reach the page as text only.
 TEST(Season, PageKeepsHostileNamesAsText) {
-#ifdef _WIN32
-    GTEST_SKIP() << "the HTML check runs on the build system";
-#else
-    if (!testutil::fileExists("/usr/bin/python3")) GTEST_SKIP() << "python3 is missing: HTML check skipped";
     TempDir dir;
     const std::string name = "<script>alert(1)</script> & \"League\"";
     const std::string driver = "\"><img src=x onerror=alert(1)>";
     writeLeague(dir, {"Name=" + name + "\nPoints=1\n", {{ann, bob}}, "[Aliases]\nAnn Able=" + driver + "\n"});
     ASSERT_EQ(standings(dir, {"--format=html", "-o", "page.html"}).status, 0);
-    const auto check = testutil::runProgram("/usr/bin/python3",
-                                            {"python3", std::string(GRIDTALLY_SOURCE_DIR) + "/tests/html_check.py",
-                                             dir.file("page.html"), "--text", name, "--text", driver});
+    const auto check =
+        testutil::runCheckScript("html_check.py", {dir.file("page.html"), "--text", name, "--text", driver});
     if (check.status == 77) GTEST_SKIP() << check.out;
     EXPECT_EQ(check.status, 0) << check.out << check.err;
-#endif
 }
 
 // Thirty rounds of forty cars, each replay followed by 64 MiB of other data
