@@ -5,9 +5,11 @@
       Every DIR/*.json: strict UTF-8 without a byte-order mark, parsed by the
       json module, valid against SCHEMA (JSON Schema draft 2020-12). Every
       DIR/*.csv: a byte-order mark, strict UTF-8, read by the csv module, one
-      of the two headers, every row as long as the header. Where NAME.json
-      and NAME.csv both exist (the same run in both formats), the CSV rows
-      must be the JSON rows, value for value.
+      of the report's two headers or a standings header, every row as long
+      as the header. Where NAME.json and NAME.csv both exist (the same run
+      in both formats), the CSV rows must be the JSON rows, value for value;
+      NAME_teams.csv (season standings with --teams) pairs with NAME.json
+      too.
   check_json_csv.py --drivers FILE.json FILE.csv
       Prints the driver names of the JSON entry list, then those of the CSV's
       driver column, one per line as hex of their UTF-8 bytes.
@@ -26,6 +28,9 @@ BOM = b"\xef\xbb\xbf"
 RESULT_HEADER = ("session,session_type,table,position,number,driver,team,laps,time,time_ms,gap,gap_ms,"
                  "laps_behind,status,lap_time,lap_time_ms,diff,diff_ms,best_lap_ms,lap,clock,clock_ms,"
                  "valid_laps,total_laps,remark").split(",")
+# The season standings: these columns, then per round r<N>_position,
+# r<N>_points, r<N>_status, r<N>_dropped (drivers) or r<N>_points (teams).
+STANDINGS_HEADERS = (["position", "driver", "points"], ["position", "team", "points"])
 LAP_HEADER = ("session,number,driver,lap,lap_time,lap_time_ms,clock,clock_ms,position,off_track,invalid,"
               "remark").split(",")
 
@@ -59,7 +64,7 @@ def read_csv(path):
         raise ValueError("no byte-order mark")
     text = data[len(BOM):].decode("utf-8")
     rows = list(csv.reader(io.StringIO(text, newline=""), strict=True))
-    if not rows or rows[0] not in (RESULT_HEADER, LAP_HEADER):
+    if not rows or (rows[0] not in (RESULT_HEADER, LAP_HEADER) and rows[0][:3] not in STANDINGS_HEADERS):
         raise ValueError("unknown header %r" % (rows[0] if rows else None))
     for n, row in enumerate(rows):
         if len(row) != len(rows[0]):
@@ -84,10 +89,24 @@ def rows_of_json(doc, laps):
     return rows
 
 
+def rows_of_standings(doc, table):
+    """The CSV rows of the standings' drivers' or teams' table."""
+    rows = []
+    for s in doc[table]:
+        row = {k: v for k, v in s.items() if k != "results"}
+        for r in s["results"]:
+            row.update({"r%d_%s" % (r["round"], k): v for k, v in r.items() if k not in ("round", "fastestLap")})
+        rows.append(row)
+    return rows
+
+
 def compare(json_path, csv_path, rows):
     doc = load_json(json_path)
     header = rows[0]
-    expected = rows_of_json(doc, header == LAP_HEADER)
+    if header[:3] in STANDINGS_HEADERS:
+        expected = rows_of_standings(doc, "teams" if header[1] == "team" else "standings")
+    else:
+        expected = rows_of_json(doc, header == LAP_HEADER)
     if len(expected) != len(rows) - 1:
         raise ValueError("%d CSV rows, %d JSON rows" % (len(rows) - 1, len(expected)))
     for n, (want, got) in enumerate(zip(expected, rows[1:])):
@@ -117,7 +136,7 @@ def check_dir(schema_path, directory):
                     raise ValueError("%s at %s" % (e.message, "/".join(map(str, e.path))))
             elif name.endswith(".csv"):
                 rows = read_csv(path)
-                twin = path[:-4] + ".json"
+                twin = re.sub(r"(_teams)?\.csv$", ".json", path)
                 if os.path.exists(twin):
                     compare(twin, path, rows)
         except (ValueError, UnicodeDecodeError, csv.Error) as e:

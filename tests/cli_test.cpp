@@ -32,6 +32,8 @@ TEST(CommandLine, UsageAndVersionTexts) {
                          "  --format=json      output format: JSON document\n"
                          "  --format=csv       output format: CSV table (results, or laps with --laps)\n"
                          "  --format=html      output format: web page with tables and charts\n"
+                         "  --season <file>    championship standings of the rounds in a season file\n"
+                         "  --teams            CSV standings: the teams' table instead of the drivers'\n"
                          "  --no-header        do not display replay information\n"),
               std::string::npos);
     EXPECT_EQ(programName("C:\\games\\gridtally.exe"), "gridtally.exe");

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -147,6 +151,39 @@ TEST(Ini, NonHeaderBracketLinesAreKeyLines) {
     const IniSection ini = parseIni("[x=1\n[]=2\n");
     EXPECT_EQ(getKey(ini, "[x"), "1");
     EXPECT_EQ(getKey(ini, "[]"), "2");
+}
+
+TEST(Ini, LinesOfSectionsKeysAndFailures) {
+    const IniSection ini = parseIni("a=1\n\n[S]\nk = v\n[T : S]\nk=w\n[S]\nj=2\n");
+    const IniSection& s = getSection(ini, "S");
+    const IniSection& t = getSection(ini, "T");
+    EXPECT_EQ(ini.keyLines.at("a"), 0u);
+    EXPECT_EQ(s.line, 2u); // the header that first named it
+    EXPECT_EQ(s.keyLines, (std::map<std::string, std::size_t>{{"k", 3}, {"j", 7}}));
+    EXPECT_EQ(t.line, 4u);
+    EXPECT_EQ(t.keyLines, (std::map<std::string, std::size_t>{{"k", 5}}));
+
+    for (const auto& [text, line] : std::vector<std::pair<std::string, std::size_t>>{
+             {"a=1\n\nbad\n", 2}, {"[a]\n[x : zz]\n", 1}}) {
+        try {
+            parseIni(text);
+            ADD_FAILURE() << text;
+        } catch (const IniException& e) {
+            EXPECT_EQ(e.line(), line) << text;
+        }
+    }
+    EXPECT_EQ(IniException("x").line(), std::nullopt);
+}
+
+TEST(Ini, TrailingCommentsOnlyInTheDialectThatAllowsThem) {
+    const std::string text = "[S]   ; c=1\nk = v w   ; note\nq = \"a ; b\" ; c\nn = x;y\n";
+    // Without the dialect the header line is a key line of its own.
+    const IniSection plain = parseIni(text);
+    EXPECT_EQ(getKey(plain, "[S]   ; c"), "1");
+    EXPECT_EQ(getKey(plain, "k"), "v w   ; note");
+    const IniSection dialect = parseIni(text, IniDialect{.trailingComments = true});
+    const IniSection& s = getSection(dialect, "S");
+    EXPECT_EQ(s.keys, (std::map<std::string, std::string>{{"k", "v w"}, {"q", "a ; b"}, {"n", "x;y"}}));
 }
 
 TEST(Ini, LookupFailuresCarryExactMessages) {

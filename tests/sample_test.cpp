@@ -63,10 +63,17 @@ protected:
 
 } // namespace
 
+// Everything mksample writes, the season's files included.
+const std::vector<std::string> generatedFiles{
+    "monza67.rpy", "gem67.cst", "season/season.ini", "season/rounds/01-kyalami.rpy",
+    "season/rounds/02-monaco.rpy", "season/rounds/03-zandvoort.rpy", "season/rounds/04-spa.rpy",
+    "season/rounds/05-monza.rpy",
+};
+
 TEST(SampleGenerator, CommittedFilesAreWhatTheGeneratorWrites) {
     const std::string program = mksamplePath();
     ASSERT_TRUE(testutil::fileExists(program)) << program << " is missing: build the mksample target";
-    for (const char* name : {"monza67.rpy", "gem67.cst"}) {
+    for (const std::string& name : generatedFiles) {
         ASSERT_TRUE(testutil::fileExists(examples + name)) << name;
     }
     // Two runs into separate directories: the output must not drift between
@@ -76,7 +83,7 @@ TEST(SampleGenerator, CommittedFilesAreWhatTheGeneratorWrites) {
         const auto out = dir.file("out");
         const auto r = testutil::runProgram(program, {"mksample", out});
         ASSERT_EQ(r.status, 0) << r.err;
-        for (const char* name : {"monza67.rpy", "gem67.cst"}) {
+        for (const std::string& name : generatedFiles) {
             EXPECT_TRUE(testutil::readFile(out + "/" + name) == testutil::readFile(examples + name))
                 << "examples/" << name << " differs from the generator's output; regenerate with "
                 << "mksample examples (see examples/README.md)";

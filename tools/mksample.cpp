@@ -339,6 +339,174 @@ cstbuilder::CarsetSpec sampleCarset() {
     return spec;
 }
 
+// ---- The season ------------------------------------------------------------
+
+// Five rounds of a league season in the same cars, holding what the
+// standings are there to show: an alias, a time penalty that changes a
+// result, a disqualification, a driver who missed a round, dropped rounds,
+// a car not classified, and a title decided on count-back.
+
+constexpr const char* seasonDir = "season";
+constexpr const char* seasonFile = "season.ini";
+
+// Entrants of the sample weekend (indexes into entrants()) who race in the
+// league.
+enum League : std::size_t {
+    DUNMORE = 0, BELLANDI = 1, FAIRWEATHER = 2, MARSDEN = 3, FERRANDI = 4,
+    MARCHAUD = 5, LOUGHRAN = 6, BRENNECKE = 7, WETHERBY = 8, MORIYAMA = 14,
+};
+
+// A car's race as the round's story wants it.
+struct Finish {
+    std::size_t driver;
+    std::int32_t gapMs = 0; // behind the finisher ahead
+    int lapsDone = -1;      // laps completed before retiring; -1 finishes
+};
+
+struct SeasonRound {
+    const char* file;
+    const char* track;
+    int laps;
+    std::int32_t paceMs;
+    std::size_t fastest;          // sets the race's fastest lap
+    std::vector<Finish> order;    // as the cars cross the line; retired cars last
+    const char* firstName = nullptr; // Dunmore's first name, when the replay has another
+};
+
+const std::vector<SeasonRound>& seasonRounds() {
+    static const std::vector<SeasonRound> rounds{
+        {"01-kyalami.rpy", "kyalami", 16, 84'300, FAIRWEATHER,
+         {{DUNMORE}, {FAIRWEATHER, 2'400}, {LOUGHRAN, 6'100}, {BELLANDI, 1'300}, {FERRANDI, 9'800},
+          {MARSDEN, 4'400}, {MARCHAUD, 2'900}, {MORIYAMA, 7'700}, {WETHERBY, 12'500}, {BRENNECKE, 0, 3}}},
+        {"02-monaco.rpy", "monaco", 20, 89'900, WETHERBY,
+         {{FAIRWEATHER}, {LOUGHRAN, 3'200}, {DUNMORE, 21'700}, {FERRANDI, 18'900}, {BELLANDI, 5'200},
+          {MARCHAUD, 3'800}, {BRENNECKE, 11'400}, {MARSDEN, 2'100}, {WETHERBY, 16'300}, {MORIYAMA, 0, 11}}},
+        {"03-zandvoort.rpy", "zandvoort", 18, 87'200, DUNMORE,
+         {{LOUGHRAN}, {DUNMORE, 900}, {BELLANDI, 8'300}, {BRENNECKE, 2'700}, {FAIRWEATHER, 1'100},
+          {MARSDEN, 6'600}, {FERRANDI, 3'300}, {MORIYAMA, 14'200}, {MARCHAUD, 4'500}, {WETHERBY, 0, 17}},
+         "Al"},
+        {"04-spa.rpy", "spa", 8, 212'400, FAIRWEATHER,
+         {{DUNMORE}, {FAIRWEATHER, 4'800}, {LOUGHRAN, 12'900}, {MARCHAUD, 27'300}, {MARSDEN, 3'100},
+          {BRENNECKE, 19'600}, {FERRANDI, 8'800}, {WETHERBY, 31'400}, {MORIYAMA, 0, 2}}},
+        {"05-monza.rpy", "monza", 15, 89'700, DUNMORE,
+         {{FAIRWEATHER}, {DUNMORE, 400}, {BELLANDI, 5'900}, {LOUGHRAN, 600}, {FERRANDI, 7'200},
+          {MORIYAMA, 3'900}, {MARSDEN, 1'800}, {BRENNECKE, 10'100}, {MARCHAUD, 2'200}, {WETHERBY, 6'400}}},
+    };
+    return rounds;
+}
+
+// Every car's crossings: natural laps with a little noise, then stretched
+// evenly so that each finisher crosses the line its gap behind the car
+// ahead; the fastest lap is given to its driver without changing his race
+// time.
+std::vector<std::vector<std::uint32_t>> roundLaps(const SeasonRound& round, Rng& rng) {
+    std::vector<std::vector<std::uint32_t>> laps(round.order.size());
+    std::uint32_t target = 0;
+    for (std::size_t slot = 0; slot < round.order.size(); ++slot) {
+        const Finish& f = round.order[slot];
+        const int count = f.lapsDone >= 0 ? f.lapsDone : round.laps;
+        std::vector<std::int32_t> times;
+        for (int k = 1; k <= count; ++k)
+            times.push_back(round.paceMs + rng.between(-300, 300) + (k == 1 ? 3'500 + static_cast<std::int32_t>(slot) * 140 : 0));
+        const std::uint32_t start = advance(raceStartMs, 1'200 + static_cast<std::int32_t>(slot / 2) * 760);
+        if (f.lapsDone < 0) {
+            std::uint32_t natural = start;
+            for (std::int32_t t : times) natural += static_cast<std::uint32_t>(t);
+            target = slot == 0 ? natural : std::max(target + static_cast<std::uint32_t>(f.gapMs), natural);
+            const auto stretch = static_cast<std::int32_t>(target - natural);
+            for (std::int32_t& t : times) t += stretch / count;
+            times.back() += stretch % count;
+        }
+        laps[slot].push_back(lapWord(start));
+        for (std::int32_t t : times) laps[slot].push_back(lapWord(advance(laps[slot].back() & 0xFFFFFFu, t)));
+    }
+
+    // The fastest lap: a quarter of a second under every other car's best,
+    // the time saved lost on the next lap.
+    std::uint32_t best = 0xFFFFFFu;
+    std::size_t fastest = 0;
+    for (std::size_t slot = 0; slot < laps.size(); ++slot) {
+        if (round.order[slot].driver == round.fastest) {
+            fastest = slot;
+            continue;
+        }
+        for (std::size_t k = 2; k < laps[slot].size(); ++k)
+            best = std::min(best, (laps[slot][k] & 0xFFFFFFu) - (laps[slot][k - 1] & 0xFFFFFFu));
+    }
+    std::vector<std::uint32_t>& car = laps[fastest];
+    const std::size_t k = car.size() / 2;
+    const std::uint32_t saved = (car[k] & 0xFFFFFFu) - (car[k - 1] & 0xFFFFFFu) - (best - 250);
+    car[k] -= saved;
+    return laps;
+}
+
+rpybuilder::ReplaySpec roundReplay(const SeasonRound& round, std::uint32_t seed) {
+    using namespace rpybuilder;
+    Rng rng(seed);
+    ReplaySpec spec;
+    spec.root.version = 0x2402;
+    spec.header.track = round.track;
+    spec.header.saverName = "GPL";
+    spec.header.saverVersion = "1.2.0.2";
+    spec.weekend.track = round.track;
+    spec.weekend.carset = carsetDir;
+    spec.weekend.sessions = {{SessionType::RACE, round.laps, 604800.0}};
+    spec.weekend.tail = {0x01, 0x00, 0x00};
+
+    const std::vector<std::vector<std::uint32_t>> laps = roundLaps(round, rng);
+    // The entry list in league order, as the server listed the drivers.
+    std::vector<std::size_t> slots(round.order.size());
+    for (std::size_t i = 0; i < slots.size(); ++i) slots[i] = i;
+    std::sort(slots.begin(), slots.end(),
+              [&round](std::size_t a, std::size_t b) { return round.order[a].driver < round.order[b].driver; });
+    SessionSpec race;
+    for (const std::size_t slot : slots) {
+        const std::size_t index = round.order[slot].driver;
+        const Entrant& e = entrants().at(index);
+        DriverSpec d;
+        d.firstName = windows1252(index == DUNMORE && round.firstName ? round.firstName : e.firstName);
+        d.lastName = windows1252(e.lastName);
+        d.nationality = e.nationality;
+        d.tag = tagBytes(82, e.gemMinor, e.gemPatch);
+        d.driverId = static_cast<std::int32_t>(index + 1);
+        d.carIndex = e.carIndex;
+        d.carClass = 3;
+        d.colour = makes.at(e.carIndex).colour;
+        d.byte119 = 1;
+        d.carId = static_cast<std::int32_t>(index);
+        d.number = e.number;
+        d.word132 = -1;
+        spec.drivers.push_back(d);
+        race.cars.push_back(CarSpec{d.carId, laps[slot], {}});
+    }
+    spec.sessions.push_back(race);
+    return spec;
+}
+
+std::string seasonText() {
+    std::string text =
+        "; A league season in the sample's cars (written by tools/mksample.cpp).\r\n"
+        "[Season]\r\n"
+        "Name=Sunday League 1967\r\n"
+        "Points=9,6,4,3,2,1        ; for 1st, 2nd, ... of each race\r\n"
+        "FastestLap=1              ; bonus for the race's fastest lap,\r\n"
+        "FastestLapTop=6           ; when its driver finished in the top 6\r\n"
+        "Drop=1                    ; each driver's worst round does not count\r\n"
+        "Classified=90%            ; a car needs 90% of the winner's laps to score\r\n";
+    int number = 0;
+    for (const SeasonRound& round : seasonRounds()) {
+        text += "\r\n[Round" + std::to_string(++number) + "]\r\n";
+        text += std::string("Replay=rounds/") + round.file + "\r\n";
+        text += std::string("Carset=../") + carsetName + "\r\n";
+    }
+    text += "\r\n[Aliases]                 ; name in a replay = name in the standings\r\n"
+            "Al Dunmore=Alastair Dunmore\r\n"
+            "\r\n[Penalties]               ; round.driver = +N s, DSQ or -N points\r\n"
+            "2.Hank Loughran=+30s      ; jumped the start\r\n"
+            "3.Walt Brennecke=DSQ      ; car under the weight limit\r\n";
+    return text;
+}
+
 void writeBytes(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -350,8 +518,8 @@ void writeBytes(const std::filesystem::path& path, const std::string& bytes) {
 
 int main(int argc, char** argv) {
     if (argc != 2) {
-        std::fprintf(stderr, "Usage: mksample <output-dir>\nWrites %s and %s into the directory.\n", replayName,
-                     carsetName);
+        std::fprintf(stderr, "Usage: mksample <output-dir>\nWrites %s, %s and the season in %s/ into the directory.\n",
+                     replayName, carsetName, seasonDir);
         return 2;
     }
     try {
@@ -359,6 +527,12 @@ int main(int argc, char** argv) {
         std::filesystem::create_directories(dir);
         writeBytes(dir / replayName, rpybuilder::buildReplay(sampleReplay()));
         writeBytes(dir / carsetName, cstbuilder::carsetBytes(sampleCarset()));
+        const std::filesystem::path season = dir / seasonDir;
+        std::filesystem::create_directories(season / "rounds");
+        writeBytes(season / seasonFile, seasonText());
+        std::uint32_t seed = 0x1967'0101u;
+        for (const SeasonRound& round : seasonRounds())
+            writeBytes(season / "rounds" / round.file, rpybuilder::buildReplay(roundReplay(round, seed++)));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "mksample: %s\n", e.what());
         return 1;

@@ -66,10 +66,12 @@ std::vector<std::string_view> splitDots(std::string_view s) {
 
 // Descends from section into its subsection called name, creating it when
 // it doesn't exist yet.
-IniSection& enterOrCreate(IniSection& section, std::string_view name) {
+IniSection& enterOrCreate(IniSection& section, std::string_view name, std::size_t line) {
     if (const auto it = section.sectionIndex.find(name); it != section.sectionIndex.end())
         return section.sections[it->second];
-    return addSection(section, std::string(name));
+    IniSection& added = addSection(section, std::string(name));
+    added.line = line;
+    return added;
 }
 
 // Counts what a parse creates against the limits of maxIniKeys and
@@ -80,7 +82,7 @@ public:
         keys_ += keys;
         bytes_ += bytes;
         if (keys_ > maxIniKeys || bytes_ > maxIniKeyBytes)
-            throw IniException("Too many keys at line " + std::to_string(line));
+            throw IniException("Too many keys at line " + std::to_string(line), line);
     }
 
 private:
@@ -106,10 +108,10 @@ IniSection& handleHeader(IniSection& root, std::string_view line, std::size_t li
     if (name.find('.') != std::string_view::npos) {
         for (std::string_view part : splitDots(name)) {
             parent = current;
-            current = &enterOrCreate(*current, part);
+            current = &enterOrCreate(*current, part, lineNumber);
         }
     } else {
-        current = &enterOrCreate(root, name);
+        current = &enterOrCreate(root, name, lineNumber);
     }
 
     if (codePointCount(base) < 2) return *current;
@@ -120,8 +122,26 @@ IniSection& handleHeader(IniSection& root, std::string_view line, std::size_t li
     budget.spend(from.keys.size(), bytes, lineNumber);
     // Copy first: the base may be the current section itself.
     std::map<std::string, std::string> inherited = from.keys;
+    std::map<std::string, std::size_t> inheritedLines = from.keyLines;
     current->keys = std::move(inherited);
+    current->keyLines = std::move(inheritedLines);
     return *current;
+}
+
+// The line without a comment that starts at a ';' after white space, and
+// without the white space before that comment.
+std::string_view withoutTrailingComment(std::string_view line) {
+    bool quoted = false;
+    bool afterSpace = false;
+    std::size_t pos = 0;
+    while (pos < line.size()) {
+        const std::size_t at = pos;
+        const char32_t c = unicode::decodeUtf8(line, pos);
+        if (c == U'"') quoted = !quoted;
+        if (c == U';' && afterSpace && !quoted) return stripWhiteSpace(line.substr(0, at));
+        afterSpace = unicode::isWhiteSpace(c);
+    }
+    return line;
 }
 
 std::string_view unquote(std::string_view value) {
@@ -132,25 +152,30 @@ std::string_view unquote(std::string_view value) {
 
 } // namespace
 
-IniSection parseIni(std::string_view text) {
+IniSection parseIni(std::string_view text, const IniDialect& dialect) {
     IniSection root;
     KeyBudget budget;
     IniSection* current = &root;
     const std::vector<std::string_view> lines = splitLines(text);
     for (std::size_t n = 0; n < lines.size(); ++n) {
-        const std::string_view line = stripWhiteSpace(lines[n]);
+        std::string_view line = stripWhiteSpace(lines[n]);
         if (line.empty() || line.front() == ';') continue;
+        if (dialect.trailingComments) line = withoutTrailingComment(line);
         if (line.size() >= 3 && line.front() == '[' && line.back() == ']') {
-            current = &handleHeader(root, line, n, budget);
+            try {
+                current = &handleHeader(root, line, n, budget);
+            } catch (const IniException& e) {
+                throw IniException(e.what(), n);
+            }
             continue;
         }
         const std::size_t eq = line.find('=');
-        if (eq == std::string_view::npos)
-            throw IniException("Syntax error at line " + std::to_string(n));
+        if (eq == std::string_view::npos) throw IniException("Syntax error at line " + std::to_string(n), n);
         const std::string key(stripWhiteSpace(line.substr(0, eq)));
         const std::string value(unquote(stripWhiteSpace(line.substr(eq + 1))));
         budget.spend(1, key.size() + value.size(), n);
         current->keys[key] = value;
+        current->keyLines[key] = n;
     }
     return root;
 }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <functional>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -13,6 +14,13 @@
 class IniException : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+    IniException(const std::string& message, std::size_t line) : std::runtime_error(message), line_(line) {}
+
+    // The line (counted from 0) of a failure that parseIni met on a line.
+    std::optional<std::size_t> line() const { return line_; }
+
+private:
+    std::optional<std::size_t> line_;
 };
 
 // A plain value tree. Subsections are held by value and carry no link back
@@ -27,6 +35,11 @@ struct IniSection {
     // each. An ordered map: crafted names cannot make it slow as they could
     // a hash table. addSection keeps it.
     std::map<std::string, std::size_t, std::less<>> sectionIndex;
+    // Where the text defined them, counted from 0, for messages that point
+    // at a line: the header that first named the section, and the line
+    // that gave each key its value (for an inherited key, the base's line).
+    std::size_t line = 0;
+    std::map<std::string, std::size_t> keyLines;
 
     IniSection() = default;
     IniSection(const IniSection&) = default;
@@ -48,10 +61,18 @@ IniSection& addSection(IniSection& section, std::string name);
 inline constexpr std::size_t maxIniKeys = 1'000'000;
 inline constexpr std::size_t maxIniKeyBytes = std::size_t(128) << 20;
 
+// Variations of the syntax that some files allow.
+struct IniDialect {
+    // A ';' after white space starts a comment that runs to the end of the
+    // line, except inside double quotes.
+    bool trailingComments = false;
+};
+
 // Parses a whole text into a new root section; throws IniException
 // ("Syntax error at line <n>", lines counted from 0, "Too many keys at line
-// <n>" past the limits above, or a missing inheritance base).
-IniSection parseIni(std::string_view text);
+// <n>" past the limits above, or a missing inheritance base), which carries
+// the line.
+IniSection parseIni(std::string_view text, const IniDialect& dialect = {});
 
 bool hasSection(const IniSection& section, std::string_view name);
 // The first direct subsection called name, or null.

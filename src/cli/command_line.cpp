@@ -27,6 +27,12 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             cl.report.format = ReportFormat::CSV;
         } else if (arg == "--format=html") {
             cl.report.format = ReportFormat::HTML;
+        } else if (arg == "--season") {
+            cl.seasonRun = true;
+            cl.seasonSlotOpen = true;
+            cl.seasonPath.clear();
+        } else if (arg == "--teams") {
+            cl.teams = true;
         } else if (arg == "--no-header") {
             cl.report.replayInfo = false;
             cl.report.eventInfo = false;
@@ -48,6 +54,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         } else if (cl.outputSlotOpen) {
             cl.outputPath = arg;
             cl.outputSlotOpen = false;
+        } else if (cl.seasonSlotOpen) {
+            cl.seasonPath = arg;
+            cl.seasonSlotOpen = false;
         } else if (!arg.empty() && arg[0] == '-') {
             cl.stop = CommandLine::Stop::INVALID_OPTION;
             cl.invalidOption = arg;
@@ -79,6 +88,8 @@ std::string usageText(const std::string& program) {
            "  --format=json      output format: JSON document\n"
            "  --format=csv       output format: CSV table (results, or laps with --laps)\n"
            "  --format=html      output format: web page with tables and charts\n"
+           "  --season <file>    championship standings of the rounds in a season file\n"
+           "  --teams            CSV standings: the teams' table instead of the drivers'\n"
            "  --no-header        do not display replay information\n"
            "  --convert=<yes|no> force codepage conversion (Windows only)\n"
            "  --laps             dump all laptimes of all cars\n"

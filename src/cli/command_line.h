@@ -18,6 +18,12 @@ struct CommandLine {
     std::string outputPath;
     bool outputSlotOpen = false;
     bool outputSame = false;
+    // "--season" makes the run one of a season's standings and opens a slot
+    // for the season file.
+    bool seasonRun = false;
+    std::string seasonPath;
+    bool seasonSlotOpen = false;
+    bool teams = false;
     bool force = false;
     ConvertMode convert = ConvertMode::AUTO;
     ReportOptions report;
@@ -31,6 +37,7 @@ struct CommandLine {
     // The slots' values; empty when not given or left open.
     std::string carset() const { return carsetSlotOpen ? std::string() : carsetPath; }
     std::string output() const { return outputSlotOpen ? std::string() : outputPath; }
+    std::string season() const { return seasonSlotOpen ? std::string() : seasonPath; }
 };
 
 // Applies the arguments (without the program name) in order, up to the
@@ -41,6 +48,7 @@ std::string usageText(const std::string& program);
 std::string versionText(const std::string& program);
 // Last path component of argv[0]; an extension such as ".exe" stays.
 std::string programName(std::string_view argv0);
-// The "-osame" output name: the replay path without its extension, + the
-// format's: ".json", ".csv", ".html", else ".txt".
-std::string osamePath(const std::string& replayPath, ReportFormat format);
+// The "-osame" output name: the input path (a replay or a season file)
+// without its extension, + the format's: ".json", ".csv", ".html", else
+// ".txt".
+std::string osamePath(const std::string& inputPath, ReportFormat format);

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 
@@ -11,6 +12,8 @@
 #include "platform/platform.h"
 #include "replay/replay_file.h"
 #include "report/report.h"
+#include "report/standings.h"
+#include "season/season.h"
 #include "text/diagnostics.h"
 #include "text/format.h"
 #include "text/visible_text.h"
@@ -79,6 +82,9 @@ private:
     std::optional<platform::OutputFile> file_;
 };
 
+// An input path that names something other than a folder.
+bool isReadable(const std::string& path) { return platform::exists(path) && !platform::isDirectory(path); }
+
 // Asks before an existing output file is overwritten; false when declined.
 bool confirmOverwrite(const std::string& outputPath, ConsoleOutput& err, std::FILE* in) {
     err.writeText(formatText("Output file %s already exists. Overwrite ? (Y/N): ", outputPath));
@@ -105,20 +111,42 @@ int run(const std::vector<std::string>& args, const std::string& program, Consol
     case CommandLine::Stop::NONE: break;
     }
 
-    if (!cl.replay) throw Failure{1, "need replay file as parameter"};
-    const std::string& replay = *cl.replay;
-    if (!platform::exists(replay) || platform::isDirectory(replay))
-        throw Failure{1, formatText("cannot read %s: no such file", replay)};
+    // What the run reads and how it writes it to a sink.
+    std::string input;
+    std::string outputPath;
+    std::function<void(ReportSink&, Diagnostics&)> write;
+    if (cl.seasonRun) {
+        if (cl.replay) throw Failure{1, "give either a replay or --season, not both"};
+        input = cl.season();
+        if (input.empty()) throw Failure{2, "need season file after --season"};
+        if (!isReadable(input)) throw Failure{2, formatText("cannot read %s: no such file", input)};
+        const StandingsOptions options{cl.report.format, cl.teams};
+        write = [&input, options, &outputPath](ReportSink& sink, Diagnostics& diagnostics) {
+            const Standings standings = loadSeason(input, diagnostics);
+            for (const RoundInfo& round : standings.rounds)
+                if (!outputPath.empty() && platform::sameFile(outputPath, round.replayPath))
+                    throw Failure{1, formatText("output file %s is the replay of round %d", outputPath, round.number)};
+            writeStandings(standings, options, sink);
+        };
+    } else {
+        if (!cl.replay) throw Failure{1, "need replay file as parameter"};
+        input = *cl.replay;
+        if (!isReadable(input)) throw Failure{1, formatText("cannot read %s: no such file", input)};
 
-    const CarsetChoice carset{cl.carset(), cl.carsetAuto};
-    if (!carset.path.empty() && (!platform::exists(carset.path) || platform::isDirectory(carset.path)))
-        throw Failure{2, formatText("cannot read %s: no such file", carset.path)};
+        const CarsetChoice carset{cl.carset(), cl.carsetAuto};
+        if (!carset.path.empty() && !isReadable(carset.path))
+            throw Failure{2, formatText("cannot read %s: no such file", carset.path)};
+        write = [&input, carset, &cl](ReportSink& sink, Diagnostics& diagnostics) {
+            writeReplayReport(input, carset, cl.report, sink, diagnostics);
+        };
+    }
 
-    std::string outputPath = cl.output();
-    if (outputPath.empty() && cl.outputSame) outputPath = osamePath(replay, cl.report.format);
+    outputPath = cl.output();
+    if (outputPath.empty() && cl.outputSame) outputPath = osamePath(input, cl.report.format);
     // Refused before the question: no answer could make it right.
-    if (!outputPath.empty() && platform::sameFile(outputPath, replay))
-        throw Failure{1, formatText("output file %s is the replay itself", outputPath)};
+    if (!outputPath.empty() && platform::sameFile(outputPath, input))
+        throw Failure{1, formatText("output file %s is %s itself", outputPath,
+                                    cl.seasonRun ? "the season file" : "the replay")};
     if (!outputPath.empty() && platform::exists(outputPath) && !cl.force &&
         !confirmOverwrite(outputPath, consoles.err, in))
         return 4;
@@ -127,16 +155,18 @@ int run(const std::vector<std::string>& args, const std::string& program, Consol
     try {
         if (outputPath.empty()) {
             ConsoleSink sink(consoles.out);
-            writeReplayReport(replay, carset, cl.report, sink, diagnostics);
+            write(sink, diagnostics);
             sink.finish();
         } else {
             FileSink sink(outputPath, consoles.err);
-            writeReplayReport(replay, carset, cl.report, sink, diagnostics);
+            write(sink, diagnostics);
             sink.finish();
         }
     } catch (const ReplayAccessError& e) {
         throw Failure{-1, formatText(" accessing file %s", e.what())};
     } catch (const CarsetError& e) {
+        throw Failure{2, e.what()};
+    } catch (const SeasonFileError& e) {
         throw Failure{2, e.what()};
     }
     return 0;

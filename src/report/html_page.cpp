@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "report/report_cells.h"
 #include "report/version.h"
 #include "text/format.h"
 #include "text/html_text.h"
@@ -251,3 +252,35 @@ void appendLineChart(std::string& out, const LineChart& chart, const ChartFrame&
     appendHtmlText(out, caption);
     out += "</figcaption>\n</figure>\n";
 }
+
+void html::cell(std::string& out, std::string_view text) {
+    out += "<td>";
+    appendHtmlText(out, text);
+    out += "</td>";
+}
+
+void html::numberCell(std::string& out, std::string_view text) {
+    out += "<td class=\"n\">";
+    out += text;
+    out += "</td>";
+}
+
+void html::numberCell(std::string& out, std::int64_t value) {
+    out += "<td class=\"n\">";
+    appendInteger(out, value);
+    out += "</td>";
+}
+
+void html::openTable(std::string& out, std::string_view cls, std::string_view headerRow) {
+    out += "<div class=\"scroll\"><table";
+    if (!cls.empty()) {
+        out += " class=\"";
+        out += cls;
+        out += '"';
+    }
+    out += ">\n<thead><tr>";
+    out += headerRow;
+    out += "</tr></thead>\n<tbody>\n";
+}
+
+void html::closeTable(std::string& out) { out += "</tbody>\n</table></div>\n"; }

@@ -3,6 +3,7 @@
 // printable, readable on a phone; and line charts drawn as inline SVG.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -22,3 +23,16 @@ void appendLineChart(std::string& out, const LineChart& chart, const ChartFrame&
 
 // A number in tenths as SVG writes it: "12", "12.5", "-0.5".
 void appendTenths(std::string& out, std::int64_t tenths);
+
+// Table pieces of every page. Every text from a replay, a carset or a
+// season file goes through cell; numbers are ours.
+namespace html {
+
+void cell(std::string& out, std::string_view text);
+void numberCell(std::string& out, std::string_view text);
+void numberCell(std::string& out, std::int64_t value);
+// A table in its own sideways-scrolling box, with its header row.
+void openTable(std::string& out, std::string_view cls, std::string_view headerRow);
+void closeTable(std::string& out);
+
+} // namespace html

@@ -10,48 +10,18 @@
 #include "text/format.h"
 #include "text/html_text.h"
 
+using html::cell;
+using html::closeTable;
+using html::numberCell;
+using html::openTable;
+
 namespace {
-
-// Table pieces. Every text from the replay or the carset goes through
-// appendHtmlText; numbers and times are ours.
-void cell(std::string& out, std::string_view text) {
-    out += "<td>";
-    appendHtmlText(out, text);
-    out += "</td>";
-}
-
-void numberCell(std::string& out, std::string_view text) {
-    out += "<td class=\"n\">";
-    out += text;
-    out += "</td>";
-}
-
-void numberCell(std::string& out, std::int64_t value) {
-    out += "<td class=\"n\">";
-    appendInteger(out, value);
-    out += "</td>";
-}
 
 // Times as the other formats print them ("-.---" for none).
 template <class T>
 void timeCell(std::string& out, T ms) {
     numberCell(out, std::string_view(formatLapTime(ms)));
 }
-
-// A table in its own sideways-scrolling box, with its header row.
-void openTable(std::string& out, std::string_view cls, std::string_view headerRow) {
-    out += "<div class=\"scroll\"><table";
-    if (!cls.empty()) {
-        out += " class=\"";
-        out += cls;
-        out += '"';
-    }
-    out += ">\n<thead><tr>";
-    out += headerRow;
-    out += "</tr></thead>\n<tbody>\n";
-}
-
-void closeTable(std::string& out) { out += "</tbody>\n</table></div>\n"; }
 
 void fact(std::string& out, std::string_view term, std::string_view value) {
     out += "<dt>";

@@ -30,11 +30,13 @@ void appendCar(std::string& out, const Entry& entry, std::int32_t driverId) {
 
 } // namespace
 
-void JsonWriter::begin(const Weekend&) {
-    out_ += "{\n  \"generator\": \"gridtally ";
-    out_ += programVersion;
-    out_ += "\"";
+void appendJsonStart(std::string& out) {
+    out += "{\n  \"generator\": \"gridtally ";
+    out += programVersion;
+    out += "\"";
 }
+
+void JsonWriter::begin(const Weekend&) { appendJsonStart(out_.buffer()); }
 
 void JsonWriter::carset(const CarsetInfo& info) {
     std::string& out = out_.buffer();

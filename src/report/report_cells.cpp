@@ -84,13 +84,6 @@ std::string sessionTypeName(SessionType type) {
     return name;
 }
 
-std::string displayName(const Driver& driver) {
-    std::string name = driver.firstName;
-    name += ' ';
-    name += driver.lastName;
-    return name;
-}
-
 std::vector<const Entry*> sortedByNumber(const Entries& entries) {
     std::vector<const Entry*> sorted;
     sorted.reserve(entries.size());

@@ -1,5 +1,5 @@
-// Cell texts that every report format shares: times, lap remarks, driver
-// names and the entry list's order.
+// Cell texts that every report format shares: times, lap remarks and the
+// entry list's order (driver names: displayName in weekend/weekend.h).
 #pragma once
 
 #include <cstddef>
@@ -37,9 +37,6 @@ inline const char* raceRemark(const RaceResult& r) { return r.retired ? "DNF" : 
 
 // "practice", "race", "testing": the report's name of the type in lower case.
 std::string sessionTypeName(SessionType type);
-
-// "First Last", also when one of the two is empty.
-std::string displayName(const Driver& driver);
 
 // Entries sorted by car number; equal numbers keep their list order.
 std::vector<const Entry*> sortedByNumber(const Entries& entries);

@@ -17,32 +17,13 @@ std::string semikvValue(std::string_view value) {
     return escaped;
 }
 
-namespace {
+using semikv::appendFields;
 
-// Text values are shown visibly and escaped; few hold a ';', so only those
-// are copied again.
-template <class T>
-decltype(auto) field(const T& value) {
-    if constexpr (std::is_convertible_v<const T&, std::string_view>) {
-        std::string text = visibleText(std::string(std::string_view(value)));
-        return text.find(';') == std::string::npos ? text : semikvValue(text);
-    } else {
-        return value;
-    }
+void semikv::appendStart(std::string& out) {
+    appendFormat(out, "semikv_start;semikv_version=%s;gridtally_version=%s;\n\n", "1", programVersion);
 }
 
-// Fills the layout's directives with escaped values.
-template <class... Args>
-void appendFields(std::string& out, FormatString<decltype(field(std::declval<const Args&>()))...> layout,
-                  const Args&... values) {
-    appendFormat(out, layout, field(values)...);
-}
-
-} // namespace
-
-void SemikvWriter::begin(const Weekend&) {
-    appendFormat(out_.buffer(), "semikv_start;semikv_version=%s;gridtally_version=%s;\n\n", "1", programVersion);
-}
+void SemikvWriter::begin(const Weekend&) { semikv::appendStart(out_.buffer()); }
 
 void SemikvWriter::carset(const CarsetInfo& info) {
     std::string& out = out_.buffer();
@@ -167,4 +148,4 @@ void SemikvWriter::lapListings(const std::vector<SessionReport>& sessions) {
     }
 }
 
-void SemikvWriter::end() { out_ += "semikv_end;\n"; }
+void SemikvWriter::end() { out_ += semikv::end; }

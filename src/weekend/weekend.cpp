@@ -2,6 +2,13 @@
 
 #include <algorithm>
 
+std::string displayName(const Driver& driver) {
+    std::string name = driver.firstName;
+    name += ' ';
+    name += driver.lastName;
+    return name;
+}
+
 Driver Drivers::find(std::int32_t driverId) const {
     for (const Driver& d : *this)
         if (d.driverId == driverId) return d;

@@ -20,6 +20,9 @@ struct Driver {
     std::string remark;
 };
 
+// "First Last", also when one of the two is empty.
+std::string displayName(const Driver& driver);
+
 struct Drivers : std::vector<Driver> {
     // The first driver with this id, or a default driver whose remark is
     // "invalid".

@@ -302,15 +302,18 @@ RunResult runGridtally(const std::vector<std::string>& args, const RunOptions& o
 #endif
 }
 
-RunResult checkJsonCsv(const std::vector<std::string>& args) {
+RunResult checkJsonCsv(const std::vector<std::string>& args) { return runCheckScript("check_json_csv.py", args); }
+
+RunResult runCheckScript(const std::string& script, const std::vector<std::string>& args) {
 #ifdef GRIDTALLY_PYTHON
-    std::vector<std::string> argv = {GRIDTALLY_PYTHON, std::string(GRIDTALLY_SOURCE_DIR) + "/tests/check_json_csv.py"};
+    std::vector<std::string> argv = {GRIDTALLY_PYTHON, std::string(GRIDTALLY_SOURCE_DIR) + "/tests/" + script};
     argv.insert(argv.end(), args.begin(), args.end());
     return runProgram(GRIDTALLY_PYTHON, argv);
 #else
     RunResult r;
     r.status = 77;
-    r.out = "no Python for this build's tests: the JSON and CSV parser checks are skipped";
+    r.out = "no Python for this build's tests: " + script + " is skipped (" + std::to_string(args.size()) +
+            " arguments)";
     return r;
 #endif
 }

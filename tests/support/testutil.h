@@ -112,6 +112,11 @@ RunResult runGridtally(const std::vector<std::string>& args, const RunOptions& o
 // module is missing, as in a cross build: the caller skips.
 RunResult checkJsonCsv(const std::vector<std::string>& args);
 
+// Runs the check script tests/<script> with the arguments. Status 77 when
+// this build's tests have no Python (a cross build) or the script misses a
+// module: the caller skips.
+RunResult runCheckScript(const std::string& script, const std::vector<std::string>& args);
+
 // Runs any program; argv[0] is given in args.
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      const RunOptions& opts = {});

@@ -1,0 +1,65 @@
+// The season standings as a document: the order of its sections, the
+// interface through which each format writes them, and the cells that the
+// formats share.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "report/report.h"
+#include "report/report_stream.h"
+#include "season/standings.h"
+
+struct StandingsOptions {
+    ReportFormat format = ReportFormat::TEXT;
+    // The formats that hold one table only (CSV) hold the teams' table.
+    bool teams = false;
+};
+
+// One call per section, in the order writeStandings makes them.
+class StandingsWriter {
+public:
+    virtual ~StandingsWriter() = default;
+
+    virtual void begin() {}
+    // The season's name and its rounds.
+    virtual void season(const Standings& standings) = 0;
+    virtual void drivers(const Standings& standings) = 0;
+    virtual void teams(const Standings& standings) = 0;
+    virtual void end() {}
+};
+
+std::unique_ptr<StandingsWriter> makeStandingsWriter(const StandingsOptions& options, ReportStream& out);
+
+// The writer of each format, one source file each (standings_<format>.cpp):
+// text laid out like the report's tables; semikv with one table per section
+// and fields per round ("r3_pos", ...); one JSON document
+// (docs/season.schema.json); CSV (RFC 4180, UTF-8 with a byte-order mark)
+// with one table, the drivers' or, with options.teams, the teams'; a web
+// page with both tables and the drivers' points after every round as a
+// chart.
+std::unique_ptr<StandingsWriter> standingsTextWriter(ReportStream& out);
+std::unique_ptr<StandingsWriter> standingsSemikvWriter(ReportStream& out);
+std::unique_ptr<StandingsWriter> standingsJsonWriter(ReportStream& out);
+std::unique_ptr<StandingsWriter> standingsCsvWriter(const StandingsOptions& options, ReportStream& out);
+std::unique_ptr<StandingsWriter> standingsHtmlWriter(ReportStream& out);
+
+void writeStandings(const Standings& standings, const StandingsOptions& options, ReportSink& sink);
+
+// A row of a standings table as text shows it: the name, the points and a
+// cell per round.
+struct StandingsRow {
+    std::string name;
+    std::int64_t points = 0;
+    std::vector<std::string> cells;
+};
+std::vector<StandingsRow> driverRows(const Standings& standings);
+// A team's cell is its points, "-" when none of its cars raced.
+std::vector<StandingsRow> teamRows(const Standings& standings);
+
+// A round's cell of the drivers' table: "3/4" (position/points), "DNF" or
+// "DSQ" (with "/points" when they are not 0), "-" when absent; a dropped
+// round in brackets, "[3/4]".
+std::string standingsCell(const RoundResult& result);
+// "R" and the round's number.
+std::string roundHeading(const RoundInfo& round);

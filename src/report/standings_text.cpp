@@ -1,0 +1,53 @@
+#include "report/standings.h"
+
+#include "text/format.h"
+
+namespace {
+
+class StandingsTextWriter final : public StandingsWriter {
+public:
+    explicit StandingsTextWriter(ReportStream& out) : out_(out) {}
+
+    void season(const Standings& standings) override;
+    void drivers(const Standings& standings) override { table("Drivers' Standings", "Driver", 23, standings, driverRows(standings)); }
+    void teams(const Standings& standings) override { table("Teams' Standings", "Team", 30, standings, teamRows(standings)); }
+
+private:
+    void table(std::string_view title, std::string_view heading, int nameWidth, const Standings& standings,
+               const std::vector<StandingsRow>& rows);
+
+    ReportStream& out_;
+};
+
+void StandingsTextWriter::season(const Standings& standings) {
+    out_ += "Season Info\n";
+    appendFormat(out_.buffer(), "name      : %s\n", standings.season);
+    appendFormat(out_.buffer(), "rounds    : %s\n\n", standings.rounds.size());
+    out_ += "Round Track            Replay\n";
+    for (const RoundInfo& round : standings.rounds)
+        appendFormat(out_.buffer(), "%5s %-16s %s\n", round.number, round.track, round.replay);
+    out_ += "\n";
+}
+
+void StandingsTextWriter::table(std::string_view title, std::string_view heading, int nameWidth,
+                                const Standings& standings, const std::vector<StandingsRow>& rows) {
+    out_ += title;
+    out_ += "\n\n";
+    appendFormat(out_.buffer(), "Pos %-*s %6s", nameWidth, heading, "Points");
+    for (const RoundInfo& round : standings.rounds) appendFormat(out_.buffer(), " %7s", roundHeading(round));
+    out_ += "\n";
+    int pos = 0;
+    for (const StandingsRow& row : rows) {
+        appendFormat(out_.buffer(), "%2d. %-*s %6s", ++pos, nameWidth, row.name, row.points);
+        for (const std::string& cell : row.cells) appendFormat(out_.buffer(), " %7s", cell);
+        out_ += "\n";
+        out_.endRow();
+    }
+    out_ += "\n";
+}
+
+} // namespace
+
+std::unique_ptr<StandingsWriter> standingsTextWriter(ReportStream& out) {
+    return std::make_unique<StandingsTextWriter>(out);
+}

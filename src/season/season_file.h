@@ -1,0 +1,79 @@
+// The season file: the championship's scoring rules, its rounds with their
+// replays, the aliases that join a driver's names and the stewards'
+// penalties. The INI syntax of carsets, with comments after values.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A season file that cannot be used. The message names the file and, where
+// there is one, the line ("season.ini:12: ...", lines counted from 1).
+class SeasonFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct ScoringRules {
+    std::vector<std::int64_t> points;           // for 1st, 2nd, ...
+    std::int64_t fastestLap = 0;                // bonus; 0 for none
+    std::optional<std::uint32_t> fastestLapTop; // bonus only within the top N
+    std::uint32_t drop = 0;                     // worst rounds not counted
+    std::optional<std::uint32_t> classifiedPercent;
+};
+
+struct SeasonRound {
+    std::uint32_t number = 0;
+    std::string replay;     // as the season file writes it
+    std::string replayPath; // found from the season file's folder
+    std::string carsetPath; // likewise; empty for none
+    std::size_t carsetLine = 0;
+};
+
+struct Penalty {
+    enum class Kind { TIME, DISQUALIFICATION, POINTS };
+    Kind kind = Kind::TIME;
+    std::uint32_t round = 0;
+    std::string driver;      // the name in the standings
+    std::int64_t amount = 0; // milliseconds added, or points taken
+    std::size_t line = 0;
+};
+
+struct SeasonFile {
+    std::string path;
+    std::string name;
+    ScoringRules rules;
+    std::vector<SeasonRound> rounds; // by number
+    std::vector<Penalty> penalties;  // in file order
+    // Each aliased name with the standings name it ends at, and the line
+    // of its alias.
+    struct Alias {
+        std::string name;
+        std::size_t line = 0;
+    };
+    std::map<std::string, Alias> aliases;
+
+    // The standings name of a name as a replay or a penalty writes it.
+    const std::string& standingsName(const std::string& driver) const;
+    // "path:line: text".
+    std::string message(std::size_t line, std::string_view text) const;
+};
+
+// Reads and checks the file; throws SeasonFileError.
+SeasonFile readSeasonFile(const std::string& path);
+// The same for the file's bytes; path names the file in messages and is
+// where relative paths start from.
+SeasonFile parseSeasonFile(std::string_view bytes, const std::string& path);
+
+// The text of the file's bytes: UTF-8 without its byte-order mark, or, when
+// the bytes are not UTF-8, Windows-1252.
+std::string seasonText(std::string_view bytes);
+
+// A path written in the season file, for use from the working directory:
+// relative paths start at the season file's folder.
+std::string besideSeasonFile(const std::string& seasonPath, const std::string& path);

@@ -1,0 +1,263 @@
+#include "season/standings.h"
+
+#include <algorithm>
+#include <numeric>
+#include <stdexcept>
+#include <unordered_map>
+
+#include "text/format.h"
+
+namespace {
+
+// What ranks competitors with equal points: their positions over all rounds
+// (dropped ones included) and their best position in each round.
+struct Record {
+    std::string name;
+    std::int64_t points = 0;
+    std::vector<std::uint32_t> placings;   // [p]: how often placed p (from 1)
+    std::vector<std::uint32_t> bestByRound; // 0: no classified car
+
+    explicit Record(std::string n, std::size_t rounds) : name(std::move(n)), bestByRound(rounds, 0) {}
+
+    void place(std::size_t round, std::uint32_t position) {
+        if (placings.size() <= position) placings.resize(position + 1, 0);
+        ++placings[position];
+        std::uint32_t& best = bestByRound[round];
+        if (best == 0 || position < best) best = position;
+    }
+};
+
+// Points, then count-back (more wins, then more second places ...), then
+// the better position in the latest round, the round before and so on,
+// then the name.
+bool ranksBefore(const Record& a, const Record& b) {
+    if (a.points != b.points) return a.points > b.points;
+    const std::size_t places = std::max(a.placings.size(), b.placings.size());
+    for (std::size_t p = 1; p < places; ++p) {
+        const std::uint32_t ca = p < a.placings.size() ? a.placings[p] : 0;
+        const std::uint32_t cb = p < b.placings.size() ? b.placings[p] : 0;
+        if (ca != cb) return ca > cb;
+    }
+    for (std::size_t r = a.bestByRound.size(); r-- > 0;) {
+        const std::uint32_t pa = a.bestByRound[r];
+        const std::uint32_t pb = b.bestByRound[r];
+        if (pa == pb) continue;
+        if (pa == 0 || pb == 0) return pb == 0;
+        return pa < pb;
+    }
+    return a.name < b.name;
+}
+
+// Indexes of the records in ranking order.
+std::vector<std::size_t> rankingOrder(const std::vector<Record>& records) {
+    std::vector<std::size_t> order(records.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(),
+              [&records](std::size_t a, std::size_t b) { return ranksBefore(records[a], records[b]); });
+    return order;
+}
+
+// A competitor's slot, made on first sight.
+template <class Standing>
+std::size_t slotOf(const std::string& name, std::unordered_map<std::string, std::size_t>& index,
+                   std::vector<Record>& records, std::vector<Standing>& standings, std::size_t rounds) {
+    const auto [it, fresh] = index.try_emplace(name, records.size());
+    if (fresh) {
+        records.emplace_back(name, rounds);
+        standings.emplace_back();
+    }
+    return it->second;
+}
+
+// The round's penalties by car.
+struct CarPenalties {
+    std::uint64_t addedMs = 0;
+    bool disqualified = false;
+    std::int64_t points = 0;
+};
+
+class RoundScorer {
+public:
+    RoundScorer(const SeasonFile& season, const RoundRace& race) : season_(season), race_(race) {
+        checkNames();
+        penalties_.resize(race.cars.size());
+        for (const Penalty& p : season.penalties)
+            if (p.round == race.number) apply(p);
+    }
+
+    // Each car's result, by car.
+    std::vector<RoundResult> results() const {
+        const ScoringRules& rules = season_.rules;
+        const std::vector<std::size_t> order = classificationOrder();
+        std::vector<RoundResult> results(race_.cars.size());
+        const std::uint64_t winnerLaps = order.empty() ? 0 : race_.cars[order.front()].laps;
+        std::uint32_t position = 0;
+        for (const std::size_t car : order) {
+            RoundResult& r = results[car];
+            ++position;
+            const bool classified =
+                !rules.classifiedPercent || std::uint64_t(race_.cars[car].laps) * 100 >= *rules.classifiedPercent * winnerLaps;
+            if (!classified) {
+                r.status = RoundStatus::NOT_CLASSIFIED;
+                continue;
+            }
+            r.status = RoundStatus::CLASSIFIED;
+            r.position = position;
+            if (position <= rules.points.size()) r.points = rules.points[position - 1];
+        }
+        if (race_.fastestLap) {
+            RoundResult& r = results[*race_.fastestLap];
+            if (r.status == RoundStatus::CLASSIFIED && (!rules.fastestLapTop || r.position <= *rules.fastestLapTop) &&
+                rules.fastestLap != 0) {
+                r.points += rules.fastestLap;
+                r.fastestLap = true;
+            }
+        }
+        for (std::size_t car = 0; car < results.size(); ++car) {
+            if (penalties_[car].disqualified) results[car].status = RoundStatus::DISQUALIFIED;
+            results[car].points -= penalties_[car].points;
+        }
+        return results;
+    }
+
+private:
+    // Two cars of a round cannot share a driver: one result would be lost.
+    void checkNames() {
+        for (std::size_t car = 0; car < race_.cars.size(); ++car) {
+            const RaceCar& c = race_.cars[car];
+            const auto [it, fresh] = byDriver_.try_emplace(c.driver, car);
+            if (fresh) continue;
+            const RaceCar& other = race_.cars[it->second];
+            if (other.replayName == c.replayName)
+                throw std::runtime_error(
+                    formatText("Round %d: two cars are driven by '%s'", race_.number, c.replayName));
+            const std::string& aliased = season_.aliases.count(c.replayName) ? c.replayName : other.replayName;
+            throw SeasonFileError(season_.message(
+                season_.aliases.at(aliased).line,
+                formatText("'%s' and '%s' both race in round %d, and the aliases make them one driver, '%s'",
+                           other.replayName, c.replayName, race_.number, c.driver)));
+        }
+    }
+
+    void apply(const Penalty& p) {
+        const auto it = byDriver_.find(p.driver);
+        if (it == byDriver_.end())
+            throw SeasonFileError(
+                season_.message(p.line, formatText("penalty for '%s', who did not race in round %d", p.driver, p.round)));
+        CarPenalties& car = penalties_[it->second];
+        switch (p.kind) {
+        case Penalty::Kind::TIME: car.addedMs += static_cast<std::uint64_t>(p.amount); break;
+        case Penalty::Kind::DISQUALIFICATION: car.disqualified = true; break;
+        case Penalty::Kind::POINTS: car.points += p.amount; break;
+        }
+    }
+
+    // The replay's classification after the penalties: cars with equal
+    // laps ranked again by their time with the seconds added, disqualified
+    // cars left out.
+    std::vector<std::size_t> classificationOrder() const {
+        const std::vector<RaceCar>& cars = race_.cars;
+        std::vector<std::size_t> order(cars.size());
+        std::iota(order.begin(), order.end(), 0);
+        auto time = [&](std::size_t car) { return cars[car].timeMs + penalties_[car].addedMs; };
+        for (std::size_t first = 0; first < order.size();) {
+            std::size_t end = first + 1;
+            while (end < order.size() && cars[order[end]].laps == cars[order[first]].laps) ++end;
+            const bool penalised = std::any_of(order.begin() + static_cast<std::ptrdiff_t>(first),
+                                               order.begin() + static_cast<std::ptrdiff_t>(end),
+                                               [&](std::size_t car) { return penalties_[car].addedMs != 0; });
+            if (penalised)
+                std::stable_sort(order.begin() + static_cast<std::ptrdiff_t>(first),
+                                 order.begin() + static_cast<std::ptrdiff_t>(end),
+                                 [&](std::size_t a, std::size_t b) { return time(a) < time(b); });
+            first = end;
+        }
+        std::erase_if(order, [&](std::size_t car) { return penalties_[car].disqualified; });
+        return order;
+    }
+
+    const SeasonFile& season_;
+    const RoundRace& race_;
+    std::unordered_map<std::string, std::size_t> byDriver_;
+    std::vector<CarPenalties> penalties_;
+};
+
+// Marks each driver's N lowest round scores as dropped (of equal scores the
+// earliest round first) and returns the sum of the others.
+std::int64_t countedPoints(std::vector<RoundResult>& results, std::uint32_t drop) {
+    std::vector<std::size_t> byScore(results.size());
+    std::iota(byScore.begin(), byScore.end(), 0);
+    std::stable_sort(byScore.begin(), byScore.end(),
+                     [&](std::size_t a, std::size_t b) { return results[a].points < results[b].points; });
+    for (std::size_t k = 0; k < byScore.size() && k < drop; ++k) results[byScore[k]].dropped = true;
+    std::int64_t total = 0;
+    for (const RoundResult& r : results)
+        if (!r.dropped) total += r.points;
+    return total;
+}
+
+template <class Standing>
+std::vector<Standing> ranked(std::vector<Standing>& standings, const std::vector<Record>& records) {
+    std::vector<Standing> out;
+    out.reserve(standings.size());
+    for (const std::size_t i : rankingOrder(records)) out.push_back(std::move(standings[i]));
+    return out;
+}
+
+} // namespace
+
+Standings computeStandings(const SeasonFile& season, const std::vector<RoundRace>& races) {
+    Standings standings;
+    standings.season = season.name;
+    const std::size_t rounds = races.size();
+
+    std::unordered_map<std::string, std::size_t> driverIndex;
+    std::vector<Record> driverRecords;
+    std::vector<DriverStanding> drivers;
+    std::unordered_map<std::string, std::size_t> teamIndex;
+    std::vector<Record> teamRecords;
+    std::vector<TeamStanding> teams;
+
+    for (std::size_t round = 0; round < rounds; ++round) {
+        const RoundRace& race = races[round];
+        standings.rounds.push_back(RoundInfo{race.number, race.replay, race.replayPath, race.track});
+        const std::vector<RoundResult> results = RoundScorer(season, race).results();
+        for (std::size_t car = 0; car < race.cars.size(); ++car) {
+            const RaceCar& c = race.cars[car];
+            const RoundResult& result = results[car];
+
+            const std::size_t d = slotOf(c.driver, driverIndex, driverRecords, drivers, rounds);
+            drivers[d].results.resize(rounds);
+            drivers[d].results[round] = result;
+            if (result.status == RoundStatus::CLASSIFIED) driverRecords[d].place(round, result.position);
+
+            const std::size_t t = slotOf(c.team, teamIndex, teamRecords, teams, rounds);
+            teams[t].rounds.resize(rounds);
+            teams[t].rounds[round] = teams[t].rounds[round].value_or(0) + result.points;
+            teamRecords[t].points += result.points;
+            if (result.status == RoundStatus::CLASSIFIED) teamRecords[t].place(round, result.position);
+        }
+    }
+
+    for (std::size_t d = 0; d < drivers.size(); ++d) {
+        drivers[d].driver = driverRecords[d].name;
+        drivers[d].points = driverRecords[d].points = countedPoints(drivers[d].results, season.rules.drop);
+    }
+    for (std::size_t t = 0; t < teams.size(); ++t) {
+        teams[t].team = teamRecords[t].name;
+        teams[t].points = teamRecords[t].points;
+    }
+    standings.drivers = ranked(drivers, driverRecords);
+    standings.teams = ranked(teams, teamRecords);
+    return standings;
+}
+
+const char* statusName(RoundStatus status) {
+    switch (status) {
+    case RoundStatus::CLASSIFIED: return "classified";
+    case RoundStatus::NOT_CLASSIFIED: return "not classified";
+    case RoundStatus::DISQUALIFIED: return "DSQ";
+    case RoundStatus::ABSENT: break;
+    }
+    return "absent";
+}

@@ -1,0 +1,76 @@
+// The championship standings: each round's race scored by the season's
+// rules and penalties, the drivers' and the teams' tables in their order.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "season/season_file.h"
+
+// One car of a round's race, in the replay's classification order.
+struct RaceCar {
+    std::string driver;     // the standings name
+    std::string replayName; // as the replay writes it
+    std::string team;
+    std::uint32_t laps = 0;
+    std::uint64_t timeMs = 0; // from the start to its last crossing
+};
+
+struct RoundRace {
+    std::uint32_t number = 0;
+    std::string replay; // as the season file writes it
+    std::string replayPath;
+    std::string track;
+    std::vector<RaceCar> cars;
+    std::optional<std::size_t> fastestLap; // the car that set the race's fastest lap
+};
+
+enum class RoundStatus { CLASSIFIED, NOT_CLASSIFIED, DISQUALIFIED, ABSENT };
+
+// What one round gave one driver.
+struct RoundResult {
+    RoundStatus status = RoundStatus::ABSENT;
+    std::uint32_t position = 0; // from 1 when classified, else 0
+    std::int64_t points = 0;
+    bool dropped = false;
+    bool fastestLap = false; // took the bonus
+};
+
+struct DriverStanding {
+    std::string driver;
+    std::int64_t points = 0; // of the rounds that count
+    std::vector<RoundResult> results; // one per round
+};
+
+struct TeamStanding {
+    std::string team;
+    std::int64_t points = 0;
+    std::vector<std::optional<std::int64_t>> rounds; // none when no car of the team raced
+};
+
+struct RoundInfo {
+    std::uint32_t number = 0;
+    std::string replay;     // as the season file writes it
+    std::string replayPath; // as the program opened it
+    std::string track;
+};
+
+struct Standings {
+    std::string season;
+    std::vector<RoundInfo> rounds;
+    std::vector<DriverStanding> drivers; // first place first
+    std::vector<TeamStanding> teams;
+};
+
+// Scores the races (one per round of the season, in its order). A penalty
+// for a driver who did not race in its round, or an alias that makes two
+// cars of one round one driver, is a SeasonFileError; a replay whose race
+// has two cars with one driver's name, a std::runtime_error.
+Standings computeStandings(const SeasonFile& season, const std::vector<RoundRace>& races);
+
+// The text of a status as the open formats write it: "classified",
+// "not classified", "DSQ", "absent".
+const char* statusName(RoundStatus status);

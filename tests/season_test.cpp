@@ -1,0 +1,320 @@
+// Season standings end to end: season files and race replays written here,
+// the real binary run on them, its standings compared row for row.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "rpybuilder.h"
+#include "season/season_file.h"
+#include "testutil.h"
+
+using namespace rpybuilder;
+using testutil::RunOptions;
+using testutil::TempDir;
+
+namespace {
+
+// One car of a test race: its driver, its make (whose built-in team names
+// the team), and how far and how long it ran. The fastest car's first lap
+// is five seconds quicker than any other lap of the race.
+struct Car {
+    std::string first;
+    std::string last;
+    std::uint32_t make = 0;
+    std::uint32_t laps = 10;
+    std::uint32_t seconds = 600;
+    bool fastest = false;
+};
+using Race = std::vector<Car>;
+
+ReplaySpec raceOf(const Race& cars) {
+    ReplaySpec r;
+    r.weekend.sessions = {{SessionType::RACE, 10, 604800.0}};
+    SessionSpec race;
+    for (std::size_t i = 0; i < cars.size(); ++i) {
+        const Car& c = cars[i];
+        const auto id = static_cast<std::int32_t>(i + 1);
+        r.drivers.push_back(DriverSpec{.firstName = c.first, .lastName = c.last, .driverId = id,
+                                       .carIndex = c.make, .carId = id, .number = id});
+        CarSpec car{id, {lapWord(1000 + static_cast<std::uint32_t>(i))}};
+        const std::uint32_t lap = c.seconds * 1000 / c.laps;
+        for (std::uint32_t k = 1; k <= c.laps; ++k) {
+            std::uint32_t clock = 1000 + static_cast<std::uint32_t>(i) + k * lap;
+            if (c.fastest && k == 1) clock -= 5000;
+            if (k == c.laps) clock = 1000 + static_cast<std::uint32_t>(i) + c.seconds * 1000;
+            car.laps.push_back(lapWord(clock));
+        }
+        race.cars.push_back(car);
+    }
+    r.sessions = {race};
+    return r;
+}
+
+// A season in the folder "league" below dir: its [Season] keys, one race
+// per round (league/rN.rpy), and what follows the rounds.
+struct League {
+    std::string season;
+    std::vector<Race> rounds;
+    std::string tail;
+};
+
+void writeLeague(const TempDir& dir, const League& league) {
+    std::string text = "[Season]\n" + league.season;
+    for (std::size_t n = 1; n <= league.rounds.size(); ++n) {
+        const std::string name = "r" + std::to_string(n) + ".rpy";
+        writeReplay(dir.write("league/" + name, ""), raceOf(league.rounds[n - 1]));
+        text += "[Round" + std::to_string(n) + "]\nReplay=" + name + "\n";
+    }
+    dir.write("league/season.ini", text + league.tail);
+}
+
+testutil::RunResult standings(const TempDir& dir, std::vector<std::string> args) {
+    RunOptions o;
+    o.cwd = dir.path();
+    args.insert(args.begin(), {"--season", "league/season.ini"});
+    return testutil::runGridtally(args, o);
+}
+
+// The CSV rows after the byte-order mark and the header.
+std::string csvRows(const std::string& csv) {
+    const std::size_t header = csv.find('\n');
+    return header == std::string::npos ? csv : csv.substr(header + 1);
+}
+
+const Car ann{"Ann", "Able"}, bob{"Bob", "Best"}, cat{"Cat", "Cole"}, dan{"Dan", "Dorn"};
+
+Car with(Car car, std::uint32_t laps, std::uint32_t seconds, std::uint32_t make = 0, bool fastest = false) {
+    car.laps = laps;
+    car.seconds = seconds;
+    car.make = make;
+    car.fastest = fastest;
+    return car;
+}
+
+struct ScoringCase {
+    const char* rule;
+    League league;
+    std::string drivers; // CSV rows
+    std::string teams{}; // CSV rows with --teams; empty: not checked
+};
+
+} // namespace
+
+TEST(Season, ScoringRules) {
+    const std::vector<ScoringCase> cases{
+        {"points by classification row, none past the list; every car classified without Classified",
+         {"Points=3,2\n", {{with(ann, 10, 600), with(bob, 10, 610), with(cat, 9, 590)}}, ""},
+         "1,Ann Able,3,1,3,classified,false\n2,Bob Best,2,2,2,classified,false\n3,Cat Cole,0,3,0,classified,false\n"},
+        {"Classified=P% of the winner's laps",
+         {"Points=3,2,1\nClassified=90%\n", {{with(ann, 10, 600), with(bob, 9, 590), with(cat, 8, 500)}}, ""},
+         "1,Ann Able,3,1,3,classified,false\n2,Bob Best,2,2,2,classified,false\n"
+         "3,Cat Cole,0,,0,not classified,false\n"},
+        {"a time penalty re-ranks the cars with equal laps only",
+         {"Points=4,3,2,1\n",
+          {{with(ann, 10, 600), with(bob, 10, 605), with(cat, 10, 620), with(dan, 9, 540)}},
+          "[Penalties]\n1.Ann Able=+5.5 s\n1.Cat Cole=+100s\n"},
+         "1,Bob Best,4,1,4,classified,false\n2,Ann Able,3,2,3,classified,false\n"
+         "3,Cat Cole,2,3,2,classified,false\n4,Dan Dorn,1,4,1,classified,false\n"},
+        {"a DSQ removes the car, those behind move up; its fastest lap goes to nobody",
+         {"Points=3,2,1\nFastestLap=5\n", {{with(ann, 10, 600, 0, true), with(bob, 10, 605), with(cat, 10, 610)}},
+          "[Penalties]\n1.Ann Able=DSQ\n"},
+         "1,Bob Best,3,1,3,classified,false\n2,Cat Cole,2,2,2,classified,false\n3,Ann Able,0,,0,DSQ,false\n"},
+        {"the fastest-lap bonus needs a classified car within FastestLapTop",
+         {"Points=3,2,1\nFastestLap=2\nFastestLapTop=2\nClassified=50%\n",
+          {{with(ann, 10, 600), with(bob, 10, 605), with(cat, 10, 610, 0, true)},
+           {with(ann, 10, 600), with(bob, 10, 605, 0, true), with(cat, 10, 610)},
+           {with(ann, 10, 600), with(bob, 10, 605), with(cat, 4, 240, 0, true)}},
+          ""},
+         "1,Ann Able,9,1,3,classified,false,1,3,classified,false,1,3,classified,false\n"
+         "2,Bob Best,8,2,2,classified,false,2,4,classified,false,2,2,classified,false\n"
+         "3,Cat Cole,2,3,1,classified,false,3,1,classified,false,,0,not classified,false\n"},
+        {"a points penalty may take a round below 0; teams sum their cars' round scores",
+         {"Points=3,2\n", {{with(ann, 10, 600, 5), with(bob, 10, 605, 5), with(cat, 10, 610, 0)}},
+          "[Penalties]\n1.Bob Best=-3 points\n1.Cat Cole=-1 point\n"},
+         "1,Ann Able,3,1,3,classified,false\n2,Bob Best,-1,2,-1,classified,false\n"
+         "3,Cat Cole,-1,3,-1,classified,false\n",
+         "1,Team Lotus,2,2\n2,Brabham Racing Organisation,-1,-1\n"},
+        {"a missed round is absent; Drop=N drops the lowest, earliest of equals first; teams drop nothing",
+         {"Points=3,2\nDrop=1\n",
+          {{with(ann, 10, 600, 5), with(bob, 10, 605, 0)},
+           {with(ann, 10, 600, 5)},
+           {with(ann, 10, 600, 5), with(bob, 10, 605, 0)}},
+          ""},
+         "1,Ann Able,6,1,3,classified,true,1,3,classified,false,1,3,classified,false\n"
+         "2,Bob Best,4,2,2,classified,false,,0,absent,true,2,2,classified,false\n",
+         "1,Team Lotus,9,3,3,3\n2,Brabham Racing Organisation,4,2,,2\n"},
+        {"equal points: more wins first, whatever the names",
+         {"Points=1,1\n", {{with(dan, 10, 600), with(ann, 10, 605)}}, ""},
+         "1,Dan Dorn,1,1,1,classified,false\n2,Ann Able,1,2,1,classified,false\n"},
+        {"equal count-back: the better position in the latest round",
+         {"Points=1,1\n", {{with(ann, 10, 600), with(dan, 10, 605)}, {with(dan, 10, 600), with(ann, 10, 605)}}, ""},
+         "1,Dan Dorn,2,2,1,classified,false,1,1,classified,false\n"
+         "2,Ann Able,2,1,1,classified,false,2,1,classified,false\n"},
+        {"equal count-back: a position beats none in the latest round",
+         {"Points=1,1\n",
+          {{with(dan, 10, 600), with(ann, 10, 605)}, {with(ann, 10, 600)}, {with(cat, 10, 600), with(dan, 10, 605)}},
+          ""},
+         "1,Dan Dorn,2,1,1,classified,false,,0,absent,false,2,1,classified,false\n"
+         "2,Ann Able,2,2,1,classified,false,1,1,classified,false,,0,absent,false\n"
+         "3,Cat Cole,1,,0,absent,false,,0,absent,false,1,1,classified,false\n"},
+        {"no classified positions to tell them apart: the name",
+         {"Points=1\nClassified=50%\n", {{with(cat, 10, 600), with(dan, 4, 300), with(bob, 3, 200)}}, ""},
+         "1,Cat Cole,1,1,1,classified,false\n2,Bob Best,0,,0,not classified,false\n"
+         "3,Dan Dorn,0,,0,not classified,false\n"},
+        {"aliases join names; a penalty may use either name",
+         {"Points=2,1\n", {{with(ann, 10, 600), with(bob, 10, 605)}, {with(Car{"A.", "Able"}, 10, 600), with(bob, 10, 605)}},
+          "[Aliases]\nA. Able=Ann Able\n[Penalties]\n2.A. Able=-1 points\n"},
+         "1,Ann Able,3,1,2,classified,false,1,1,classified,false\n"
+         "2,Bob Best,2,2,1,classified,false,2,1,classified,false\n"},
+    };
+    for (const ScoringCase& c : cases) {
+        TempDir dir;
+        writeLeague(dir, c.league);
+        const auto r = standings(dir, {"--format=csv"});
+        ASSERT_EQ(r.status, 0) << c.rule << "\n" << r.err;
+        EXPECT_EQ(r.err, "") << c.rule;
+        EXPECT_EQ(csvRows(r.out), c.drivers) << c.rule;
+        if (c.teams.empty()) continue;
+        EXPECT_EQ(csvRows(standings(dir, {"--format=csv", "--teams"}).out), c.teams) << c.rule;
+    }
+}
+
+TEST(Season, BadInputNamesFileAndLineOrRoundAndWritesNothing) {
+    const std::string good = "[Season]\nPoints=3,2\n[Round1]\nReplay=r1.rpy\n";
+    struct Case {
+        std::string season;
+        int status;
+        std::string err;
+    } cases[] = {
+        {"[Season]\nPoints=3,2\nPonits=1\n[Round1]\nReplay=r1.rpy\n", 2,
+         "season.ini:3: unknown key 'Ponits' in [Season]"},
+        {"[Season]\nPoints=3,-2\n[Round1]\nReplay=r1.rpy\n", 2,
+         "season.ini:2: Points must be a list of whole numbers from 0 to 1000000000, not '3,-2'"},
+        {"[Season]\nPoints=3,2\n[Round1]\nCarset=x.cst\n", 2,
+         "season.ini:3: [Round1] has no Replay (the path of the round's replay)"},
+        {"[Season]\nPoints=3,2\n[Round1]\nReplay=gone.rpy\n", 1, "Round 1: cannot read league/gone.rpy: no such file"},
+        {"[Season]\nPoints=3,2\n[Round1]\nReplay=junk.rpy\n", 1,
+         "Round 1 (league/junk.rpy): Unknown file header 'not ' reading file league/junk.rpy"},
+        {"[Season]\nPoints=3,2\n[Round1]\nReplay=practice.rpy\n", 1,
+         "Round 1 (league/practice.rpy): the replay holds no race"},
+        {good + "[Penalties]\n2.Ann Able=DSQ\n", 2, "season.ini:6: penalty for round 2, which the season does not have"},
+        {good + "[Penalties]\n1.Ann Abel=DSQ\n", 2, "season.ini:6: penalty for 'Ann Abel', who did not race in round 1"},
+        {good + "[Penalties]\n1.Ann Able=30s\n", 2,
+         "season.ini:6: a penalty is +N s (seconds added), DSQ or -N points, not '30s'"},
+        {good + "[Aliases]\nA=B\nB=C\nC=A\n", 2, "season.ini:6: aliases make a loop: A = B = C = A"},
+        {good + "[Aliases]\nBob Best=Ann Able\n", 2,
+         "season.ini:6: 'Ann Able' and 'Bob Best' both race in round 1, and the aliases make them one driver, "
+         "'Ann Able'"},
+        {good + "Ann Able\n", 2, "season.ini:5: neither a [Section] header nor a key=value line"},
+        {good + "[Round1x]\n", 2, "season.ini:5: unknown section [Round1x]"},
+        {good + "Carset=none.cst\n", 2, "season.ini:5: cannot read league/none.cst: no such file"},
+        {"[Season]\nPoints=3,2\n", 2, "season.ini: no rounds ([Round1] and so on)"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        writeLeague(dir, {"Points=1\n", {{ann, bob}}, ""});
+        dir.write("league/junk.rpy", "not a replay");
+        // The weekend plans a race, the replay holds only the practice.
+        ReplaySpec practice = raceOf({ann});
+        practice.weekend.sessions = {{SessionType::PRACTICE, 32767, 3600.0}, {SessionType::RACE, 10, 604800.0}};
+        writeReplay(dir.file("league/practice.rpy"), practice);
+        dir.write("league/season.ini", c.season);
+        const auto r = standings(dir, {"-o", "out.txt"});
+        EXPECT_EQ(r.status, c.status) << c.err;
+        // Paths as the command line and the season file write them.
+        EXPECT_EQ(r.err, "Error: " + (c.err.starts_with("season") ? "league/" + c.err : c.err) + "\n");
+        EXPECT_EQ(r.out, "");
+        EXPECT_FALSE(testutil::fileExists(dir.file("out.txt"))) << c.err;
+    }
+}
+
+TEST(Season, SeasonFileInUtf8WithByteOrderMarkOrInWindows1252) {
+    // The replay holds "Jörg Müller" as Windows-1252, as the game writes it.
+    const std::string utf8 = "[Season]\nPoints=1\n[Round1]\nReplay=r1.rpy\n"
+                             "[Aliases]\nJ\xC3\xB6rg M\xC3\xBCller=J\xC3\xB6rg M\xC3\xBCller Jr.\n";
+    const std::string cp1252 = "[Season]\nPoints=1\n[Round1]\nReplay=r1.rpy\n"
+                               "[Aliases]\nJ\xF6rg M\xFCller=J\xF6rg M\xFCller Jr.\n";
+    for (const std::string& bytes : {"\xEF\xBB\xBF" + utf8, cp1252}) {
+        TempDir dir;
+        writeLeague(dir, {"Points=1\n", {{Car{"J\xF6rg", "M\xFCller"}}}, ""});
+        dir.write("league/season.ini", bytes);
+        const auto r = standings(dir, {"--format=csv"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(csvRows(r.out), "1,J\xC3\xB6rg M\xC3\xBCller Jr.,1,1,1,classified,false\n");
+    }
+}
+
+// The sample season (examples/season) in every format, byte for byte; the
+// JSON and CSV also through real parsers and the JSON Schema, the page
+// through an HTML5 parser.
+TEST(Season, SampleSeasonInEveryFormat) {
+    const std::string source = GRIDTALLY_SOURCE_DIR;
+    const std::string season = source + "/examples/season/season.ini";
+    TempDir dir;
+    struct Golden {
+        const char* file;
+        std::vector<std::string> options;
+    } goldens[] = {{"season.txt", {}},
+                   {"season_semikv.txt", {"--format=semikv"}},
+                   {"season.json", {"--format=json"}},
+                   {"season.csv", {"--format=csv"}},
+                   {"season_teams.csv", {"--format=csv", "--teams"}},
+                   {"season.html", {"--format=html"}}};
+    for (const Golden& g : goldens) {
+        std::vector<std::string> args{"--season", season};
+        args.insert(args.end(), g.options.begin(), g.options.end());
+        const auto r = testutil::runGridtally(args);
+        ASSERT_EQ(r.status, 0) << g.file << ": " << r.err;
+        EXPECT_TRUE(r.out == testutil::readFile(source + "/tests/golden/" + g.file))
+            << g.file << " differs from tests/golden/" << g.file;
+        dir.write(g.file, r.out);
+    }
+
+    const auto check = testutil::checkJsonCsv({source + "/docs/season.schema.json", dir.path()});
+    if (check.status != 77) {
+        EXPECT_EQ(check.status, 0) << check.out << check.err;
+        EXPECT_NE(check.out.find("3 files checked, 0 failed"), std::string::npos) << check.out;
+    }
+    const auto page = testutil::runCheckScript("html_check.py", {dir.file("season.html")});
+    if (page.status != 77) {
+        EXPECT_EQ(page.status, 0) << page.out << page.err;
+    }
+}
+
+// Names from the season file and the replays reach the page as text only.
+TEST(Season, PageKeepsHostileNamesAsText) {
+    TempDir dir;
+    const std::string name = "<script>alert(1)</script> & \"League\"";
+    const std::string driver = "\"><img src=x onerror=alert(1)>";
+    writeLeague(dir, {"Name=" + name + "\nPoints=1\n", {{ann, bob}}, "[Aliases]\nAnn Able=" + driver + "\n"});
+    ASSERT_EQ(standings(dir, {"--format=html", "-o", "page.html"}).status, 0);
+    const auto check =
+        testutil::runCheckScript("html_check.py", {dir.file("page.html"), "--text", name, "--text", driver});
+    if (check.status == 77) GTEST_SKIP() << check.out;
+    EXPECT_EQ(check.status, 0) << check.out << check.err;
+}
+
+// Thirty rounds of forty cars, each replay followed by 64 MiB of other data
+// that must stay unread.
+TEST(Season, ThirtyRoundsOfFortyCarsAreCheap) {
+    TempDir dir;
+    std::string text = "[Season]\nPoints=25,18,15,12,10,8,6,4,2,1\nFastestLap=1\nDrop=3\nClassified=90%\n";
+    ReplaySpec race = raceReplay(40, 61);
+    for (int c = 0; c < 40; ++c) race.drivers[static_cast<std::size_t>(c)].lastName = "Driver " + std::to_string(c);
+    race.fillerBytes = 64u << 20;
+    for (int n = 1; n <= 30; ++n) {
+        writeReplay(dir.file("r" + std::to_string(n) + ".rpy"), race);
+        text += "[Round" + std::to_string(n) + "]\nReplay=r" + std::to_string(n) + ".rpy\n";
+    }
+    dir.write("season.ini", text);
+    RunOptions o;
+    o.cwd = dir.path();
+    const auto r = testutil::runGridtally({"--season", "season.ini"}, o);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\n40. Test Driver 39 "), std::string::npos) << r.out;
+    if (testutil::underWine()) return;
+    // Well under 0.05 s of processor time in an optimised build; the bound
+    // leaves room for sanitizers and debug builds.
+    EXPECT_LT(r.cpuSeconds, 2.0);
+}
