@@ -104,9 +104,10 @@ checkCompletion() {
 
   # command line | words offered (all of them, sorted)
   local cases=(
-    "gridtally --f|--force --format=semikv --format=txt"
-    "gridtally --format=|semikv txt"
+    "gridtally --f|--force --format=csv --format=html --format=json --format=semikv --format=txt"
+    "gridtally --format=|csv html json semikv txt"
     "gridtally --format=s|semikv"
+    "gridtally --se|--season"
     "gridtally --convert=|no yes"
     "gridtally --cst |cst gem67.cst"
     "gridtally --cst-auto |SPA.RPY cst monza.rpy"

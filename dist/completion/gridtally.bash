@@ -11,6 +11,11 @@ _gridtally_options=(
     --force
     --format=txt
     --format=semikv
+    --format=json
+    --format=csv
+    --format=html
+    "--season file"
+    --teams
     --no-header
     --convert=yes
     --convert=no
