@@ -1,6 +1,7 @@
 #include "report/standings.h"
 
 #include "text/format.h"
+#include "text/visible_text.h"
 
 namespace {
 
@@ -21,11 +22,11 @@ private:
 
 void StandingsTextWriter::season(const Standings& standings) {
     out_ += "Season Info\n";
-    appendFormat(out_.buffer(), "name      : %s\n", standings.season);
+    appendFormat(out_.buffer(), "name      : %s\n", visibleText(standings.season));
     appendFormat(out_.buffer(), "rounds    : %s\n\n", standings.rounds.size());
     out_ += "Round Track            Replay\n";
     for (const RoundInfo& round : standings.rounds)
-        appendFormat(out_.buffer(), "%5s %-16s %s\n", round.number, round.track, round.replay);
+        appendFormat(out_.buffer(), "%5s %-16s %s\n", round.number, visibleText(round.track), visibleText(round.replay));
     out_ += "\n";
 }
 
@@ -38,7 +39,7 @@ void StandingsTextWriter::table(std::string_view title, std::string_view heading
     out_ += "\n";
     int pos = 0;
     for (const StandingsRow& row : rows) {
-        appendFormat(out_.buffer(), "%2d. %-*s %6s", ++pos, nameWidth, row.name, row.points);
+        appendFormat(out_.buffer(), "%2d. %-*s %6s", ++pos, nameWidth, visibleText(row.name), row.points);
         for (const std::string& cell : row.cells) appendFormat(out_.buffer(), " %7s", cell);
         out_ += "\n";
         out_.endRow();
