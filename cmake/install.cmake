@@ -46,10 +46,14 @@ install(FILES dist/completion/gridtally.bash
 # The README links docs/ and examples/ by relative paths: keep them so.
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
-file(GLOB GRIDTALLY_DOCS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/docs/*.md)
+# The JSON schemas and the sample results page (with its picture) go along.
+file(GLOB GRIDTALLY_DOCS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/docs/*.md
+  ${CMAKE_CURRENT_SOURCE_DIR}/docs/*.json ${CMAKE_CURRENT_SOURCE_DIR}/docs/*.html
+  ${CMAKE_CURRENT_SOURCE_DIR}/docs/*.png)
 install(FILES ${GRIDTALLY_DOCS} DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 install(FILES examples/README.md examples/monza67.rpy examples/gem67.cst
   DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+install(DIRECTORY examples/season DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
 # The manual page and the completion must know every option of --help. They
 # skip when groff or bash-completion is missing.

@@ -57,16 +57,26 @@ cmake --build "$build-clang" -j2
 step "cmake --install into a staging folder"
 stage=$work/stage
 cmake --install "$build" --prefix "$stage" >/dev/null
-(cd "$stage" && find . -type f | sort) >"$work/installed"
+(cd "$stage" && find . -type f | LC_ALL=C sort) >"$work/installed"
 cat >"$work/wanted" <<'EOF'
 ./bin/gridtally
 ./share/bash-completion/completions/gridtally
 ./share/doc/gridtally/README.md
 ./share/doc/gridtally/copyright
+./share/doc/gridtally/docs/monza67.html
+./share/doc/gridtally/docs/monza67.png
 ./share/doc/gridtally/docs/performance.md
+./share/doc/gridtally/docs/report.schema.json
+./share/doc/gridtally/docs/season.schema.json
 ./share/doc/gridtally/examples/README.md
 ./share/doc/gridtally/examples/gem67.cst
 ./share/doc/gridtally/examples/monza67.rpy
+./share/doc/gridtally/examples/season/rounds/01-kyalami.rpy
+./share/doc/gridtally/examples/season/rounds/02-monaco.rpy
+./share/doc/gridtally/examples/season/rounds/03-zandvoort.rpy
+./share/doc/gridtally/examples/season/rounds/04-spa.rpy
+./share/doc/gridtally/examples/season/rounds/05-monza.rpy
+./share/doc/gridtally/examples/season/season.ini
 ./share/man/man1/gridtally.1.gz
 EOF
 same "$work/wanted" "$work/installed" "the staged files are not the ones meant for users"
@@ -124,7 +134,7 @@ unpacked=$work/zip
 mkdir "$unpacked"
 (cd "$unpacked" && cmake -E tar xf "$zip")
 top=$unpacked/gridtally-0.6.4-win64
-(cd "$top" && find . -type f | sort) >"$work/zipped"
+(cd "$top" && find . -type f | LC_ALL=C sort) >"$work/zipped"
 cat >"$work/wanted" <<'EOF'
 ./LICENSE.txt
 ./README.txt
