@@ -27,30 +27,13 @@ testutil::RunResult run(const TempDir& dir, const std::vector<std::string>& args
     return testutil::runGridtally(args, opts);
 }
 
-// Debian's python3, which has the Debian packages' modules (html5lib);
-// otherwise the first python3 on the PATH. Empty when there is none.
-std::string python() {
-    if (testutil::fileExists("/usr/bin/python3")) return "/usr/bin/python3";
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "";
-    for (std::size_t start = 0; start <= dirs.size();) {
-        const std::size_t end = std::min(dirs.find(':', start), dirs.size());
-        const std::string candidate = dirs.substr(start, end - start) + "/python3";
-        if (end > start && testutil::fileExists(candidate)) return candidate;
-        start = end + 1;
-    }
-    return "";
-}
-
 // Runs one of the checking scripts in tests/; skips the test when the
 // script reports its tool missing (status 77) and fails it on anything else.
-#define RUN_CHECK(script, ...)                                                                            \
-    do {                                                                                                  \
-        const std::string py = python();                                                                  \
-        if (py.empty()) GTEST_SKIP() << "python3 is not installed";                                       \
-        const auto check = testutil::runProgram(py, {py, source + "/tests/" script, __VA_ARGS__});        \
-        if (check.status == 77) GTEST_SKIP() << check.out;                                                \
-        EXPECT_EQ(check.status, 0) << check.out << check.err;                                             \
+#define RUN_CHECK(script, ...)                                                       \
+    do {                                                                             \
+        const auto check = testutil::runCheckScript(script, {__VA_ARGS__});          \
+        if (check.status == 77) GTEST_SKIP() << check.out;                           \
+        EXPECT_EQ(check.status, 0) << check.out << check.err;                        \
     } while (0)
 
 // A weekend with names that try to be markup, control characters and a
