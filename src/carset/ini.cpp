@@ -94,7 +94,8 @@ private:
 // subsection may move its siblings in memory, so the reference is only good
 // until the next header; within one header the descent only ever appends
 // below the section it holds.
-IniSection& handleHeader(IniSection& root, std::string_view line, std::size_t lineNumber, KeyBudget& budget) {
+IniSection& handleHeader(IniSection& root, std::string_view line, std::size_t lineNumber, KeyBudget& budget,
+                         const IniDialect& dialect) {
     const std::string_view inner = line.substr(1, line.size() - 2);
     std::string_view name = inner;
     std::string_view base;
@@ -122,7 +123,8 @@ IniSection& handleHeader(IniSection& root, std::string_view line, std::size_t li
     budget.spend(from.keys.size(), bytes, lineNumber);
     // Copy first: the base may be the current section itself.
     std::map<std::string, std::string> inherited = from.keys;
-    std::map<std::string, std::size_t> inheritedLines = from.keyLines;
+    std::map<std::string, std::size_t> inheritedLines;
+    if (dialect.inheritedKeyLines) inheritedLines = from.keyLines;
     current->keys = std::move(inherited);
     current->keyLines = std::move(inheritedLines);
     return *current;
@@ -163,7 +165,7 @@ IniSection parseIni(std::string_view text, const IniDialect& dialect) {
         if (dialect.trailingComments) line = withoutTrailingComment(line);
         if (line.size() >= 3 && line.front() == '[' && line.back() == ']') {
             try {
-                current = &handleHeader(root, line, n, budget);
+                current = &handleHeader(root, line, n, budget, dialect);
             } catch (const IniException& e) {
                 throw IniException(e.what(), n);
             }

@@ -66,6 +66,10 @@ struct IniDialect {
     // A ';' after white space starts a comment that runs to the end of the
     // line, except inside double quotes.
     bool trailingComments = false;
+    // Inherited keys keep their base's line in keyLines. Off, only keys
+    // written in the section itself have a line: carsets inherit millions of
+    // keys and need no lines for them.
+    bool inheritedKeyLines = false;
 };
 
 // Parses a whole text into a new root section; throws IniException

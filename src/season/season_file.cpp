@@ -300,7 +300,7 @@ std::string seasonText(std::string_view bytes) {
 SeasonFile parseSeasonFile(std::string_view bytes, const std::string& path) {
     IniSection root;
     try {
-        root = parseIni(seasonText(bytes), IniDialect{.trailingComments = true});
+        root = parseIni(seasonText(bytes), IniDialect{.trailingComments = true, .inheritedKeyLines = true});
     } catch (const IniException& e) {
         if (!e.line()) throw SeasonFileError(formatText("%s: %s", path, e.what()));
         // The reader's own syntax message counts lines from 0.
