@@ -36,7 +36,7 @@ step() {
 }
 # The same bytes, or the difference and a failure.
 same() {
-  cmp -s "$1" "$2" || { diff "$1" "$2" | head -20 >&2; fail "$3"; }
+  cmp -s "$1" "$2" || { diff "$1" "$2" | head -20 >&2 || true; fail "$3"; }
 }
 
 work=$(mktemp -d)
@@ -96,10 +96,10 @@ dpkg-deb -c "$deb"
 dpkg-deb -f "$deb" Package Version Depends Section Description
 [ "$(dpkg-deb -f "$deb" Version)" = 0.6.4 ] || fail "the package's version is not 0.6.4"
 # dpkg-shlibdeps found the C and C++ runtime libraries.
-dpkg-deb -f "$deb" Depends | grep -q 'libc6 (>=' || fail "the package does not depend on libc6"
-dpkg-deb -f "$deb" Depends | grep -q 'libstdc++6 (>=' || fail "the package does not depend on libstdc++6"
-dpkg-deb -c "$deb" | grep -q ' ./usr/share/man/man1/gridtally.1.gz$' || fail "the package lacks the manual page"
-tar -tzf "$build/gridtally-0.6.4-Linux-x86_64.tar.gz" | grep -q '/bin/gridtally$' || fail "the .tar.gz lacks bin/gridtally"
+grep -q 'libc6 (>=' <<<"$(dpkg-deb -f "$deb" Depends)" || fail "the package does not depend on libc6"
+grep -q 'libstdc++6 (>=' <<<"$(dpkg-deb -f "$deb" Depends)" || fail "the package does not depend on libstdc++6"
+grep -q ' ./usr/share/man/man1/gridtally.1.gz$' <<<"$(dpkg-deb -c "$deb")" || fail "the package lacks the manual page"
+grep -q '/bin/gridtally$' <<<"$(tar -tzf "$build/gridtally-0.6.4-Linux-x86_64.tar.gz")" || fail "the .tar.gz lacks bin/gridtally"
 
 step "dpkg -i, run, man -w, dpkg -r"
 if [ "$(id -u)" != 0 ]; then
@@ -108,7 +108,8 @@ elif dpkg -s gridtally >/dev/null 2>&1; then
   echo "a gridtally package is installed already: left alone, the .deb is not installed"
 else
   dpkg -i "$deb"
-  version=$(cd / && gridtally --version | head -n 1)
+  version=$(cd / && gridtally --version)
+  version=${version%%$'\n'*}
   [ "$(command -v gridtally)" = /usr/bin/gridtally ] || fail "gridtally is not /usr/bin/gridtally"
   [ "$version" = "gridtally v0.6.4" ] || fail "gridtally --version says '$version'"
   page=$(man -w gridtally)
@@ -147,7 +148,7 @@ EOF
 same "$work/wanted" "$work/zipped" "the zip does not hold the files meant for it"
 exe=$top/gridtally.exe
 objdump=x86_64-w64-mingw32-objdump
-! "$objdump" -h "$exe" | grep -q '\.debug' || fail "gridtally.exe is not stripped"
+! grep -q '\.debug' <<<"$("$objdump" -h "$exe")" || fail "gridtally.exe is not stripped"
 # Only DLLs that every Windows has: no MinGW runtime beside the exe.
 dlls=$("$objdump" -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u | tr '\n' ' ')
 echo "gridtally.exe imports: $dlls"
