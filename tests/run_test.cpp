@@ -378,7 +378,11 @@ TEST(Run, FifosAreRefusedInsteadOfBlockingTheRun) {
 
     r = runGridtally({"--cst", "cst/a.cst", "x.rpy"}, in(dir));
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, "Error: cst/a.cst: cst/a.cst: not a regular file\n");
+    EXPECT_EQ(r.err, "Error: cst/a.cst: not a regular file\n");
+
+    r = runGridtally({"--season", "cst/a.cst"}, in(dir));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "Error: cst/a.cst: not a regular file\n");
 }
 
 TEST(Run, UnlistableCarsetDirectoryEndsTheRun) {

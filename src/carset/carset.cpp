@@ -45,6 +45,8 @@ Carset Carset::load(const std::string& path) {
         // The format ends a carset at its first zero byte.
         bytes.resize(std::min(bytes.size(), bytes.find('\0')));
         carset.ini_ = parseIni(fromMultiByte(bytes, 0));
+    } catch (const platform::FileError&) {
+        throw; // names the path already
     } catch (const std::runtime_error& e) {
         throw std::runtime_error(path + ": " + e.what());
     }

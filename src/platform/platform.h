@@ -53,10 +53,9 @@ private:
     void* mapped_ = nullptr;
 };
 
-// Reads a whole file into memory; throws FileError. A file larger than
-// maxBytes, or one that grows past it while read (such as the files of /proc,
-// whose size reads 0), fails with the message "file too large" alone, for the
-// caller to put the path before it.
+// Reads a whole file into memory; throws FileError, whose message starts with
+// the path. A file larger than maxBytes, or one that grows past it while read
+// (such as the files of /proc, whose size reads 0), is "file too large".
 std::string readFile(const std::string& path, std::uint64_t maxBytes);
 
 // The output file of a run, written in pieces.

@@ -146,7 +146,7 @@ std::string readFile(const std::string& path, std::uint64_t maxBytes) {
     struct stat st;
     Fd fd(openRegularFile(path, st));
     const auto tooLarge = [&](std::uint64_t size) { return size > maxBytes; };
-    if (tooLarge(static_cast<std::uint64_t>(st.st_size))) throw FileError("file too large");
+    if (tooLarge(static_cast<std::uint64_t>(st.st_size))) throw FileError(path + ": file too large");
     std::string out;
     char buf[65536];
     for (;;) {
@@ -156,7 +156,7 @@ std::string readFile(const std::string& path, std::uint64_t maxBytes) {
             throw FileError(pathError(path));
         }
         if (n == 0) break;
-        if (tooLarge(out.size() + static_cast<std::size_t>(n))) throw FileError("file too large");
+        if (tooLarge(out.size() + static_cast<std::size_t>(n))) throw FileError(path + ": file too large");
         out.append(buf, static_cast<std::size_t>(n));
     }
     return out;

@@ -171,14 +171,14 @@ FileMapping::~FileMapping() {
 
 std::string readFile(const std::string& path, std::uint64_t maxBytes) {
     Handle file(openRegularFile(path));
-    if (fileSize(file.get(), path) > maxBytes) throw FileError("file too large");
+    if (fileSize(file.get(), path) > maxBytes) throw FileError(path + ": file too large");
     std::string out;
     char buf[65536];
     for (;;) {
         DWORD n = 0;
         if (!::ReadFile(file.get(), buf, sizeof buf, &n, nullptr)) throwPathError(path);
         if (n == 0) break;
-        if (out.size() + n > maxBytes) throw FileError("file too large");
+        if (out.size() + n > maxBytes) throw FileError(path + ": file too large");
         out.append(buf, n);
     }
     return out;

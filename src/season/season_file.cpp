@@ -316,7 +316,7 @@ SeasonFile readSeasonFile(const std::string& path) {
     try {
         bytes = platform::readFile(path, maxSeasonBytes);
     } catch (const platform::FileError& e) {
-        throw SeasonFileError(formatText("%s: %s", path, e.what()));
+        throw SeasonFileError(e.what()); // names the path already
     }
     return parseSeasonFile(bytes, path);
 }
