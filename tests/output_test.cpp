@@ -1,7 +1,7 @@
 // Output files. A regular file is replaced as one step: whatever goes wrong
 // while the report is written, the previous report survives and nothing is
 // left over. Anything else (a device, a FIFO) is written in place, and the
-// replay itself is never written. Also the size cap of carset files.
+// replay or carset read is never written. Also the size cap of carset files.
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
@@ -56,25 +56,30 @@ protected:
     const std::string notice = "Writing output to file ";
 };
 
-TEST_F(OutputFile, OutputThatIsTheReplayIsRefusedBeforeAsking) {
+TEST_F(OutputFile, OutputThatIsAnInputIsRefusedBeforeAsking) {
     dir.write("race.txt", replay);
     std::filesystem::create_hard_link(dir.file("x.rpy"), dir.file("hard.rpy"));
+    const std::string carset = "[Carset]\nName=Mine\n";
+    dir.write("my.cst", carset);
     const struct {
         std::vector<std::string> args;
         std::string named;
+        std::string what;
     } cases[] = {
-        {{"-osame", "--force", "race.txt"}, "race.txt"},
-        {{"-o", "x.rpy", "--force", "x.rpy"}, "x.rpy"},
-        {{"-o", "hard.rpy", "x.rpy"}, "hard.rpy"}, // no question first
+        {{"-osame", "--force", "race.txt"}, "race.txt", "the replay"},
+        {{"-o", "x.rpy", "--force", "x.rpy"}, "x.rpy", "the replay"},
+        {{"-o", "hard.rpy", "x.rpy"}, "hard.rpy", "the replay"}, // no question first
+        {{"-o", "my.cst", "--force", "--cst", "my.cst", "x.rpy"}, "my.cst", "the carset file"},
     };
     for (const auto& c : cases) {
         auto r = runGridtally(c.args, opts);
         EXPECT_EQ(r.status, 1) << c.named;
-        EXPECT_EQ(r.err, "Error: output file " + c.named + " is the replay itself\n");
+        EXPECT_EQ(r.err, "Error: output file " + c.named + " is " + c.what + " itself\n");
         EXPECT_EQ(r.out, "");
     }
     EXPECT_EQ(testutil::readFile(dir.file("race.txt")), replay);
     EXPECT_EQ(testutil::readFile(dir.file("x.rpy")), replay);
+    EXPECT_EQ(testutil::readFile(dir.file("my.cst")), carset);
 }
 
 TEST_F(OutputFile, OversizedCarsetsAreRefused) {

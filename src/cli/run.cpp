@@ -114,6 +114,7 @@ int run(const std::vector<std::string>& args, const std::string& program, Consol
     // What the run reads and how it writes it to a sink.
     std::string input;
     std::string outputPath;
+    std::string carsetPath;
     std::function<void(ReportSink&, Diagnostics&)> write;
     if (cl.seasonRun) {
         if (cl.replay) throw Failure{1, "give either a replay or --season, not both"};
@@ -136,6 +137,7 @@ int run(const std::vector<std::string>& args, const std::string& program, Consol
         const CarsetChoice carset{cl.carset(), cl.carsetAuto};
         if (!carset.path.empty() && !isReadable(carset.path))
             throw Failure{2, formatText("cannot read %s: no such file", carset.path)};
+        carsetPath = carset.path;
         write = [&input, carset, &cl](ReportSink& sink, Diagnostics& diagnostics) {
             writeReplayReport(input, carset, cl.report, sink, diagnostics);
         };
@@ -147,6 +149,8 @@ int run(const std::vector<std::string>& args, const std::string& program, Consol
     if (!outputPath.empty() && platform::sameFile(outputPath, input))
         throw Failure{1, formatText("output file %s is %s itself", outputPath,
                                     cl.seasonRun ? "the season file" : "the replay")};
+    if (!outputPath.empty() && !carsetPath.empty() && platform::sameFile(outputPath, carsetPath))
+        throw Failure{1, formatText("output file %s is the carset file itself", outputPath)};
     if (!outputPath.empty() && platform::exists(outputPath) && !cl.force &&
         !confirmOverwrite(outputPath, consoles.err, in))
         return 4;
