@@ -5,6 +5,8 @@
 #include <functional>
 #include <optional>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 #include "carset/carset.h"
 #include "cli/command_line.h"
@@ -114,13 +116,15 @@ int run(const std::vector<std::string>& args, const std::string& program, Consol
     // What the run reads and how it writes it to a sink.
     std::string input;
     std::string outputPath;
-    std::string carsetPath;
+    // The files the run reads, which the output must never replace.
+    std::vector<std::pair<std::string, const char*>> inputs;
     std::function<void(ReportSink&, Diagnostics&)> write;
     if (cl.seasonRun) {
         if (cl.replay) throw Failure{1, "give either a replay or --season, not both"};
         input = cl.season();
         if (input.empty()) throw Failure{2, "need season file after --season"};
         if (!isReadable(input)) throw Failure{2, formatText("cannot read %s: no such file", input)};
+        inputs = {{input, "the season file"}};
         const StandingsOptions options{cl.report.format, cl.teams};
         write = [&input, options, &outputPath](ReportSink& sink, Diagnostics& diagnostics) {
             const Standings standings = loadSeason(input, diagnostics);
@@ -137,7 +141,8 @@ int run(const std::vector<std::string>& args, const std::string& program, Consol
         const CarsetChoice carset{cl.carset(), cl.carsetAuto};
         if (!carset.path.empty() && !isReadable(carset.path))
             throw Failure{2, formatText("cannot read %s: no such file", carset.path)};
-        carsetPath = carset.path;
+        inputs = {{input, "the replay"}};
+        if (!carset.path.empty()) inputs.emplace_back(carset.path, "the carset file");
         write = [&input, carset, &cl](ReportSink& sink, Diagnostics& diagnostics) {
             writeReplayReport(input, carset, cl.report, sink, diagnostics);
         };
@@ -146,11 +151,9 @@ int run(const std::vector<std::string>& args, const std::string& program, Consol
     outputPath = cl.output();
     if (outputPath.empty() && cl.outputSame) outputPath = osamePath(input, cl.report.format);
     // Refused before the question: no answer could make it right.
-    if (!outputPath.empty() && platform::sameFile(outputPath, input))
-        throw Failure{1, formatText("output file %s is %s itself", outputPath,
-                                    cl.seasonRun ? "the season file" : "the replay")};
-    if (!outputPath.empty() && !carsetPath.empty() && platform::sameFile(outputPath, carsetPath))
-        throw Failure{1, formatText("output file %s is the carset file itself", outputPath)};
+    for (const auto& [path, what] : inputs)
+        if (!outputPath.empty() && platform::sameFile(outputPath, path))
+            throw Failure{1, formatText("output file %s is %s itself", outputPath, what)};
     if (!outputPath.empty() && platform::exists(outputPath) && !cl.force &&
         !confirmOverwrite(outputPath, consoles.err, in))
         return 4;
