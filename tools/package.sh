@@ -4,7 +4,7 @@
 #  - "cmake --install" into a staging folder: exactly the files meant for
 #    users, and the installed program writes the build tree's report of the
 #    installed sample;
-#  - the .deb: its listing, its dependencies, installed with dpkg -i,
+#  - the .deb: its listing, a static program without dependencies, installed with dpkg -i,
 #    "gridtally --version", "man -w gridtally", then removed again;
 #  - the Windows zip: a static, stripped exe, the texts in CR LF, the exe and
 #    the example batch file run under Wine on the bundled sample.
@@ -95,9 +95,10 @@ deb=$build/gridtally_0.6.4_$(dpkg --print-architecture).deb
 dpkg-deb -c "$deb"
 dpkg-deb -f "$deb" Package Version Depends Section Description
 [ "$(dpkg-deb -f "$deb" Version)" = 0.6.4 ] || fail "the package's version is not 0.6.4"
-# dpkg-shlibdeps found the C and C++ runtime libraries.
-grep -q 'libc6 (>=' <<<"$(dpkg-deb -f "$deb" Depends)" || fail "the package does not depend on libc6"
-grep -q 'libstdc++6 (>=' <<<"$(dpkg-deb -f "$deb" Depends)" || fail "the package does not depend on libstdc++6"
+# The program is one static binary: the package depends on no library.
+linkage=$(LC_ALL=C ldd "$build/gridtally" 2>&1 || true)
+grep -q 'not a dynamic executable' <<<"$linkage" || fail "gridtally is not static: $linkage"
+[ -z "$(dpkg-deb -f "$deb" Depends)" ] || fail "the package depends on $(dpkg-deb -f "$deb" Depends)"
 grep -q ' ./usr/share/man/man1/gridtally.1.gz$' <<<"$(dpkg-deb -c "$deb")" || fail "the package lacks the manual page"
 grep -q '/bin/gridtally$' <<<"$(tar -tzf "$build/gridtally-0.6.4-Linux-x86_64.tar.gz")" || fail "the .tar.gz lacks bin/gridtally"
 
