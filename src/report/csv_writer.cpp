@@ -1,7 +1,7 @@
 #include "report/csv_writer.h"
 
-#include "report/report_cells.h"
-#include "report/row_buffer.h"
+#include "document/cells.h"
+#include "document/row_buffer.h"
 #include "text/csv_text.h"
 
 namespace {

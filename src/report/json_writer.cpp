@@ -1,8 +1,8 @@
 #include "report/json_writer.h"
 
-#include "report/report_cells.h"
-#include "report/row_buffer.h"
-#include "report/version.h"
+#include "document/cells.h"
+#include "document/row_buffer.h"
+#include "document/json_document.h"
 #include "text/json_text.h"
 
 namespace {
@@ -29,12 +29,6 @@ void appendCar(std::string& out, const Entry& entry, std::int32_t driverId) {
 }
 
 } // namespace
-
-void appendJsonStart(std::string& out) {
-    out += "{\n  \"generator\": \"gridtally ";
-    out += programVersion;
-    out += "\"";
-}
 
 void JsonWriter::begin(const Weekend&) { appendJsonStart(out_.buffer()); }
 

@@ -43,7 +43,3 @@ private:
     bool firstSession_ = true;
     bool firstRow_ = true;
 };
-
-// The opening of every JSON document gridtally writes, the season
-// standings' too: "{" and the "generator" key.
-void appendJsonStart(std::string& out);

@@ -1,27 +1,11 @@
 #include "report/semikv_writer.h"
 
-#include "report/report_cells.h"
-#include "report/version.h"
+#include "document/cells.h"
+#include "document/semikv_document.h"
 #include "text/format.h"
 #include "text/visible_text.h"
 
-std::string semikvValue(std::string_view value) {
-    std::string escaped;
-    escaped.reserve(value.size());
-    for (char c : value) {
-        if (c == ';')
-            escaped += "\xCD\xBE"; // U+037E GREEK QUESTION MARK
-        else
-            escaped += c;
-    }
-    return escaped;
-}
-
 using semikv::appendFields;
-
-void semikv::appendStart(std::string& out) {
-    appendFormat(out, "semikv_start;semikv_version=%s;gridtally_version=%s;\n\n", "1", programVersion);
-}
 
 void SemikvWriter::begin(const Weekend&) { semikv::appendStart(out_.buffer()); }
 

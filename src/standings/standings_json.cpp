@@ -1,7 +1,7 @@
-#include "report/standings.h"
+#include "standings/standings_writer.h"
 
-#include "report/json_writer.h"
-#include "report/report_cells.h"
+#include "document/json_document.h"
+#include "document/cells.h"
 #include "text/json_text.h"
 
 namespace {

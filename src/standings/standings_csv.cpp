@@ -1,6 +1,6 @@
-#include "report/standings.h"
+#include "standings/standings_writer.h"
 
-#include "report/report_cells.h"
+#include "document/cells.h"
 #include "text/csv_text.h"
 #include "text/format.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "report/report_cells.h"
+#include "document/cells.h"
 #include "weekend/timing.h"
 
 class RowBuffer {

@@ -1,6 +1,6 @@
-#include "report/standings.h"
+#include "standings/standings_writer.h"
 
-#include "report/semikv_writer.h"
+#include "document/semikv_document.h"
 
 using semikv::appendFields;
 

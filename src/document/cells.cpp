@@ -1,4 +1,4 @@
-#include "report/report_cells.h"
+#include "document/cells.h"
 
 #include <algorithm>
 #include <cctype>
