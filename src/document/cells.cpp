@@ -63,13 +63,6 @@ void appendInteger(std::string& out, std::int64_t value) {
     out.append(buf, std::to_chars(buf, std::end(buf), value).ptr);
 }
 
-void appendMilliseconds(std::string& out, std::uint32_t ms, std::string_view missing) {
-    if (ms == noTime)
-        out += missing;
-    else
-        appendInteger(out, ms);
-}
-
 std::string lapRemark(std::uint8_t flags) {
     std::string remark;
     if (flags & LapFlag::offTrack) appendRemark(remark, "Off Track");

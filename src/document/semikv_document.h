@@ -15,7 +15,6 @@
 // The value with every ';' replaced by U+037E (UTF-8 CD BE).
 std::string semikvValue(std::string_view value);
 
-// What every semikv document shares, the season standings' too.
 namespace semikv {
 
 // Text values are shown visibly and escaped; few hold a ';', so only those

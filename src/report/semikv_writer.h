@@ -4,6 +4,7 @@
 
 #include <string_view>
 
+#include "document/columns.h"
 #include "report/report.h"
 
 class SemikvWriter final : public ReportWriter {
@@ -22,8 +23,8 @@ public:
     void end() override;
 
 private:
-    void bestLaps(std::string_view title, const std::vector<BestLapResult>& rows);
-    void place(int pos, const Entry& entry, std::int32_t driverId);
+    template <class Row, class Result>
+    void table(std::string_view title, Columns<Row> columns, const std::vector<Result>& rows);
 
     const EntryIndex& entries_;
     ReportStream& out_;

@@ -1,7 +1,7 @@
 #include "standings/standings_writer.h"
 
-#include "document/cells.h"
-#include "text/csv_text.h"
+#include "document/csv_document.h"
+#include "standings/standings_columns.h"
 #include "text/format.h"
 
 namespace {
@@ -10,72 +10,59 @@ class StandingsCsvWriter final : public StandingsWriter {
 public:
     StandingsCsvWriter(const StandingsOptions& options, ReportStream& out) : teams_(options.teams), out_(out) {}
 
-    void begin() override { out_ += "\xEF\xBB\xBF"; }
+    void begin() override { out_ += csvStart; }
     // The header row names the rounds.
     void season(const Standings& standings) override;
     void drivers(const Standings& standings) override;
     void teams(const Standings& standings) override;
 
 private:
-    // position,name,points of a row.
-    std::string& rowStart(int position, const std::string& name, std::int64_t points);
+    template <class Standing>
+    void table(const Standings& standings, const std::vector<Standing>& rows, Columns<StandingRow<Standing>> columns,
+               Columns<StandingRound<Standing>> roundColumns);
 
     const bool teams_;
     ReportStream& out_;
 };
 
+// The round's columns after "r<number>_".
+std::string roundPrefix(const RoundInfo& round) { return formatText("r%d_", round.number); }
+
 void StandingsCsvWriter::season(const Standings& standings) {
     std::string& out = out_.buffer();
-    out += teams_ ? "position,team,points" : "position,driver,points";
+    const std::size_t start = out.size();
+    if (teams_) appendCsvHeaders(out, teamStandingColumns);
+    else appendCsvHeaders(out, driverStandingColumns);
     for (const RoundInfo& round : standings.rounds) {
-        const std::uint32_t n = round.number;
-        if (teams_) appendFormat(out, ",r%d_points", n);
-        else appendFormat(out, ",r%d_position,r%d_points,r%d_status,r%d_dropped", n, n, n, n);
+        if (teams_) appendCsvHeaders(out, teamRoundColumns, roundPrefix(round));
+        else appendCsvHeaders(out, driverRoundColumns, roundPrefix(round));
     }
+    out.erase(start, 1); // the comma before the first
     out += "\n";
 }
 
-std::string& StandingsCsvWriter::rowStart(int position, const std::string& name, std::int64_t points) {
-    std::string& out = out_.buffer();
-    appendInteger(out, position);
-    out += ',';
-    appendCsvField(out, name);
-    out += ',';
-    appendInteger(out, points);
-    return out;
+template <class Standing>
+void StandingsCsvWriter::table(const Standings& standings, const std::vector<Standing>& rows,
+                               Columns<StandingRow<Standing>> columns, Columns<StandingRound<Standing>> roundColumns) {
+    int position = 0;
+    for (const Standing& standing : rows) {
+        std::string& out = out_.buffer();
+        const std::size_t start = out.size();
+        appendCsvCells(out, columns, StandingRow<Standing>{++position, standing});
+        for (std::size_t i = 0; i < standings.rounds.size(); ++i)
+            appendCsvCells(out, roundColumns, StandingRound<Standing>{standings, standing, i});
+        out.erase(start, 1);
+        out += '\n';
+        out_.endRow();
+    }
 }
 
 void StandingsCsvWriter::drivers(const Standings& standings) {
-    if (teams_) return;
-    int position = 0;
-    for (const DriverStanding& d : standings.drivers) {
-        std::string& out = rowStart(++position, d.driver, d.points);
-        for (const RoundResult& r : d.results) {
-            out += ',';
-            if (r.status == RoundStatus::CLASSIFIED) appendInteger(out, r.position);
-            out += ',';
-            appendInteger(out, r.points);
-            out += ',';
-            out += statusName(r.status);
-            out += r.dropped ? ",true" : ",false";
-        }
-        out += '\n';
-        out_.endRow();
-    }
+    if (!teams_) table(standings, standings.drivers, driverStandingColumns, driverRoundColumns);
 }
 
 void StandingsCsvWriter::teams(const Standings& standings) {
-    if (!teams_) return;
-    int position = 0;
-    for (const TeamStanding& t : standings.teams) {
-        std::string& out = rowStart(++position, t.team, t.points);
-        for (const std::optional<std::int64_t>& points : t.rounds) {
-            out += ',';
-            if (points) appendInteger(out, *points);
-        }
-        out += '\n';
-        out_.endRow();
-    }
+    if (teams_) table(standings, standings.teams, teamStandingColumns, teamRoundColumns);
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 #include "standings/standings_writer.h"
 
-#include "document/json_document.h"
 #include "document/cells.h"
+#include "document/json_document.h"
+#include "standings/standings_columns.h"
 #include "text/json_text.h"
 
 namespace {
@@ -21,25 +22,19 @@ private:
     void beginArray(const char* key);
     std::string& beginRow();
     void endArray();
-    // "position", the name's key and "points" of a standings row.
-    void rowStart(const char* nameKey, const std::string& name, std::int64_t points);
+    template <class Standing>
+    void table(const char* key, const Standings& standings, const std::vector<Standing>& rows,
+               Columns<StandingRow<Standing>> columns, Columns<StandingRound<Standing>> roundColumns);
 
     ReportStream& out_;
     bool firstRow_ = true;
-    int position_ = 0;
 };
-
-void appendOptional(std::string& out, bool present, std::int64_t value) {
-    if (present) appendInteger(out, value);
-    else out += "null";
-}
 
 void StandingsJsonWriter::beginArray(const char* key) {
     out_ += ",\n  \"";
     out_ += key;
     out_ += "\": [";
     firstRow_ = true;
-    position_ = 0;
 }
 
 std::string& StandingsJsonWriter::beginRow() {
@@ -50,17 +45,26 @@ std::string& StandingsJsonWriter::beginRow() {
 
 void StandingsJsonWriter::endArray() { out_ += firstRow_ ? "]" : "\n  ]"; }
 
-void StandingsJsonWriter::rowStart(const char* nameKey, const std::string& name, std::int64_t points) {
-    std::string& out = beginRow();
-    out += "{\"position\": ";
-    appendInteger(out, ++position_);
-    out += ", \"";
-    out += nameKey;
-    out += "\": ";
-    appendJsonString(out, name);
-    out += ", \"points\": ";
-    appendInteger(out, points);
-    out += ", \"results\": [";
+template <class Standing>
+void StandingsJsonWriter::table(const char* key, const Standings& standings, const std::vector<Standing>& rows,
+                                Columns<StandingRow<Standing>> columns,
+                                Columns<StandingRound<Standing>> roundColumns) {
+    beginArray(key);
+    int position = 0;
+    for (const Standing& standing : rows) {
+        std::string& out = beginRow();
+        out += '{';
+        appendJsonFields(out, columns, StandingRow<Standing>{++position, standing});
+        out += ", \"results\": [";
+        for (std::size_t i = 0; i < standings.rounds.size(); ++i) {
+            out += i == 0 ? "{" : ", {";
+            appendJsonFields(out, roundColumns, StandingRound<Standing>{standings, standing, i});
+            out += '}';
+        }
+        out += "]}";
+        out_.endRow();
+    }
+    endArray();
 }
 
 void StandingsJsonWriter::season(const Standings& standings) {
@@ -81,45 +85,11 @@ void StandingsJsonWriter::season(const Standings& standings) {
 }
 
 void StandingsJsonWriter::drivers(const Standings& standings) {
-    beginArray("standings");
-    for (const DriverStanding& d : standings.drivers) {
-        rowStart("driver", d.driver, d.points);
-        std::string& out = out_.buffer();
-        for (std::size_t i = 0; i < d.results.size(); ++i) {
-            const RoundResult& r = d.results[i];
-            out += i == 0 ? "{\"round\": " : ", {\"round\": ";
-            appendInteger(out, standings.rounds[i].number);
-            out += ", \"position\": ";
-            appendOptional(out, r.status == RoundStatus::CLASSIFIED, r.position);
-            out += ", \"points\": ";
-            appendInteger(out, r.points);
-            out += ", \"status\": \"";
-            out += statusName(r.status);
-            out += r.dropped ? "\", \"dropped\": true" : "\", \"dropped\": false";
-            out += r.fastestLap ? ", \"fastestLap\": true}" : ", \"fastestLap\": false}";
-        }
-        out += "]}";
-        out_.endRow();
-    }
-    endArray();
+    table("standings", standings, standings.drivers, driverStandingColumns, driverRoundColumns);
 }
 
 void StandingsJsonWriter::teams(const Standings& standings) {
-    beginArray("teams");
-    for (const TeamStanding& t : standings.teams) {
-        rowStart("team", t.team, t.points);
-        std::string& out = out_.buffer();
-        for (std::size_t i = 0; i < t.rounds.size(); ++i) {
-            out += i == 0 ? "{\"round\": " : ", {\"round\": ";
-            appendInteger(out, standings.rounds[i].number);
-            out += ", \"points\": ";
-            appendOptional(out, t.rounds[i].has_value(), t.rounds[i].value_or(0));
-            out += "}";
-        }
-        out += "]}";
-        out_.endRow();
-    }
-    endArray();
+    table("teams", standings, standings.teams, teamStandingColumns, teamRoundColumns);
 }
 
 } // namespace

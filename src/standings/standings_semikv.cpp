@@ -1,6 +1,7 @@
 #include "standings/standings_writer.h"
 
 #include "document/semikv_document.h"
+#include "standings/standings_columns.h"
 
 using semikv::appendFields;
 
@@ -17,11 +18,12 @@ public:
     void end() override { out_ += semikv::end; }
 
 private:
+    template <class Standing>
+    void table(const char* title, const Standings& standings, const std::vector<Standing>& rows,
+               Columns<StandingRow<Standing>> columns, Columns<StandingRound<Standing>> roundColumns);
+
     ReportStream& out_;
 };
-
-// An empty value where there is none.
-std::string optionalNumber(bool present, std::int64_t value) { return present ? std::to_string(value) : std::string(); }
 
 void StandingsSemikvWriter::season(const Standings& standings) {
     std::string& out = out_.buffer();
@@ -34,38 +36,32 @@ void StandingsSemikvWriter::season(const Standings& standings) {
     out += "table_end;\n\n";
 }
 
-void StandingsSemikvWriter::drivers(const Standings& standings) {
-    out_ += "table_start;table=Driver Standings;\n";
-    int pos = 0;
-    for (const DriverStanding& d : standings.drivers) {
+template <class Standing>
+void StandingsSemikvWriter::table(const char* title, const Standings& standings, const std::vector<Standing>& rows,
+                                  Columns<StandingRow<Standing>> columns,
+                                  Columns<StandingRound<Standing>> roundColumns) {
+    out_ += "table_start;table=";
+    out_ += title;
+    out_ += ";\n";
+    int position = 0;
+    for (const Standing& standing : rows) {
         std::string& out = out_.buffer();
-        appendFields(out, "pos=%s;drivername=%s;points=%s;", ++pos, d.driver, d.points);
-        for (std::size_t i = 0; i < d.results.size(); ++i) {
-            const RoundResult& r = d.results[i];
-            const std::uint32_t n = standings.rounds[i].number;
-            appendFields(out, "r%d_pos=%s;r%d_points=%s;r%d_status=%s;r%d_dropped=%s;", n,
-                         optionalNumber(r.status == RoundStatus::CLASSIFIED, r.position), n, r.points, n,
-                         statusName(r.status), n, r.dropped ? "true" : "false");
-        }
+        appendSemikvFields(out, columns, StandingRow<Standing>{++position, standing});
+        for (std::size_t i = 0; i < standings.rounds.size(); ++i)
+            appendSemikvFields(out, roundColumns, StandingRound<Standing>{standings, standing, i},
+                               formatText("r%d_", standings.rounds[i].number));
         out += "\n";
         out_.endRow();
     }
     out_ += "table_end;\n\n";
 }
 
+void StandingsSemikvWriter::drivers(const Standings& standings) {
+    table("Driver Standings", standings, standings.drivers, driverStandingColumns, driverRoundColumns);
+}
+
 void StandingsSemikvWriter::teams(const Standings& standings) {
-    out_ += "table_start;table=Team Standings;\n";
-    int pos = 0;
-    for (const TeamStanding& t : standings.teams) {
-        std::string& out = out_.buffer();
-        appendFields(out, "pos=%s;team=%s;points=%s;", ++pos, t.team, t.points);
-        for (std::size_t i = 0; i < t.rounds.size(); ++i)
-            appendFields(out, "r%d_points=%s;", standings.rounds[i].number,
-                         optionalNumber(t.rounds[i].has_value(), t.rounds[i].value_or(0)));
-        out += "\n";
-        out_.endRow();
-    }
-    out_ += "table_end;\n\n";
+    table("Team Standings", standings, standings.teams, teamStandingColumns, teamRoundColumns);
 }
 
 } // namespace
