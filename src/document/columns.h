@@ -21,14 +21,13 @@ struct Cell {
     std::int64_t number = 0; // INTEGER, BOOLEAN; the milliseconds of a TIME
     std::string text;        // TEXT
 
-    static Cell missing() { return {}; }
     static Cell integer(std::int64_t value) { return {Kind::INTEGER, value, {}}; }
     static Cell string(std::string value) { return {Kind::TEXT, 0, std::move(value)}; }
     // As formatLapTime shows it; signed gaps as their bit pattern.
     static Cell time(std::uint32_t ms) { return {Kind::TIME, ms, {}}; }
     static Cell time(std::int32_t ms) { return time(static_cast<std::uint32_t>(ms)); }
     // The milliseconds as a number, missing for noTime.
-    static Cell milliseconds(std::uint32_t ms) { return ms == noTime ? missing() : integer(ms); }
+    static Cell milliseconds(std::uint32_t ms) { return ms == noTime ? Cell() : integer(ms); }
     static Cell milliseconds(std::int32_t ms) { return milliseconds(static_cast<std::uint32_t>(ms)); }
     static Cell boolean(bool value) { return {Kind::BOOLEAN, value, {}}; }
 };

@@ -48,7 +48,8 @@ void CsvWriter::bestLaps(const SessionReport& session, const char* table, const 
                          int position) {
     const CsvPlacement<BestLapRow> placement(resultHeaders, bestLapColumns);
     for (const BestLapResult& r : rows) {
-        placement.append(rowStart(session, table), BestLapRow{position == 0 ? 0 : position++, entries_.find(r.carId), r});
+        const BestLapRow row{position == 0 ? 0 : position++, entries_.find(r.carId), r};
+        placement.append(rowStart(session, table), row);
         out_ += "\n";
         out_.endRow();
     }

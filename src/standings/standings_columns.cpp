@@ -1,5 +1,7 @@
 #include "standings/standings_columns.h"
 
+#include <array>
+
 namespace {
 
 using C = Cell;
@@ -8,23 +10,26 @@ using DriverRound = StandingRound<DriverStanding>;
 using TeamRow = StandingRow<TeamStanding>;
 using TeamRound = StandingRound<TeamStanding>;
 
-template <class Row>
-constexpr Column<Row> positionColumn = {"position", "position", "pos",
-                                        [](const Row& r) { return C::integer(r.position); }};
-template <class Row>
-constexpr Column<Row> pointsColumn = {"points", "points", "points",
-                                      [](const Row& r) { return C::integer(r.standing.points); }};
 template <class Round>
 constexpr Column<Round> roundColumn = {"round", nullptr, nullptr,
                                        [](const Round& r) { return C::integer(r.standings.rounds[r.i].number); }};
 
 const RoundResult& result(const DriverRound& r) { return r.standing.results[r.i]; }
 
-const Column<DriverRow> driverRow[] = {
-    positionColumn<DriverRow>,
-    {"driver", "driver", "drivername", [](const DriverRow& r) { return C::string(r.standing.driver); }},
-    pointsColumn<DriverRow>,
-};
+const std::string& nameOf(const DriverStanding& d) { return d.driver; }
+const std::string& nameOf(const TeamStanding& t) { return t.team; }
+
+// Position, name and points; the name under the keys given.
+template <class Standing>
+std::array<Column<StandingRow<Standing>>, 3> rowColumns(const char* name, const char* semikvName) {
+    using Row = StandingRow<Standing>;
+    return {{{"position", "position", "pos", [](const Row& r) { return C::integer(r.position); }},
+             {name, name, semikvName, [](const Row& r) { return C::string(nameOf(r.standing)); }},
+             {"points", "points", "points", [](const Row& r) { return C::integer(r.standing.points); }}}};
+}
+
+const auto driverRow = rowColumns<DriverStanding>("driver", "drivername");
+const auto teamRow = rowColumns<TeamStanding>("team", "team");
 
 const Column<DriverRound> driverRound[] = {
     roundColumn<DriverRound>,
@@ -36,12 +41,6 @@ const Column<DriverRound> driverRound[] = {
     {"status", "status", "status", [](const DriverRound& r) { return C::string(statusName(result(r).status)); }},
     {"dropped", "dropped", "dropped", [](const DriverRound& r) { return C::boolean(result(r).dropped); }},
     {"fastestLap", nullptr, nullptr, [](const DriverRound& r) { return C::boolean(result(r).fastestLap); }},
-};
-
-const Column<TeamRow> teamRow[] = {
-    positionColumn<TeamRow>,
-    {"team", "team", "team", [](const TeamRow& r) { return C::string(r.standing.team); }},
-    pointsColumn<TeamRow>,
 };
 
 const Column<TeamRound> teamRound[] = {

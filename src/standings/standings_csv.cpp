@@ -13,8 +13,12 @@ public:
     void begin() override { out_ += csvStart; }
     // The header row names the rounds.
     void season(const Standings& standings) override;
-    void drivers(const Standings& standings) override;
-    void teams(const Standings& standings) override;
+    void drivers(const Standings& standings) override {
+        if (!teams_) table(standings, standings.drivers, driverStandingColumns, driverRoundColumns);
+    }
+    void teams(const Standings& standings) override {
+        if (teams_) table(standings, standings.teams, teamStandingColumns, teamRoundColumns);
+    }
 
 private:
     template <class Standing>
@@ -44,25 +48,19 @@ void StandingsCsvWriter::season(const Standings& standings) {
 template <class Standing>
 void StandingsCsvWriter::table(const Standings& standings, const std::vector<Standing>& rows,
                                Columns<StandingRow<Standing>> columns, Columns<StandingRound<Standing>> roundColumns) {
-    int position = 0;
-    for (const Standing& standing : rows) {
-        std::string& out = out_.buffer();
-        const std::size_t start = out.size();
-        appendCsvCells(out, columns, StandingRow<Standing>{++position, standing});
-        for (std::size_t i = 0; i < standings.rounds.size(); ++i)
-            appendCsvCells(out, roundColumns, StandingRound<Standing>{standings, standing, i});
-        out.erase(start, 1);
-        out += '\n';
-        out_.endRow();
-    }
-}
-
-void StandingsCsvWriter::drivers(const Standings& standings) {
-    if (!teams_) table(standings, standings.drivers, driverStandingColumns, driverRoundColumns);
-}
-
-void StandingsCsvWriter::teams(const Standings& standings) {
-    if (teams_) table(standings, standings.teams, teamStandingColumns, teamRoundColumns);
+    std::size_t start = 0;
+    walkStandings(
+        standings, rows,
+        [&](const StandingRow<Standing>& row) {
+            start = out_.buffer().size();
+            appendCsvCells(out_.buffer(), columns, row);
+        },
+        [&](const StandingRound<Standing>& round) { appendCsvCells(out_.buffer(), roundColumns, round); },
+        [&] {
+            out_.buffer().erase(start, 1); // the comma before the first
+            out_ += "\n";
+            out_.endRow();
+        });
 }
 
 } // namespace

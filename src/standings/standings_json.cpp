@@ -13,8 +13,12 @@ public:
 
     void begin() override { appendJsonStart(out_.buffer()); }
     void season(const Standings& standings) override;
-    void drivers(const Standings& standings) override;
-    void teams(const Standings& standings) override;
+    void drivers(const Standings& standings) override {
+        table("standings", standings, standings.drivers, driverStandingColumns, driverRoundColumns);
+    }
+    void teams(const Standings& standings) override {
+        table("teams", standings, standings.teams, teamStandingColumns, teamRoundColumns);
+    }
     void end() override { out_ += "\n}\n"; }
 
 private:
@@ -50,20 +54,23 @@ void StandingsJsonWriter::table(const char* key, const Standings& standings, con
                                 Columns<StandingRow<Standing>> columns,
                                 Columns<StandingRound<Standing>> roundColumns) {
     beginArray(key);
-    int position = 0;
-    for (const Standing& standing : rows) {
-        std::string& out = beginRow();
-        out += '{';
-        appendJsonFields(out, columns, StandingRow<Standing>{++position, standing});
-        out += ", \"results\": [";
-        for (std::size_t i = 0; i < standings.rounds.size(); ++i) {
-            out += i == 0 ? "{" : ", {";
-            appendJsonFields(out, roundColumns, StandingRound<Standing>{standings, standing, i});
-            out += '}';
-        }
-        out += "]}";
-        out_.endRow();
-    }
+    walkStandings(
+        standings, rows,
+        [&](const StandingRow<Standing>& row) {
+            std::string& out = beginRow();
+            out += '{';
+            appendJsonFields(out, columns, row);
+            out += ", \"results\": [";
+        },
+        [&](const StandingRound<Standing>& round) {
+            out_ += round.i == 0 ? "{" : ", {";
+            appendJsonFields(out_.buffer(), roundColumns, round);
+            out_ += "}";
+        },
+        [&] {
+            out_ += "]}";
+            out_.endRow();
+        });
     endArray();
 }
 
@@ -82,14 +89,6 @@ void StandingsJsonWriter::season(const Standings& standings) {
         out += "}";
     }
     endArray();
-}
-
-void StandingsJsonWriter::drivers(const Standings& standings) {
-    table("standings", standings, standings.drivers, driverStandingColumns, driverRoundColumns);
-}
-
-void StandingsJsonWriter::teams(const Standings& standings) {
-    table("teams", standings, standings.teams, teamStandingColumns, teamRoundColumns);
 }
 
 } // namespace

@@ -13,8 +13,12 @@ public:
 
     void begin() override { semikv::appendStart(out_.buffer()); }
     void season(const Standings& standings) override;
-    void drivers(const Standings& standings) override;
-    void teams(const Standings& standings) override;
+    void drivers(const Standings& standings) override {
+        table("Driver Standings", standings, standings.drivers, driverStandingColumns, driverRoundColumns);
+    }
+    void teams(const Standings& standings) override {
+        table("Team Standings", standings, standings.teams, teamStandingColumns, teamRoundColumns);
+    }
     void end() override { out_ += semikv::end; }
 
 private:
@@ -43,25 +47,17 @@ void StandingsSemikvWriter::table(const char* title, const Standings& standings,
     out_ += "table_start;table=";
     out_ += title;
     out_ += ";\n";
-    int position = 0;
-    for (const Standing& standing : rows) {
-        std::string& out = out_.buffer();
-        appendSemikvFields(out, columns, StandingRow<Standing>{++position, standing});
-        for (std::size_t i = 0; i < standings.rounds.size(); ++i)
-            appendSemikvFields(out, roundColumns, StandingRound<Standing>{standings, standing, i},
-                               formatText("r%d_", standings.rounds[i].number));
-        out += "\n";
-        out_.endRow();
-    }
+    walkStandings(
+        standings, rows, [&](const StandingRow<Standing>& row) { appendSemikvFields(out_.buffer(), columns, row); },
+        [&](const StandingRound<Standing>& round) {
+            const std::uint32_t number = standings.rounds[round.i].number;
+            appendSemikvFields(out_.buffer(), roundColumns, round, formatText("r%d_", number));
+        },
+        [&] {
+            out_ += "\n";
+            out_.endRow();
+        });
     out_ += "table_end;\n\n";
-}
-
-void StandingsSemikvWriter::drivers(const Standings& standings) {
-    table("Driver Standings", standings, standings.drivers, driverStandingColumns, driverRoundColumns);
-}
-
-void StandingsSemikvWriter::teams(const Standings& standings) {
-    table("Team Standings", standings, standings.teams, teamStandingColumns, teamRoundColumns);
 }
 
 } // namespace
