@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "report/report_cells.h"
-#include "report/semikv_writer.h"
+#include "document/cells.h"
+#include "document/semikv_document.h"
 
 namespace {
 

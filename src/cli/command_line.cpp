@@ -1,6 +1,6 @@
 #include "cli/command_line.h"
 
-#include "report/version.h"
+#include "document/version.h"
 
 CommandLine parseCommandLine(const std::vector<std::string>& args) {
     CommandLine cl;

@@ -22,7 +22,10 @@ public:
     void lapListings(const std::vector<SessionReport>& sessions) override;
 
 private:
-    void bestLapRow(const SessionReport& session, const char* table, int position, const BestLapResult& r);
+    // session,session_type,table, of a result row.
+    std::string& rowStart(const SessionReport& session, const char* table);
+    void bestLaps(const SessionReport& session, const char* table, const std::vector<BestLapResult>& rows,
+                  int position);
 
     const EntryIndex& entries_;
     const bool laps_;

@@ -4,9 +4,9 @@
 #include <charconv>
 #include <cctype>
 
-#include "report/html_page.h"
+#include "page/html_page.h"
 #include "report/race_charts.h"
-#include "report/report_cells.h"
+#include "document/cells.h"
 #include "text/format.h"
 #include "text/html_text.h"
 

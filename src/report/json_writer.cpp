@@ -1,40 +1,9 @@
 #include "report/json_writer.h"
 
-#include "report/report_cells.h"
-#include "report/row_buffer.h"
-#include "report/version.h"
+#include "document/cells.h"
+#include "document/json_document.h"
+#include "report/report_columns.h"
 #include "text/json_text.h"
-
-namespace {
-
-// A time as text, which never needs escaping.
-void appendTime(std::string& out, std::uint32_t ms) {
-    out += '"';
-    out += formatLapTime(ms);
-    out += '"';
-}
-void appendTime(std::string& out, std::int32_t ms) { appendTime(out, static_cast<std::uint32_t>(ms)); }
-
-void appendMs(std::string& out, std::uint32_t ms) { appendMilliseconds(out, ms, "null"); }
-void appendMs(std::string& out, std::int32_t ms) { appendMilliseconds(out, ms, "null"); }
-
-// "number": .., "driver": .., "team": .. of a result row.
-void appendCar(std::string& out, const Entry& entry, std::int32_t driverId) {
-    out += ", \"number\": ";
-    appendInteger(out, entry.number);
-    out += ", \"driver\": ";
-    appendJsonString(out, displayName(entry.drivers.find(driverId)));
-    out += ", \"team\": ";
-    appendJsonString(out, entry.team);
-}
-
-} // namespace
-
-void appendJsonStart(std::string& out) {
-    out += "{\n  \"generator\": \"gridtally ";
-    out += programVersion;
-    out += "\"";
-}
 
 void JsonWriter::begin(const Weekend&) { appendJsonStart(out_.buffer()); }
 
@@ -72,32 +41,18 @@ void JsonWriter::eventInfo(const Event& event) {
 
 void JsonWriter::entryList(const std::vector<const Entry*>& byNumber) {
     out_ += ",\n  \"entries\": [";
-    const char* separator = "\n    ";
+    const char* separator = "\n    {";
     for (const Entry* entry : byNumber) {
         std::string& out = out_.buffer();
         out += separator;
-        separator = ",\n    ";
-        out += "{\"number\": ";
-        appendInteger(out, entry->number);
-        out += ", \"team\": ";
-        appendJsonString(out, entry->team);
-        out += ", \"chassis\": ";
-        appendJsonString(out, entry->chassis);
-        out += ", \"engine\": ";
-        appendJsonString(out, entry->engine);
-        out += ", \"year\": ";
-        appendInteger(out, entry->year);
+        separator = ",\n    {";
+        appendJsonFields(out, entryColumns, *entry);
         out += ", \"drivers\": [";
-        const char* driverSeparator = "";
+        const char* driverSeparator = "{";
         for (const Driver& driver : entry->drivers) {
             out += driverSeparator;
-            driverSeparator = ", ";
-            out += "{\"name\": ";
-            appendJsonString(out, displayName(driver));
-            out += ", \"nationality\": ";
-            appendJsonString(out, driver.nat);
-            out += ", \"remark\": ";
-            appendJsonString(out, driver.remark);
+            driverSeparator = ", {";
+            appendJsonFields(out, driverColumns, driver);
             out += "}";
         }
         out += "]}";
@@ -131,99 +86,36 @@ void JsonWriter::beginRow() {
 
 void JsonWriter::endTable() { out_ += firstRow_ ? "]" : "\n      ]"; }
 
-void JsonWriter::bestLapRow(int position, const BestLapResult& r) {
+template <class Row>
+void JsonWriter::writeRow(Columns<Row> columns, const Row& row) {
     beginRow();
-    std::string& out = out_.buffer();
-    // A car without a time: its times read "-.---" and null.
-    const bool timed = r.lapTime != 0;
-    const std::uint32_t lapTime = timed ? r.lapTime : noTime;
-    const std::uint32_t gap = timed ? static_cast<std::uint32_t>(r.gap) : noTime;
-    const std::uint32_t clock = timed ? r.clock : noTime;
-    out += "{\"position\": ";
-    if (timed)
-        appendInteger(out, position);
-    else
-        out += "null";
-    appendCar(out, entries_.find(r.carId), r.driverId);
-    out += ", \"lapTime\": ";
-    appendTime(out, lapTime);
-    out += ", \"gap\": ";
-    appendTime(out, gap);
-    out += ", \"lap\": ";
-    if (timed)
-        appendInteger(out, r.lap);
-    else
-        out += "null";
-    out += ", \"clock\": ";
-    appendTime(out, clock);
-    out += ", \"validLaps\": ";
-    appendInteger(out, r.lapsValid);
-    out += ", \"totalLaps\": ";
-    appendInteger(out, r.lapsTotal);
-    out += ", \"remark\": ";
-    appendJsonString(out, timed ? lapRemark(r.flags) : "no time");
-    out += ", \"lapTimeMs\": ";
-    appendMs(out, lapTime);
-    out += ", \"gapMs\": ";
-    appendMs(out, gap);
-    out += ", \"clockMs\": ";
-    appendMs(out, clock);
-    out += "}";
+    out_ += "{";
+    appendJsonFields(out_.buffer(), columns, row);
+    out_ += "}";
     out_.endRow();
 }
 
 void JsonWriter::practiceResults(const SessionReport& session, const std::vector<BestLapResult>& rows) {
     beginTable("results");
     int position = 0;
-    for (const BestLapResult& r : rows) bestLapRow(++position, r);
+    for (const BestLapResult& r : rows) writeRow(bestLapColumns, BestLapRow{++position, entries_.find(r.carId), r});
     // The text report leaves these out; here every car of the session shows.
-    for (const BestLapResult& r : carsWithoutTime(session.session->timing)) bestLapRow(0, r);
+    for (const BestLapResult& r : carsWithoutTime(session.session->timing))
+        writeRow(bestLapColumns, BestLapRow{0, entries_.find(r.carId), r});
     endTable();
 }
 
 void JsonWriter::fastestLaps(const SessionReport&, const std::vector<BestLapResult>& rows) {
     beginTable("fastestLaps");
     int position = 0;
-    for (const BestLapResult& r : rows) bestLapRow(++position, r);
+    for (const BestLapResult& r : rows) writeRow(bestLapColumns, BestLapRow{++position, entries_.find(r.carId), r});
     endTable();
 }
 
 void JsonWriter::raceResults(const SessionReport&, const std::vector<RaceResult>& rows) {
     beginTable("classification");
     int position = 0;
-    for (const RaceResult& r : rows) {
-        beginRow();
-        std::string& out = out_.buffer();
-        out += "{\"position\": ";
-        appendInteger(out, ++position);
-        appendCar(out, entries_.find(r.carId), r.driverId);
-        out += ", \"laps\": ";
-        appendInteger(out, r.laps);
-        out += ", \"time\": ";
-        appendTime(out, r.clock);
-        out += ", \"gap\": ";
-        appendTime(out, r.gap);
-        out += ", \"diff\": ";
-        appendTime(out, r.diff);
-        out += ", \"remark\": \"";
-        out += raceRemark(r);
-        out += "\", \"timeMs\": ";
-        appendMs(out, r.clock);
-        out += ", \"gapMs\": ";
-        appendMs(out, r.gap);
-        out += ", \"diffMs\": ";
-        appendMs(out, r.diff);
-        out += ", \"lapsBehind\": ";
-        appendInteger(out, r.lapsBehind);
-        out += r.retired ? ", \"status\": \"retired\"" : ", \"status\": \"finished\"";
-        out += ", \"bestLapMs\": ";
-        if (r.bestLapTime == 0)
-            out += "null";
-        else
-            appendInteger(out, r.bestLapTime);
-        out += "}";
-        out_.endRow();
-    }
+    for (const RaceResult& r : rows) writeRow(raceColumns, RaceRow{++position, entries_.find(r.carId), r});
     endTable();
 }
 
@@ -241,22 +133,10 @@ void JsonWriter::sessionLaps(const SessionReport& session) {
         out += ", \"driver\": ";
         appendJsonString(out, displayName(entry.drivers.find(car.driverId)));
         out += ", \"crossings\": [";
-        RowBuffer row;
         for (std::size_t i = 0; i < car.laps.size(); ++i) {
-            const TimedLap& lap = car.laps[i];
-            const std::uint32_t lapTime = lapTimeAt(car, i);
-            if (i != 0) row << ",";
-            row << "\n          {\"lap\": ";
-            row.integer(i) << ", \"lapTime\": \"";
-            row.time(lapTime) << "\", \"clock\": \"";
-            row.time(lap.clock) << "\", \"remark\": \"";
-            row.text(lapRemark(lap.flags)) << "\", \"lapTimeMs\": ";
-            row.milliseconds(lapTime, "null") << ", \"clockMs\": ";
-            row.milliseconds(lap.clock, "null") << ", \"position\": ";
-            row.integer(positions[c][i]) << ", \"offTrack\": ";
-            row.boolean(lap.flags & LapFlag::offTrack) << ", \"invalid\": ";
-            row.boolean(lap.flags & LapFlag::invalid) << "}";
-            row.appendTo(out_.buffer());
+            out_ += i == 0 ? "\n          {" : ",\n          {";
+            appendJsonFields(out_.buffer(), crossingColumns, CrossingRow{car, i, positions[c][i]});
+            out_ += "}";
             out_.endRow();
         }
         out_ += car.laps.empty() ? "]}" : "\n        ]}";

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "document/columns.h"
 #include "report/report.h"
 
 class JsonWriter final : public ReportWriter {
@@ -34,7 +35,8 @@ private:
     void beginTable(const char* key);
     void beginRow();
     void endTable();
-    void bestLapRow(int position, const BestLapResult& r);
+    template <class Row>
+    void writeRow(Columns<Row> columns, const Row& row);
     void sessionLaps(const SessionReport& session);
 
     const EntryIndex& entries_;
@@ -43,7 +45,3 @@ private:
     bool firstSession_ = true;
     bool firstRow_ = true;
 };
-
-// The opening of every JSON document gridtally writes, the season
-// standings' too: "{" and the "generator" key.
-void appendJsonStart(std::string& out);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "report/line_chart.h"
+#include "page/line_chart.h"
 #include "weekend/weekend.h"
 
 // One car's race, crossing by crossing (0 is its first crossing, which

@@ -4,7 +4,7 @@
 #include "report/csv_writer.h"
 #include "report/html_writer.h"
 #include "report/json_writer.h"
-#include "report/report_cells.h"
+#include "document/cells.h"
 #include "report/semikv_writer.h"
 #include "report/text_writer.h"
 

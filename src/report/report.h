@@ -7,13 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "report/report_stream.h"
+#include "document/output_format.h"
+#include "document/report_stream.h"
 #include "weekend/weekend.h"
 #include "weekend/weekend_builder.h"
 
 class Diagnostics;
-
-enum class ReportFormat { TEXT, SEMIKV, JSON, CSV, HTML };
 
 struct ReportOptions {
     ReportFormat format = ReportFormat::TEXT;

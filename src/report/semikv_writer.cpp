@@ -1,27 +1,12 @@
 #include "report/semikv_writer.h"
 
-#include "report/report_cells.h"
-#include "report/version.h"
+#include "document/cells.h"
+#include "document/semikv_document.h"
+#include "report/report_columns.h"
 #include "text/format.h"
 #include "text/visible_text.h"
 
-std::string semikvValue(std::string_view value) {
-    std::string escaped;
-    escaped.reserve(value.size());
-    for (char c : value) {
-        if (c == ';')
-            escaped += "\xCD\xBE"; // U+037E GREEK QUESTION MARK
-        else
-            escaped += c;
-    }
-    return escaped;
-}
-
 using semikv::appendFields;
-
-void semikv::appendStart(std::string& out) {
-    appendFormat(out, "semikv_start;semikv_version=%s;gridtally_version=%s;\n\n", "1", programVersion);
-}
 
 void SemikvWriter::begin(const Weekend&) { semikv::appendStart(out_.buffer()); }
 
@@ -54,19 +39,13 @@ void SemikvWriter::entryList(const std::vector<const Entry*>& byNumber) {
     out += "table_start;table=Entry List;\n";
     bool lineOpen = false;
     for (const Entry* entry : byNumber) {
-        appendFields(out, "startnum=%s;", entry->number);
-        appendFields(out, "team=%s;", entry->team);
-        appendFields(out, "chassis=%s;", entry->chassis);
-        appendFields(out, "engine=%s;", entry->engine);
-        appendFields(out, "year=%s;", entry->year);
+        appendSemikvFields(out, entryColumns, *entry);
         // The line feed belongs to each driver's remark: a second driver
         // starts a new line, an entry without drivers runs on into the next.
         int k = 0;
         for (const Driver& driver : entry->drivers) {
-            ++k;
-            appendFields(out, "driver%d_name=%s;", k, displayName(driver));
-            appendFields(out, "driver%d_nat=%s;", k, driver.nat);
-            appendFields(out, "driver%d_remark=%s;\n", k, driver.remark);
+            appendSemikvFields(out, driverColumns, driver, formatText("driver%d_", ++k));
+            out += '\n';
         }
         lineOpen = entry->drivers.empty();
         out_.endRow();
@@ -76,53 +55,31 @@ void SemikvWriter::entryList(const std::vector<const Entry*>& byNumber) {
     out_ += "table_end;\n\n";
 }
 
-// The fields that open every row of a result table.
-void SemikvWriter::place(int pos, const Entry& entry, std::int32_t driverId) {
-    std::string& out = out_.buffer();
-    appendFields(out, "pos=%d;", pos);
-    appendFields(out, "startnum=%s;", entry.number);
-    appendFields(out, "drivername=%s;", displayName(entry.drivers.find(driverId)));
-}
-
-void SemikvWriter::bestLaps(std::string_view title, const std::vector<BestLapResult>& rows) {
+template <class Row, class Result>
+void SemikvWriter::table(std::string_view title, Columns<Row> columns, const std::vector<Result>& rows) {
     if (rows.empty()) return;
     out_ += "table_start;table=";
     out_ += title;
     out_ += ";\n";
     int pos = 0;
-    for (const BestLapResult& r : rows) {
-        place(++pos, entries_.find(r.carId), r.driverId);
-        std::string& out = out_.buffer();
-        appendFields(out, "laptime=%s;", formatLapTime(r.lapTime));
-        appendFields(out, "gap=%s;", formatLapTime(r.gap));
-        appendFields(out, "lap=%s;clock=%s;", r.lap, formatLapTime(r.clock));
-        appendFields(out, "lapsvalid=%s;lapstotal=%s;remark=%s;\n", r.lapsValid, r.lapsTotal, lapRemark(r.flags));
+    for (const Result& r : rows) {
+        appendSemikvFields(out_.buffer(), columns, Row{++pos, entries_.find(r.carId), r});
+        out_ += "\n";
         out_.endRow();
     }
     out_ += "table_end;\n\n";
 }
 
 void SemikvWriter::practiceResults(const SessionReport&, const std::vector<BestLapResult>& rows) {
-    bestLaps("Practice Results", rows);
+    table("Practice Results", bestLapColumns, rows);
 }
 
 void SemikvWriter::fastestLaps(const SessionReport&, const std::vector<BestLapResult>& rows) {
-    bestLaps("Race Fastest Laps", rows);
+    table("Race Fastest Laps", bestLapColumns, rows);
 }
 
 void SemikvWriter::raceResults(const SessionReport&, const std::vector<RaceResult>& rows) {
-    if (rows.empty()) return;
-    out_ += "table_start;table=Race Results;\n";
-    int pos = 0;
-    for (const RaceResult& r : rows) {
-        place(++pos, entries_.find(r.carId), r.driverId);
-        std::string& out = out_.buffer();
-        appendFields(out, "laps=%s;clock=%s;", r.laps, formatLapTime(r.clock));
-        // Unlike the text table, diff has no leading "-" here.
-        appendFields(out, "gap=%s;diff=%s;remark=%s;\n", formatLapTime(r.gap), formatLapTime(r.diff), raceRemark(r));
-        out_.endRow();
-    }
-    out_ += "table_end;\n\n";
+    table("Race Results", raceColumns, rows);
 }
 
 void SemikvWriter::lapListings(const std::vector<SessionReport>& sessions) {
@@ -134,13 +91,9 @@ void SemikvWriter::lapListings(const std::vector<SessionReport>& sessions) {
             out += "table_start;table_type=laptimes;";
             appendFields(out, "table=Session %s (%s) Car %d laptimes;", s.number, type, carNumber);
             appendFields(out, "session=%d;startnum=%d;\n", s.number, carNumber);
-            std::uint32_t prev = 0;
-            std::size_t j = 0;
-            for (const TimedLap& lap : car.laps) {
-                // Unsigned difference: crossing 0 shows its own clock.
-                appendFormat(out_.buffer(), "lap=%d;laptime=%s;clock=%s;remark=%s;\n", j++,
-                             formatLapTime(lap.clock - prev), formatLapTime(lap.clock), lapRemark(lap.flags));
-                prev = lap.clock;
+            for (std::size_t i = 0; i < car.laps.size(); ++i) {
+                appendSemikvFields(out_.buffer(), crossingColumns, CrossingRow{car, i, 0});
+                out_ += "\n";
                 out_.endRow();
             }
             out_ += "table_end;\n\n";

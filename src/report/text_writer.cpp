@@ -1,6 +1,6 @@
 #include "report/text_writer.h"
 
-#include "report/report_cells.h"
+#include "document/cells.h"
 #include "text/format.h"
 #include "text/visible_text.h"
 

@@ -1,28 +1,6 @@
-#include "report/standings.h"
+#include "standings/standings_rows.h"
 
 #include "text/format.h"
-
-std::unique_ptr<StandingsWriter> makeStandingsWriter(const StandingsOptions& options, ReportStream& out) {
-    switch (options.format) {
-    case ReportFormat::SEMIKV: return standingsSemikvWriter(out);
-    case ReportFormat::JSON: return standingsJsonWriter(out);
-    case ReportFormat::CSV: return standingsCsvWriter(options, out);
-    case ReportFormat::HTML: return standingsHtmlWriter(out);
-    case ReportFormat::TEXT: break;
-    }
-    return standingsTextWriter(out);
-}
-
-void writeStandings(const Standings& standings, const StandingsOptions& options, ReportSink& sink) {
-    ReportStream out(sink);
-    const std::unique_ptr<StandingsWriter> writer = makeStandingsWriter(options, out);
-    writer->begin();
-    writer->season(standings);
-    writer->drivers(standings);
-    writer->teams(standings);
-    writer->end();
-    out.flush();
-}
 
 std::string standingsCell(const RoundResult& result) {
     std::string cell;

@@ -1,8 +1,9 @@
-#include "report/standings.h"
+#include "standings/standings_writer.h"
 
 #include <algorithm>
 
-#include "report/html_page.h"
+#include "page/html_page.h"
+#include "standings/standings_rows.h"
 #include "text/format.h"
 
 using html::cell;

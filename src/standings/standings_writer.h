@@ -1,13 +1,12 @@
-// The season standings as a document: the order of its sections, the
-// interface through which each format writes them, and the cells that the
-// formats share.
+// The season standings as a document: the order of its sections and the
+// interface through which each format writes them.
 #pragma once
 
 #include <memory>
 #include <string>
 
-#include "report/report.h"
-#include "report/report_stream.h"
+#include "document/output_format.h"
+#include "document/report_stream.h"
 #include "season/standings.h"
 
 struct StandingsOptions {
@@ -45,21 +44,3 @@ std::unique_ptr<StandingsWriter> standingsCsvWriter(const StandingsOptions& opti
 std::unique_ptr<StandingsWriter> standingsHtmlWriter(ReportStream& out);
 
 void writeStandings(const Standings& standings, const StandingsOptions& options, ReportSink& sink);
-
-// A row of a standings table as text shows it: the name, the points and a
-// cell per round.
-struct StandingsRow {
-    std::string name;
-    std::int64_t points = 0;
-    std::vector<std::string> cells;
-};
-std::vector<StandingsRow> driverRows(const Standings& standings);
-// A team's cell is its points, "-" when none of its cars raced.
-std::vector<StandingsRow> teamRows(const Standings& standings);
-
-// A round's cell of the drivers' table: "3/4" (position/points), "DNF" or
-// "DSQ" (with "/points" when they are not 0), "-" when absent; a dropped
-// round in brackets, "[3/4]".
-std::string standingsCell(const RoundResult& result);
-// "R" and the round's number.
-std::string roundHeading(const RoundInfo& round);

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "report/line_chart.h"
+#include "page/line_chart.h"
 
 // Doctype, head (title, style) and the page header with its heading and an
 // optional subtitle; opens <main>. Texts are escaped here.

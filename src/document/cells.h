@@ -21,13 +21,6 @@ inline std::string formatLapTime(std::int32_t ms) { return formatLapTime(static_
 
 // Appends the decimal digits of value.
 void appendInteger(std::string& out, std::int64_t value);
-// Appends ms in decimal, or missing for noTime; signed gaps as their bit
-// pattern, as formatLapTime shows them.
-void appendMilliseconds(std::string& out, std::uint32_t ms, std::string_view missing);
-inline void appendMilliseconds(std::string& out, std::int32_t ms, std::string_view missing) {
-    appendMilliseconds(out, static_cast<std::uint32_t>(ms), missing);
-}
-
 // Remark of a flag byte: "Off Track", "Invalid", "Unknown" for the set bits,
 // in that order, joined by one space; empty when none is set.
 std::string lapRemark(std::uint8_t flags);

@@ -1,5 +1,6 @@
-#include "report/standings.h"
+#include "standings/standings_writer.h"
 
+#include "standings/standings_rows.h"
 #include "text/format.h"
 #include "text/visible_text.h"
 

@@ -1,4 +1,4 @@
-#include "report/line_chart.h"
+#include "page/line_chart.h"
 
 #include <algorithm>
 #include <limits>

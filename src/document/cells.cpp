@@ -1,4 +1,4 @@
-#include "report/report_cells.h"
+#include "document/cells.h"
 
 #include <algorithm>
 #include <cctype>
@@ -61,13 +61,6 @@ std::string formatLapTime(std::uint32_t ms) {
 void appendInteger(std::string& out, std::int64_t value) {
     char buf[24];
     out.append(buf, std::to_chars(buf, std::end(buf), value).ptr);
-}
-
-void appendMilliseconds(std::string& out, std::uint32_t ms, std::string_view missing) {
-    if (ms == noTime)
-        out += missing;
-    else
-        appendInteger(out, ms);
 }
 
 std::string lapRemark(std::uint8_t flags) {

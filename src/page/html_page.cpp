@@ -1,9 +1,9 @@
-#include "report/html_page.h"
+#include "page/html_page.h"
 
 #include <charconv>
 
-#include "report/report_cells.h"
-#include "report/version.h"
+#include "document/cells.h"
+#include "document/version.h"
 #include "text/format.h"
 #include "text/html_text.h"
 
