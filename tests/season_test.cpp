@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cstbuilder.h"
 #include "rpybuilder.h"
 #include "season/season_file.h"
 #include "testutil.h"
@@ -25,6 +26,7 @@ struct Car {
     std::uint32_t laps = 10;
     std::uint32_t seconds = 600;
     bool fastest = false;
+    std::uint32_t ms = 0; // added to the race time
 };
 using Race = std::vector<Car>;
 
@@ -42,7 +44,7 @@ ReplaySpec raceOf(const Race& cars) {
         for (std::uint32_t k = 1; k <= c.laps; ++k) {
             std::uint32_t clock = 1000 + static_cast<std::uint32_t>(i) + k * lap;
             if (c.fastest && k == 1) clock -= 5000;
-            if (k == c.laps) clock = 1000 + static_cast<std::uint32_t>(i) + c.seconds * 1000;
+            if (k == c.laps) clock = 1000 + static_cast<std::uint32_t>(i) + c.seconds * 1000 + c.ms;
             car.laps.push_back(lapWord(clock));
         }
         race.cars.push_back(car);
@@ -116,6 +118,16 @@ TEST(Season, ScoringRules) {
           "[Penalties]\n1.Ann Able=+5.5 s\n1.Cat Cole=+100s\n"},
          "1,Bob Best,4,1,4,classified,false\n2,Ann Able,3,2,3,classified,false\n"
          "3,Cat Cole,2,3,2,classified,false\n4,Dan Dorn,1,4,1,classified,false\n"},
+        {"a fractional penalty in thousandths: +1.5 s puts Ann behind Bob, who finished 1.201 s later",
+         {"Points=2,1\n", {{with(ann, 10, 600), Car{"Bob", "Best", 0, 10, 601, false, 200}}},
+          "[Penalties]\n1.Ann Able=+1.5s\n"},
+         "1,Bob Best,2,1,2,classified,false\n2,Ann Able,1,2,1,classified,false\n"},
+        {"a points bonus", {"Points=3,2\n", {{ann, bob}}, "[Penalties]\n1.Bob Best=+2 points\n"},
+         "1,Bob Best,4,2,4,classified,false\n2,Ann Able,3,1,3,classified,false\n"},
+        {"Drop picks rounds by their race points; a points penalty counts whichever round drops",
+         {"Points=3,2\nDrop=1\n", {{ann, bob}, {ann, bob}}, "[Penalties]\n1.Ann Able=-5 points\n"},
+         "1,Bob Best,2,2,2,classified,true,2,2,classified,false\n"
+         "2,Ann Able,-2,1,-2,classified,true,1,3,classified,false\n"},
         {"a DSQ removes the car, those behind move up; its fastest lap goes to nobody",
          {"Points=3,2,1\nFastestLap=5\n", {{with(ann, 10, 600, 0, true), with(bob, 10, 605), with(cat, 10, 610)}},
           "[Penalties]\n1.Ann Able=DSQ\n"},
@@ -182,13 +194,16 @@ TEST(Season, ScoringRules) {
 
 TEST(Season, BadInputNamesFileAndLineOrRoundAndWritesNothing) {
     const std::string good = "[Season]\nPoints=3,2\n[Round1]\nReplay=r1.rpy\n";
+    // Round 1 of 1000 has 1001 drivers: refused before round 2 is read.
+    std::string many = "[Season]\nPoints=1\n[Round1]\nReplay=crowd.rpy\n";
+    for (int n = 2; n <= 1000; ++n) many += "[Round" + std::to_string(n) + "]\nReplay=r" + std::to_string(n) + ".rpy\n";
     struct Case {
         std::string season;
         int status;
         std::string err;
     } cases[] = {
         {"[Season]\nPoints=3,2\nPonits=1\n[Round1]\nReplay=r1.rpy\n", 2,
-         "season.ini:3: unknown key 'Ponits' in [Season]"},
+         "season.ini:3: unknown key 'Ponits' in [Season]; did you mean 'Points'?"},
         {"[Season]\nPoints=3,-2\n[Round1]\nReplay=r1.rpy\n", 2,
          "season.ini:2: Points must be a list of whole numbers from 0 to 1000000000, not '3,-2'"},
         {"[Season]\nPoints=3,2\n[Round1]\nCarset=x.cst\n", 2,
@@ -201,7 +216,7 @@ TEST(Season, BadInputNamesFileAndLineOrRoundAndWritesNothing) {
         {good + "[Penalties]\n2.Ann Able=DSQ\n", 2, "season.ini:6: penalty for round 2, which the season does not have"},
         {good + "[Penalties]\n1.Ann Abel=DSQ\n", 2, "season.ini:6: penalty for 'Ann Abel', who did not race in round 1"},
         {good + "[Penalties]\n1.Ann Able=30s\n", 2,
-         "season.ini:6: a penalty is +N s (seconds added), DSQ or -N points, not '30s'"},
+         "season.ini:6: a penalty is +N s (seconds added), DSQ, -N points or +N points, not '30s'"},
         {good + "[Aliases]\nA=B\nB=C\nC=A\n", 2, "season.ini:6: aliases make a loop: A = B = C = A"},
         {good + "[Aliases]\nBob Best=Ann Able\n", 2,
          "season.ini:6: 'Ann Able' and 'Bob Best' both race in round 1, and the aliases make them one driver, "
@@ -210,6 +225,11 @@ TEST(Season, BadInputNamesFileAndLineOrRoundAndWritesNothing) {
         {good + "[Round1x]\n", 2, "season.ini:5: unknown section [Round1x]"},
         {good + "Carset=none.cst\n", 2, "season.ini:5: cannot read league/none.cst: no such file"},
         {"[Season]\nPoints=3,2\n", 2, "season.ini: no rounds ([Round1] and so on)"},
+        {"[Season]\nPoints=1\nDrop=1\n[Round1]\nReplay=r1.rpy\n", 2,
+         "season.ini:3: Drop=1 leaves no round to count: the season has 1 round"},
+        {many, 2,
+         "season.ini: 1001 drivers or more over 1000 rounds are more than the standings hold (1000000 drivers x "
+         "rounds)"},
     };
     for (const Case& c : cases) {
         TempDir dir;
@@ -219,6 +239,11 @@ TEST(Season, BadInputNamesFileAndLineOrRoundAndWritesNothing) {
         ReplaySpec practice = raceOf({ann});
         practice.weekend.sessions = {{SessionType::PRACTICE, 32767, 3600.0}, {SessionType::RACE, 10, 604800.0}};
         writeReplay(dir.file("league/practice.rpy"), practice);
+        if (c.season == many) {
+            ReplaySpec crowd = raceReplay(1001, 2);
+            for (std::size_t d = 0; d < crowd.drivers.size(); ++d) crowd.drivers[d].lastName = std::to_string(d);
+            writeReplay(dir.file("league/crowd.rpy"), crowd);
+        }
         dir.write("league/season.ini", c.season);
         const auto r = standings(dir, {"-o", "out.txt"});
         EXPECT_EQ(r.status, c.status) << c.err;
@@ -227,6 +252,50 @@ TEST(Season, BadInputNamesFileAndLineOrRoundAndWritesNothing) {
         EXPECT_EQ(r.out, "");
         EXPECT_FALSE(testutil::fileExists(dir.file("out.txt"))) << c.err;
     }
+}
+
+// What the organiser may have got wrong, on standard error; the standings
+// are written all the same.
+TEST(Season, WarningsReachStandardErrorAndTheStandingsAreWritten) {
+    const std::string head = "[Season]\nPoints=1\n[Round1]\nReplay=r1.rpy\n";
+    struct Case {
+        std::string season;
+        std::string err;
+    } cases[] = {
+        {head + "[Round2]\nReplay=r2.rpy\n[Aliases]\nAnn Abel=Ann Able\nAnn Able=A. Able\nBob Best=B. Best\n",
+         "Warning: league/season.ini:8: alias 'Ann Abel' matches no driver of any round\n"},
+        {head + "[Round2]\nReplay=.\\r1.rpy\n[Round3]\nReplay=r1.rpy\n",
+         "Warning: league/season.ini:6: round 2 reads the replay of round 1, .\\r1.rpy\n"
+         "Warning: league/season.ini:8: round 3 reads the replay of round 1, r1.rpy\n"},
+        {head + "Carset=other.cst\n", "Warning: league/season.ini:5: the carset league/other.cst names none of the cars "
+                                       "of round 1\n"},
+        {head + "[Round2]\nReplay=odd.rpy\n", "Warning: Round 2: (rpylib:601) Inconsistent session data.\n"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        writeLeague(dir, {"Points=1\n", {{ann, bob}, {ann, bob}}, ""});
+        ReplaySpec odd = raceOf({ann, bob});
+        odd.header.lastSession = 3; // one session recorded, four announced
+        writeReplay(dir.file("league/odd.rpy"), odd);
+        cstbuilder::CarsetSpec carset;
+        carset.cars = {{40, "Some Team", "Some Car", "Some Engine"}};
+        dir.write("league/other.cst", cstbuilder::carsetBytes(carset));
+        dir.write("league/season.ini", c.season);
+        const auto r = standings(dir, {"--format=csv"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_NE(r.out.find("\n1,"), std::string::npos) << c.err;
+    }
+}
+
+TEST(Season, SeasonFileOnAFolder) {
+    TempDir dir;
+    writeLeague(dir, {"Points=1\n", {{ann}}, ""});
+    RunOptions o;
+    o.cwd = dir.path();
+    const auto r = testutil::runGridtally({"--season", "league"}, o);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "Error: league is a folder, not a season file\n");
 }
 
 TEST(Season, SeasonFileInUtf8WithByteOrderMarkOrInWindows1252) {

@@ -123,6 +123,7 @@ int run(const std::vector<std::string>& args, const std::string& program, Consol
         if (cl.replay) throw Failure{1, "give either a replay or --season, not both"};
         input = cl.season();
         if (input.empty()) throw Failure{2, "need season file after --season"};
+        if (platform::isDirectory(input)) throw Failure{2, formatText("%s is a folder, not a season file", input)};
         if (!isReadable(input)) throw Failure{2, formatText("cannot read %s: no such file", input)};
         inputs = {{input, "the season file"}};
         const StandingsOptions options{cl.report.format, cl.teams};

@@ -1,7 +1,11 @@
 #include "season/season.h"
 
+#include <algorithm>
+#include <map>
+#include <set>
 #include <stdexcept>
 
+#include "carset/carset.h"
 #include "platform/platform.h"
 #include "replay/replay_file.h"
 #include "text/diagnostics.h"
@@ -24,7 +28,26 @@ private:
 
 bool isFile(const std::string& path) { return platform::exists(path) && !platform::isDirectory(path); }
 
-RoundRace readRound(const SeasonFile& season, const SeasonRound& round, Diagnostics& diagnostics) {
+// Each round's carset loaded once more, to see whether it names a car.
+class CarsetCheck {
+public:
+    bool namesAny(const std::string& path, const Weekend& weekend) {
+        auto [it, fresh] = carsets_.try_emplace(path);
+        if (fresh) it->second = Carset::load(path);
+        for (const Entry& entry : weekend.event.entries)
+            for (const char* key : {"Team", "Name", "Engine"})
+                if (const std::string* value = it->second.find("Car" + std::to_string(entry.carIndex), key);
+                    value && !value->empty())
+                    return true;
+        return false;
+    }
+
+private:
+    std::map<std::string, Carset> carsets_;
+};
+
+RoundRace readRound(const SeasonFile& season, const SeasonRound& round, CarsetCheck& carsets,
+                    Diagnostics& diagnostics) {
     const std::string name = formatText("Round %d", round.number);
     const std::string where = formatText("%s (%s)", name, round.replayPath);
     if (!round.carsetPath.empty() && !isFile(round.carsetPath))
@@ -34,12 +57,50 @@ RoundRace readRound(const SeasonFile& season, const SeasonRound& round, Diagnost
     try {
         const ReplayFile file(round.replayPath);
         const Weekend weekend = buildWeekend(file, CarsetChoice{round.carsetPath, false}, roundDiagnostics);
+        if (!round.carsetPath.empty() && !weekend.event.entries.empty() && !carsets.namesAny(round.carsetPath, weekend))
+            diagnostics.warning(season.message(
+                round.carsetLine, formatText("the carset %s names none of the cars of round %d", round.carsetPath,
+                                             round.number)));
         return roundRace(weekend, season, round);
     } catch (const CarsetError& e) {
         throw SeasonFileError(season.message(round.carsetLine, e.what()));
     } catch (const std::runtime_error& e) {
         throw std::runtime_error(formatText("%s: %s", where, e.what()));
     }
+}
+
+// Rounds are compared only with the earlier ones of the same file name, so a
+// season of many rounds asks the system about few pairs.
+void warnOfSharedReplays(const SeasonFile& season, Diagnostics& diagnostics) {
+    std::map<std::string_view, std::vector<const SeasonRound*>> byFileName;
+    for (const SeasonRound& round : season.rounds) {
+        const std::string_view path = round.replayPath;
+        std::vector<const SeasonRound*>& same = byFileName[path.substr(path.find_last_of('/') + 1)];
+        const auto first = std::find_if(same.begin(), same.end(), [&](const SeasonRound* other) {
+            return other->replayPath == round.replayPath || platform::sameFile(other->replayPath, round.replayPath);
+        });
+        if (first != same.end())
+            diagnostics.warning(season.message(round.replayLine, formatText("round %d reads the replay of round %d, %s",
+                                                                            round.number, (*first)->number, round.replay)));
+        same.push_back(&round);
+    }
+}
+
+// An alias is used when a replay writes its name, or a used alias leads to
+// it; each is marked once.
+void warnOfUnusedAliases(const SeasonFile& season, const std::set<std::string>& replayNames,
+                         Diagnostics& diagnostics) {
+    std::set<std::string_view> used;
+    for (const std::string& name : replayNames)
+        for (auto it = season.aliases.find(name); it != season.aliases.end() && used.insert(it->first).second;
+             it = season.aliases.find(it->second.next)) {
+        }
+    std::vector<std::pair<std::size_t, std::string_view>> unused;
+    for (const auto& [name, alias] : season.aliases)
+        if (!used.count(name)) unused.emplace_back(alias.line, name);
+    std::sort(unused.begin(), unused.end());
+    for (const auto& [line, name] : unused)
+        diagnostics.warning(season.message(line, formatText("alias '%s' matches no driver of any round", name)));
 }
 
 } // namespace
@@ -75,8 +136,24 @@ RoundRace roundRace(const Weekend& weekend, const SeasonFile& season, const Seas
 
 Standings loadSeason(const std::string& seasonPath, Diagnostics& diagnostics) {
     const SeasonFile season = readSeasonFile(seasonPath);
+    warnOfSharedReplays(season, diagnostics);
     std::vector<RoundRace> races;
     races.reserve(season.rounds.size());
-    for (const SeasonRound& round : season.rounds) races.push_back(readRound(season, round, diagnostics));
+    std::set<std::string> drivers;
+    std::set<std::string> replayNames;
+    CarsetCheck carsets;
+    for (const SeasonRound& round : season.rounds) {
+        races.push_back(readRound(season, round, carsets, diagnostics));
+        for (const RaceCar& car : races.back().cars) {
+            drivers.insert(car.driver);
+            replayNames.insert(car.replayName);
+        }
+        // Refused before the tables are made: their memory grows with both.
+        if (drivers.size() * season.rounds.size() > maxStandingsCells)
+            throw SeasonFileError(formatText(
+                "%s: %d drivers or more over %d rounds are more than the standings hold (%d drivers x rounds)",
+                season.path, drivers.size(), season.rounds.size(), maxStandingsCells));
+    }
+    warnOfUnusedAliases(season, replayNames, diagnostics);
     return computeStandings(season, races);
 }

@@ -1,6 +1,7 @@
 // The season file: the championship's scoring rules, its rounds with their
 // replays, the aliases that join a driver's names and the stewards'
-// penalties. The INI syntax of carsets, with comments after values.
+// penalties. The INI syntax of carsets, with comments after values; section
+// and key names in any case.
 #pragma once
 
 #include <cstddef>
@@ -27,11 +28,16 @@ struct ScoringRules {
     std::optional<std::uint32_t> classifiedPercent;
 };
 
+// More rounds than any championship runs; a file of many thousand is
+// refused before any replay is read.
+inline constexpr std::size_t maxSeasonRounds = 1'000;
+
 struct SeasonRound {
     std::uint32_t number = 0;
     std::string replay;     // as the season file writes it
-    std::string replayPath; // found from the season file's folder
+    std::string replayPath; // found from the season file's folder; a backslash read as '/'
     std::string carsetPath; // likewise; empty for none
+    std::size_t replayLine = 0;
     std::size_t carsetLine = 0;
 };
 
@@ -40,7 +46,7 @@ struct Penalty {
     Kind kind = Kind::TIME;
     std::uint32_t round = 0;
     std::string driver;      // the name in the standings
-    std::int64_t amount = 0; // milliseconds added, or points taken
+    std::int64_t amount = 0; // milliseconds added, or points taken (given when below 0)
     std::size_t line = 0;
 };
 
@@ -54,6 +60,7 @@ struct SeasonFile {
     // of its alias.
     struct Alias {
         std::string name;
+        std::string next; // the right side as written
         std::size_t line = 0;
     };
     std::map<std::string, Alias> aliases;
@@ -70,8 +77,8 @@ SeasonFile readSeasonFile(const std::string& path);
 // where relative paths start from.
 SeasonFile parseSeasonFile(std::string_view bytes, const std::string& path);
 
-// The text of the file's bytes: UTF-8 without its byte-order mark, or, when
-// the bytes are not UTF-8, Windows-1252.
+// The text of the file's bytes: UTF-8 without its byte-order mark, UTF-16
+// with one, or, when the bytes are neither, Windows-1252.
 std::string seasonText(std::string_view bytes);
 
 // A path written in the season file, for use from the working directory:

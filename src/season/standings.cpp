@@ -1,6 +1,7 @@
 #include "season/standings.h"
 
 #include <algorithm>
+#include <map>
 #include <numeric>
 #include <stdexcept>
 #include <unordered_map>
@@ -78,11 +79,11 @@ struct CarPenalties {
 
 class RoundScorer {
 public:
-    RoundScorer(const SeasonFile& season, const RoundRace& race) : season_(season), race_(race) {
+    RoundScorer(const SeasonFile& season, const RoundRace& race, const std::vector<const Penalty*>& penalties)
+        : season_(season), race_(race) {
         checkNames();
         penalties_.resize(race.cars.size());
-        for (const Penalty& p : season.penalties)
-            if (p.round == race.number) apply(p);
+        for (const Penalty* p : penalties) apply(*p);
     }
 
     // Each car's result, by car.
@@ -115,7 +116,8 @@ public:
         }
         for (std::size_t car = 0; car < results.size(); ++car) {
             if (penalties_[car].disqualified) results[car].status = RoundStatus::DISQUALIFIED;
-            results[car].points -= penalties_[car].points;
+            results[car].adjustment = -penalties_[car].points;
+            results[car].points += results[car].adjustment;
         }
         return results;
     }
@@ -183,16 +185,18 @@ private:
 };
 
 // Marks each driver's N lowest round scores as dropped (of equal scores the
-// earliest round first) and returns the sum of the others.
+// earliest round first) and returns the sum of the others. The scores are
+// the races': a points penalty or bonus counts whichever round drops, so a
+// penalty never takes its round out of the count with it.
 std::int64_t countedPoints(std::vector<RoundResult>& results, std::uint32_t drop) {
+    const auto racePoints = [](const RoundResult& r) { return r.points - r.adjustment; };
     std::vector<std::size_t> byScore(results.size());
     std::iota(byScore.begin(), byScore.end(), 0);
     std::stable_sort(byScore.begin(), byScore.end(),
-                     [&](std::size_t a, std::size_t b) { return results[a].points < results[b].points; });
+                     [&](std::size_t a, std::size_t b) { return racePoints(results[a]) < racePoints(results[b]); });
     for (std::size_t k = 0; k < byScore.size() && k < drop; ++k) results[byScore[k]].dropped = true;
     std::int64_t total = 0;
-    for (const RoundResult& r : results)
-        if (!r.dropped) total += r.points;
+    for (const RoundResult& r : results) total += r.dropped ? r.adjustment : r.points;
     return total;
 }
 
@@ -218,10 +222,16 @@ Standings computeStandings(const SeasonFile& season, const std::vector<RoundRace
     std::vector<Record> teamRecords;
     std::vector<TeamStanding> teams;
 
+    std::map<std::uint32_t, std::vector<const Penalty*>> penalties; // by round
+    for (const Penalty& p : season.penalties) penalties[p.round].push_back(&p);
+    const std::vector<const Penalty*> none;
+
     for (std::size_t round = 0; round < rounds; ++round) {
         const RoundRace& race = races[round];
         standings.rounds.push_back(RoundInfo{race.number, race.replay, race.replayPath, race.track});
-        const std::vector<RoundResult> results = RoundScorer(season, race).results();
+        const auto roundPenalties = penalties.find(race.number);
+        const std::vector<RoundResult> results =
+            RoundScorer(season, race, roundPenalties == penalties.end() ? none : roundPenalties->second).results();
         for (std::size_t car = 0; car < race.cars.size(); ++car) {
             const RaceCar& c = race.cars[car];
             const RoundResult& result = results[car];

@@ -34,14 +34,15 @@ enum class RoundStatus { CLASSIFIED, NOT_CLASSIFIED, DISQUALIFIED, ABSENT };
 struct RoundResult {
     RoundStatus status = RoundStatus::ABSENT;
     std::uint32_t position = 0; // from 1 when classified, else 0
-    std::int64_t points = 0;
+    std::int64_t points = 0;     // the race's and the adjustment
+    std::int64_t adjustment = 0; // points penalties (below 0) and bonuses: never dropped
     bool dropped = false;
     bool fastestLap = false; // took the bonus
 };
 
 struct DriverStanding {
     std::string driver;
-    std::int64_t points = 0; // of the rounds that count
+    std::int64_t points = 0; // of the rounds that count, and every adjustment
     std::vector<RoundResult> results; // one per round
 };
 
