@@ -6,6 +6,7 @@
 //   trailing.rpy  typical.rpy followed by 300 MB of other data (a sparse hole)
 //   stress.rpy    64 cars, 8 sessions, 3,000 crossings per car and session
 //   tenth.rpy     stress.rpy with a tenth of the crossings
+//   crowd/season.ini  400 rounds of 64 cars, each driver in one round only
 //
 // std::minstd_rand is specified to the bit and only its raw numbers are used,
 // so the files are the same with every standard library.
@@ -127,6 +128,24 @@ rpybuilder::ReplaySpec benchReplay(const Shape& shape, std::uint32_t seed) {
     return spec;
 }
 
+// A season whose drivers x rounds table is large and sparse.
+void writeCrowdSeason(const std::filesystem::path& dir) {
+    constexpr int rounds = 400;
+    constexpr int cars = 64;
+    std::filesystem::create_directories(dir);
+    std::string ini = "[Season]\nName=Crowd\nPoints=25,18,15,12,10,8,6,4,2,1\n";
+    for (int r = 1; r <= rounds; ++r) {
+        ReplaySpec spec = rpybuilder::raceReplay(cars, 3);
+        for (int c = 0; c < cars; ++c) spec.drivers[static_cast<std::size_t>(c)].lastName = "R" + std::to_string(r) + "C" + std::to_string(c);
+        const std::string name = "r" + std::to_string(r) + ".rpy";
+        rpybuilder::writeReplay((dir / name).string(), spec);
+        ini += "[Round" + std::to_string(r) + "]\nReplay=" + name + "\n";
+    }
+    std::FILE* f = std::fopen((dir / "season.ini").string().c_str(), "wb");
+    if (f == nullptr || std::fwrite(ini.data(), 1, ini.size(), f) != ini.size() || std::fclose(f) != 0)
+        throw std::runtime_error("cannot write the crowd season");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -152,6 +171,7 @@ int main(int argc, char** argv) {
         rpybuilder::writeReplay((dir / "trailing.rpy").string(), benchReplay(trailing, 67));
         rpybuilder::writeReplay((dir / "stress.rpy").string(), benchReplay(stress, 68));
         rpybuilder::writeReplay((dir / "tenth.rpy").string(), benchReplay(tenth, 68));
+        writeCrowdSeason(dir / "crowd");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "mkbench: %s\n", e.what());
         return 1;

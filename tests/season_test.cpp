@@ -194,7 +194,7 @@ TEST(Season, ScoringRules) {
 
 TEST(Season, BadInputNamesFileAndLineOrRoundAndWritesNothing) {
     const std::string good = "[Season]\nPoints=3,2\n[Round1]\nReplay=r1.rpy\n";
-    // Round 1 of 1000 has 1001 drivers: refused before round 2 is read.
+    // Round 1 of 1000 has 16001 drivers: refused before round 2 is read.
     std::string many = "[Season]\nPoints=1\n[Round1]\nReplay=crowd.rpy\n";
     for (int n = 2; n <= 1000; ++n) many += "[Round" + std::to_string(n) + "]\nReplay=r" + std::to_string(n) + ".rpy\n";
     struct Case {
@@ -228,7 +228,7 @@ TEST(Season, BadInputNamesFileAndLineOrRoundAndWritesNothing) {
         {"[Season]\nPoints=1\nDrop=1\n[Round1]\nReplay=r1.rpy\n", 2,
          "season.ini:3: Drop=1 leaves no round to count: the season has 1 round"},
         {many, 2,
-         "season.ini: 1001 drivers or more over 1000 rounds are more than the standings hold (1000000 drivers x "
+         "season.ini: 16001 drivers or more over 1000 rounds are more than the standings hold (16000000 drivers x "
          "rounds)"},
     };
     for (const Case& c : cases) {
@@ -240,7 +240,7 @@ TEST(Season, BadInputNamesFileAndLineOrRoundAndWritesNothing) {
         practice.weekend.sessions = {{SessionType::PRACTICE, 32767, 3600.0}, {SessionType::RACE, 10, 604800.0}};
         writeReplay(dir.file("league/practice.rpy"), practice);
         if (c.season == many) {
-            ReplaySpec crowd = raceReplay(1001, 2);
+            ReplaySpec crowd = raceReplay(16001, 2);
             for (std::size_t d = 0; d < crowd.drivers.size(); ++d) crowd.drivers[d].lastName = std::to_string(d);
             writeReplay(dir.file("league/crowd.rpy"), crowd);
         }

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "platform/platform.h"
+#include "text/visible_text.h"
 
 namespace {
 
@@ -83,3 +84,7 @@ void ConsoleOutput::emit(std::string_view part) {
         std::fwrite(part.data(), 1, part.size(), stream_);
     }
 }
+
+void MessageOutput::writeLine(std::string_view message) { console_.writeLine(wellFormedVisibleText(std::string(message))); }
+
+void MessageOutput::ask(std::string_view question) { console_.writeText(wellFormedVisibleText(std::string(question))); }

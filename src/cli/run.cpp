@@ -18,7 +18,7 @@
 #include "standings/standings_writer.h"
 #include "text/diagnostics.h"
 #include "text/format.h"
-#include "text/visible_text.h"
+#include "weekend/weekend_builder.h"
 
 namespace {
 
@@ -30,17 +30,17 @@ struct Failure {
 
 struct Consoles {
     ConsoleOutput out;
-    ConsoleOutput err;
+    MessageOutput err;
 };
 
 class ConsoleDiagnostics final : public Diagnostics {
 public:
-    explicit ConsoleDiagnostics(ConsoleOutput& err) : err_(err) {}
+    explicit ConsoleDiagnostics(MessageOutput& err) : err_(err) {}
     void warning(std::string_view text) override { err_.writeLine("Warning: " + std::string(text)); }
     void notice(std::string_view text) override { err_.writeLine(text); }
 
 private:
-    ConsoleOutput& err_;
+    MessageOutput& err_;
 };
 
 class ConsoleSink final : public ReportSink {
@@ -66,10 +66,10 @@ private:
 // file replaces the old one only when the report is complete.
 class FileSink final : public ReportSink {
 public:
-    FileSink(std::string path, ConsoleOutput& err) : path_(std::move(path)), err_(err) {}
+    FileSink(std::string path, MessageOutput& err) : path_(std::move(path)), err_(err) {}
     void write(std::string_view text) override {
         if (!file_) {
-            err_.writeLine(formatText("Writing output to file %s", visibleText(platform::absolutePath(path_))));
+            err_.writeLine(formatText("Writing output to file %s", platform::absolutePath(path_)));
             file_.emplace(path_, true);
         }
         file_->write(text);
@@ -80,7 +80,7 @@ public:
 
 private:
     std::string path_;
-    ConsoleOutput& err_;
+    MessageOutput& err_;
     std::optional<platform::OutputFile> file_;
 };
 
@@ -88,8 +88,8 @@ private:
 bool isReadable(const std::string& path) { return platform::exists(path) && !platform::isDirectory(path); }
 
 // Asks before an existing output file is overwritten; false when declined.
-bool confirmOverwrite(const std::string& outputPath, ConsoleOutput& err, std::FILE* in) {
-    err.writeText(formatText("Output file %s already exists. Overwrite ? (Y/N): ", outputPath));
+bool confirmOverwrite(const std::string& outputPath, MessageOutput& err, std::FILE* in) {
+    err.ask(formatText("Output file %s already exists. Overwrite ? (Y/N): ", outputPath));
     const int c = std::fgetc(in);
     return c == 'y' || c == 'Y';
 }
@@ -116,23 +116,31 @@ int run(const std::vector<std::string>& args, const std::string& program, Consol
     // What the run reads and how it writes it to a sink.
     std::string input;
     std::string outputPath;
-    // The files the run reads, which the output must never replace.
-    std::vector<std::pair<std::string, const char*>> inputs;
+    // The files the run reads, which the output must never replace, each
+    // with what it is to the run.
+    std::vector<std::pair<std::string, std::string>> inputs;
     std::function<void(ReportSink&, Diagnostics&)> write;
+    std::optional<SeasonFile> season;
     if (cl.seasonRun) {
         if (cl.replay) throw Failure{1, "give either a replay or --season, not both"};
         input = cl.season();
         if (input.empty()) throw Failure{2, "need season file after --season"};
         if (platform::isDirectory(input)) throw Failure{2, formatText("%s is a folder, not a season file", input)};
         if (!isReadable(input)) throw Failure{2, formatText("cannot read %s: no such file", input)};
-        inputs = {{input, "the season file"}};
+        try {
+            season = readSeasonFile(input);
+        } catch (const SeasonFileError& e) {
+            throw Failure{2, e.what()};
+        }
+        inputs = {{input, "the season file itself"}};
+        for (const SeasonRound& round : season->rounds) {
+            inputs.emplace_back(round.replayPath, formatText("the replay of round %d itself", round.number));
+            if (!round.carsetPath.empty())
+                inputs.emplace_back(round.carsetPath, formatText("the carset of round %d itself", round.number));
+        }
         const StandingsOptions options{cl.report.format, cl.teams};
-        write = [&input, options, &outputPath](ReportSink& sink, Diagnostics& diagnostics) {
-            const Standings standings = loadSeason(input, diagnostics);
-            for (const RoundInfo& round : standings.rounds)
-                if (!outputPath.empty() && platform::sameFile(outputPath, round.replayPath))
-                    throw Failure{1, formatText("output file %s is the replay of round %d", outputPath, round.number)};
-            writeStandings(standings, options, sink);
+        write = [&season, options](ReportSink& sink, Diagnostics& diagnostics) {
+            writeStandings(loadSeason(*season, diagnostics), options, sink);
         };
     } else {
         if (!cl.replay) throw Failure{1, "need replay file as parameter"};
@@ -142,8 +150,18 @@ int run(const std::vector<std::string>& args, const std::string& program, Consol
         const CarsetChoice carset{cl.carset(), cl.carsetAuto};
         if (!carset.path.empty() && !isReadable(carset.path))
             throw Failure{2, formatText("cannot read %s: no such file", carset.path)};
-        inputs = {{input, "the replay"}};
-        if (!carset.path.empty()) inputs.emplace_back(carset.path, "the carset file");
+        inputs = {{input, "the replay itself"}};
+        if (!carset.path.empty()) inputs.emplace_back(carset.path, "the carset file itself");
+        // The carset a search would find is read too: found now, before
+        // the output is asked about.
+        if (carset.path.empty() && carset.detect && (!cl.output().empty() || cl.outputSame)) {
+            try {
+                if (const std::optional<std::string> found = detectedCarsetPath(ReplayFile(input)))
+                    inputs.emplace_back(*found, "the carset file itself");
+            } catch (const std::exception&) {
+                // The run reports the replay's trouble.
+            }
+        }
         write = [&input, carset, &cl](ReportSink& sink, Diagnostics& diagnostics) {
             writeReplayReport(input, carset, cl.report, sink, diagnostics);
         };
@@ -154,7 +172,7 @@ int run(const std::vector<std::string>& args, const std::string& program, Consol
     // Refused before the question: no answer could make it right.
     for (const auto& [path, what] : inputs)
         if (!outputPath.empty() && platform::sameFile(outputPath, path))
-            throw Failure{1, formatText("output file %s is %s itself", outputPath, what)};
+            throw Failure{1, formatText("output file %s is %s", outputPath, what)};
     if (!outputPath.empty() && platform::exists(outputPath) && !cl.force &&
         !confirmOverwrite(outputPath, consoles.err, in))
         return 4;
@@ -183,7 +201,7 @@ int run(const std::vector<std::string>& args, const std::string& program, Consol
 } // namespace
 
 int runGridtally(const std::vector<std::string>& args, const ProcessIo& io) {
-    Consoles consoles{ConsoleOutput(io.out, io.consoleCodePage), ConsoleOutput(io.err, io.consoleCodePage)};
+    Consoles consoles{ConsoleOutput(io.out, io.consoleCodePage), MessageOutput(io.err, io.consoleCodePage)};
     const std::string program = programName(args.empty() ? "gridtally" : args.front());
     const std::vector<std::string> options(args.empty() ? args.end() : args.begin() + 1, args.end());
     try {
