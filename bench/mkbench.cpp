@@ -135,11 +135,17 @@ void writeCrowdSeason(const std::filesystem::path& dir) {
     std::filesystem::create_directories(dir);
     std::string ini = "[Season]\nName=Crowd\nPoints=25,18,15,12,10,8,6,4,2,1\n";
     for (int r = 1; r <= rounds; ++r) {
-        ReplaySpec spec = rpybuilder::raceReplay(cars, 3);
-        for (int c = 0; c < cars; ++c) spec.drivers[static_cast<std::size_t>(c)].lastName = "R" + std::to_string(r) + "C" + std::to_string(c);
-        const std::string name = "r" + std::to_string(r) + ".rpy";
-        rpybuilder::writeReplay((dir / name).string(), spec);
-        ini += "[Round" + std::to_string(r) + "]\nReplay=" + name + "\n";
+        rpybuilder::ReplaySpec spec = rpybuilder::raceReplay(cars, 3);
+        for (std::size_t c = 0; c < spec.drivers.size(); ++c) {
+            char name[32];
+            std::snprintf(name, sizeof name, "R%dC%zu", r, c);
+            spec.drivers[c].lastName = name;
+        }
+        char round[64];
+        std::snprintf(round, sizeof round, "[Round%d]\nReplay=r%d.rpy\n", r, r);
+        ini += round;
+        std::snprintf(round, sizeof round, "r%d.rpy", r);
+        rpybuilder::writeReplay((dir / round).string(), spec);
     }
     std::FILE* f = std::fopen((dir / "season.ini").string().c_str(), "wb");
     if (f == nullptr || std::fwrite(ini.data(), 1, ini.size(), f) != ini.size() || std::fclose(f) != 0)

@@ -7,7 +7,9 @@
 
 #include "cstbuilder.h"
 #include "rpybuilder.h"
+#include "season/season.h"
 #include "season/season_file.h"
+#include "season/standings.h"
 #include "testutil.h"
 
 using namespace rpybuilder;
@@ -362,6 +364,51 @@ TEST(Season, PageKeepsHostileNamesAsText) {
         testutil::runCheckScript("html_check.py", {dir.file("page.html"), "--text", name, "--text", driver});
     if (check.status == 77) GTEST_SKIP() << check.out;
     EXPECT_EQ(check.status, 0) << check.out << check.err;
+}
+
+TEST(Season, PathsThatReachOtherMachinesOrTellTooMuch) {
+    const struct {
+        std::string path;
+        bool network;
+        std::string published;
+    } cases[] = {
+        {"\\\\host\\share\\r.rpy", true, "r.rpy"},
+        {"//host/share/r.rpy", true, "r.rpy"},
+        {"\\\\.\\COM1", true, "COM1"},
+        {"\\\\?\\C:\\r.rpy", true, "r.rpy"},
+        {"/home/ann/league/r.rpy", false, "r.rpy"},
+        {"C:\\Users\\ann\\r.rpy", false, "r.rpy"},
+        {"c:r.rpy", false, "r.rpy"},
+        {"\\r.rpy", false, "r.rpy"},
+        {"rounds\\r.rpy", false, "rounds\\r.rpy"},
+        {"../r.rpy", false, "../r.rpy"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(isNetworkOrDevicePath(c.path), c.network) << c.path;
+        EXPECT_EQ(publishedReplay(c.path), c.published) << c.path;
+    }
+}
+
+// An absolute replay path is published by its file name; a season named
+// after a file name of any bytes is well-formed text.
+TEST(Season, PublishedStandingsKeepTheOrganisersFoldersAndBytesOut) {
+    TempDir dir;
+    writeLeague(dir, {"Points=1\n", {{ann, bob}}, ""});
+#ifdef _WIN32
+    const std::string season = "league/s.ini";
+#else
+    const std::string season = "league/s\xFF.ini";
+#endif
+    dir.write(season, "[Season]\nPoints=1\n[Round1]\nReplay=" + dir.file("league/r1.rpy") + "\n");
+    RunOptions o;
+    o.cwd = dir.path();
+    for (const char* format : {"--format=txt", "--format=semikv", "--format=json", "--format=html"}) {
+        const auto r = testutil::runGridtally({"--season", season, format}, o);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out.find(dir.path()), std::string::npos) << format;
+        EXPECT_NE(r.out.find("r1.rpy"), std::string::npos) << format;
+        EXPECT_EQ(r.out.find('\xFF'), std::string::npos) << format;
+    }
 }
 
 // Thirty rounds of forty cars, each replay followed by 64 MiB of other data
