@@ -125,10 +125,14 @@ int run(const std::vector<std::string>& args, const std::string& program, Consol
         if (cl.replay) throw Failure{1, "give either a replay or --season, not both"};
         input = cl.season();
         if (input.empty()) throw Failure{2, "need season file after --season"};
+        // Its rounds would be on that machine too, which a season may not name.
+        if (platform::pathSeparator == '\\' && isNetworkOrDevicePath(input))
+            throw Failure{2, formatText("%s is a network or device path; a season reads only local files", input)};
         if (platform::isDirectory(input)) throw Failure{2, formatText("%s is a folder, not a season file", input)};
         if (!isReadable(input)) throw Failure{2, formatText("cannot read %s: no such file", input)};
         try {
             season = readSeasonFile(input);
+            refuseNetworkPaths(*season);
         } catch (const SeasonFileError& e) {
             throw Failure{2, e.what()};
         }

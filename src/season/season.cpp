@@ -103,7 +103,13 @@ void warnOfUnusedAliases(const SeasonFile& season, const std::set<std::string>& 
         diagnostics.warning(season.message(line, formatText("alias '%s' matches no driver of any round", name)));
 }
 
-// Checked before any file of the season is opened.
+} // namespace
+
+bool isNetworkOrDevicePath(std::string_view path) {
+    const auto separator = [&](std::size_t i) { return i < path.size() && (path[i] == '/' || path[i] == '\\'); };
+    return separator(0) && separator(1);
+}
+
 void refuseNetworkPaths(const SeasonFile& season) {
     if (platform::pathSeparator != '\\') return;
     for (const SeasonRound& round : season.rounds) {
@@ -113,13 +119,6 @@ void refuseNetworkPaths(const SeasonFile& season) {
                 throw SeasonFileError(season.message(
                     line, formatText("%s is a network or device path; a season reads only local files", path)));
     }
-}
-
-} // namespace
-
-bool isNetworkOrDevicePath(std::string_view path) {
-    const auto separator = [&](std::size_t i) { return i < path.size() && (path[i] == '/' || path[i] == '\\'); };
-    return separator(0) && separator(1);
 }
 
 RoundRace roundRace(const Weekend& weekend, const SeasonFile& season, const SeasonRound& round) {

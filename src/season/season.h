@@ -24,6 +24,9 @@ inline constexpr std::size_t maxStandingsResults = 1'000'000;
 // that machine, so a season file may not name one there; on POSIX "//x" is
 // an ordinary path.
 bool isNetworkOrDevicePath(std::string_view path);
+// On Windows, a SeasonFileError for the first round whose replay or carset
+// isNetworkOrDevicePath; called before any of them is opened or compared.
+void refuseNetworkPaths(const SeasonFile& season);
 
 // Reads the season file and each round's replay, in round order, and
 // scores the season. A broken season file (or a round's carset) throws
