@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "timed_cars.h"
+
 namespace {
 
 TimedCar car(std::int32_t carId, std::int16_t number, const std::vector<std::uint32_t>& clocks) {
@@ -17,7 +19,7 @@ TimedCar car(std::int32_t carId, std::int16_t number, const std::vector<std::uin
 // the winner; #5 retires after lap 1, #4 before completing it; #6 never
 // crosses the line at all.
 SessionTiming eventfulRace() {
-    return SessionTiming::of({
+    return timingOf({
         car(4, 4, {1'600}),
         car(1, 1, {1'000, 91'000, 181'000, 271'000}),
         car(2, 7, {1'200, 91'000, 182'000, 272'000}),
@@ -36,7 +38,7 @@ SessionTiming steadyRace(int cars, int laps) {
         for (int i = 0; i <= laps; ++i) clocks.push_back(std::uint32_t(1'000 + c * 200 + i * (90'000 + c * 300)));
         entries.push_back(car(c + 1, std::int16_t(c + 1), clocks));
     }
-    return SessionTiming::of(std::move(entries));
+    return timingOf(std::move(entries));
 }
 
 } // namespace

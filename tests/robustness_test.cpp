@@ -7,9 +7,9 @@
 #include <random>
 
 #include "carset/ini.h"
+#include "collected_diagnostics.h"
 #include "report/report.h"
 #include "testutil.h"
-#include "text/diagnostics.h"
 
 namespace {
 
