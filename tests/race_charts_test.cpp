@@ -113,6 +113,23 @@ TEST(RaceCharts, LapAndGapChartsOfTheTraces) {
     EXPECT_EQ(gaps.y, (AxisScale{0, 50'000, 10'000}));
 }
 
+// Lapped only when the leader crossed first: a crossing at the same clock as
+// the leader's next one is level with it, a millisecond later is not.
+TEST(RaceCharts, LappedOnlyWhenTheLeaderCrossedFirst) {
+    const SessionTiming race = timingOf({
+        car(1, 1, {1'000, 91'000, 181'000, 271'000}),
+        car(2, 2, {1'200, 181'000}),
+        car(3, 3, {1'400, 181'001}),
+    });
+    const std::vector<RaceTrace> traces = raceTraces(race, raceResults(race));
+    ASSERT_EQ(traces.size(), 3u);
+    EXPECT_EQ(traces[1].unlapped, 2u);
+    EXPECT_EQ(traces[2].unlapped, 1u);
+    const LineChart gaps = gapChart(traces, 1);
+    EXPECT_EQ(gaps.series[1].points.size(), 2u);
+    EXPECT_EQ(gaps.series[2].points.size(), 1u);
+}
+
 TEST(RaceCharts, ScalesOfAShortAndALongRace) {
     struct Case {
         int laps;

@@ -90,11 +90,13 @@ TEST(TimingResults, LappedFinisherAndRetiredCars) {
         car(2, {1'000, 150'000, 310'000}),        // lapped, takes the flag after the winner
         car(3, {2'000, 120'000}),                 // retires after one lap
         car(4, {0}),                              // leads the first crossing, then stops
+        car(5, {3'000, 300'000}),                 // crosses as the winner finishes: still running
     });
     const std::vector<RaceResult> expected = {
         {1, 10, 3, 300'000, 0, 0, false, 0, 99'500},
         {2, 20, 2, 310'000, 10'000, 110'000, false, 1, 149'000},
         {3, 30, 1, 120'000, 20'000, 20'000, true, 2, 118'000},
+        {5, 50, 1, 300'000, 0, 150'000, false, 2, 297'000},
         {4, 40, 0, 0, 0, noTimeBits, true, 3, 0},
     };
     EXPECT_EQ(raceResults(t), expected);
