@@ -135,7 +135,8 @@ TEST(FormatTest, CompileTimeCheckAgreesWithTheFormatter) {
     };
     for (const auto& [pattern, kinds] : cases) {
         std::vector<FormatArg> args;
-        for (ArgKind k : kinds) args.push_back(k == text ? FormatArg("x"sv) : FormatArg(std::int64_t(3)));
+        for (ArgKind k : kinds)
+            args.push_back(k == text ? FormatArg("x"sv) : FormatArg(std::int64_t(3)));
         bool formats = true;
         try {
             formatArgs(pattern, args);

@@ -111,7 +111,8 @@ Job seasonJob(const CommandLine& cl) {
         throw Failure{ExitStatus::BAD_CARSET_OR_SEASON, formatText("cannot read %s: no such file", job.input)};
     job.inputs = {{job.input, "the season file"}};
     const StandingsOptions options{cl.report.format, cl.teams};
-    job.write = [input = job.input, options](ReportSink& sink, Diagnostics& diagnostics, const std::string& outputPath) {
+    job.write = [input = job.input, options](ReportSink& sink, Diagnostics& diagnostics,
+                                             const std::string& outputPath) {
         const Standings standings = loadSeason(input, diagnostics);
         for (const RoundInfo& round : standings.rounds)
             if (!outputPath.empty() && platform::sameFile(outputPath, round.replayPath))
@@ -125,7 +126,8 @@ Job seasonJob(const CommandLine& cl) {
 Job replayJob(const CommandLine& cl) {
     if (!cl.replay) throw Failure{ExitStatus::FAILED, "need replay file as parameter"};
     Job job{*cl.replay, {}, {}};
-    if (!isReadable(job.input)) throw Failure{ExitStatus::FAILED, formatText("cannot read %s: no such file", job.input)};
+    if (!isReadable(job.input))
+        throw Failure{ExitStatus::FAILED, formatText("cannot read %s: no such file", job.input)};
     const CarsetChoice carset{cl.carset(), cl.carsetAuto};
     if (!carset.path.empty() && !isReadable(carset.path))
         throw Failure{ExitStatus::BAD_CARSET_OR_SEASON, formatText("cannot read %s: no such file", carset.path)};
