@@ -24,6 +24,7 @@
 #include "carset/carset.h"
 #include "fuzzsupport.h"
 #include "report/report.h"
+#include "weekend/weekend_builder.h"
 #include "rpybuilder.h"
 
 namespace {

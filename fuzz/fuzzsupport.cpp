@@ -11,9 +11,10 @@
 #include <cstring>
 #include <filesystem>
 
+#include "cli/run.h"
+#include "collected_diagnostics.h"
 #include "platform/utf8.h"
 #include "report/report.h"
-#include "text/diagnostics.h"
 #include "text/visible_text.h"
 
 // The product maps files with mmap; the fuzz targets link with

@@ -13,6 +13,7 @@
 #include "cli/console.h"
 #include "fuzzsupport.h"
 #include "report/report.h"
+#include "weekend/weekend_builder.h"
 
 namespace {
 

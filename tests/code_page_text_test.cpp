@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "encoded_text.h"
 #include "platform/platform.h"
 #include "testutil.h"
 

@@ -2,6 +2,9 @@
 
 #include <cstdint>
 #include <limits>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -26,6 +29,9 @@ static_assert(!fits("%s", {text, text})); // surplus
 static_assert(!fits("%q", {integer}));
 static_assert(!fits("abc%", {}));
 static_assert(!fits("%5.", {integer}));
+static_assert(fits("%2147483647s", {text}));
+static_assert(!fits("%2147483648s", {text})); // would overflow as it runs
+static_assert(!fits("%.2147483648s", {text}));
 
 std::string formatError(std::string_view fmt, const auto&... args) {
     try {
@@ -114,6 +120,31 @@ TEST(FormatTest, AppendFormatAddsTheSameTextAndLeavesTheTargetWholeOnErrors) {
     EXPECT_THROW(appendFormatArgs(out, "abc %d", textArg), FormatException);
     EXPECT_THROW(appendFormatArgs(out, "abc %s %s", textArg), FormatException);
     EXPECT_EQ(out, before);
+}
+
+// A pattern compiles exactly when it formats at run time with arguments of
+// the same kinds (surplus arguments aside: only the compiler refuses them).
+TEST(FormatTest, CompileTimeCheckAgreesWithTheFormatter) {
+    using namespace std::literals;
+    const std::vector<std::pair<std::string_view, std::vector<ArgKind>>> cases = {
+        {"%%|%s", {text}},          {"%-0-0d", {integer}},       {"%*.*X", {integer, integer, integer}},
+        {"%2147483647.0s", {text}}, {"%2147483648s", {text}},    {"%.21474836470d", {integer}},
+        {"%*s", {text, text}},      {"%d", {text}},              {"%s %s", {text}},
+        {"%-", {}},                 {"%.*", {integer}},          {"%\0s"sv, {text}},
+        {"%ls", {text}},            {"%%%", {}},                 {"%0*.5u", {integer, integer}},
+    };
+    for (const auto& [pattern, kinds] : cases) {
+        std::vector<FormatArg> args;
+        for (ArgKind k : kinds)
+            args.push_back(k == text ? FormatArg("x"sv) : FormatArg(std::int64_t(3)));
+        bool formats = true;
+        try {
+            formatArgs(pattern, args);
+        } catch (const FormatException&) {
+            formats = false;
+        }
+        EXPECT_EQ(detail::patternFits(pattern, kinds), formats) << pattern;
+    }
 }
 
 TEST(FormatTest, RuntimeErrorMessages) {

@@ -151,6 +151,14 @@ TEST(GoldenReport, RiversideSemikvWithLaps) {
     expectReport(dir, {"--format=semikv", "--laps", "riverside.rpy"}, "riverside_laps_semikv.txt");
 }
 
+// Each car's lap list: the start crossing is lap 0 and not counted, invalid
+// laps are struck, off-track ones only remarked.
+TEST(GoldenReport, RiversideHtmlWithLaps) {
+    TempDir dir;
+    writeReplay(dir, "riverside.rpy", riverside());
+    expectReport(dir, {"--format=html", "--laps", "riverside.rpy"}, "riverside_laps.html");
+}
+
 TEST(GoldenReport, HillcrestTextWithCarsetNoHeaderAndLaps) {
     TempDir dir;
     writeReplay(dir, "hillcrest.rpy", hillcrest());

@@ -12,7 +12,7 @@
 #include "rpybuilder.h"
 #include "testutil.h"
 #include "platform/utf8.h"
-#include "text/html_text.h"
+#include "encoded_text.h"
 
 using namespace rpybuilder;
 using testutil::TempDir;

@@ -104,9 +104,9 @@ TEST(PlatformFilesTest, ReadWriteAndList) {
     testutil::TempDir dir;
     std::string path = dir.file("out.txt");
     std::string bytes("line\nwith\0nul\xC3\xA9", 15);
-    platform::writeFile(path, bytes);
+    testutil::writeFile(path, bytes);
     EXPECT_EQ(platform::readFile(path, anySize), bytes);
-    platform::writeFile(path, "short"); // truncates
+    testutil::writeFile(path, "short"); // truncates
     EXPECT_EQ(platform::readFile(path, anySize), "short");
 
     dir.write("b.cst", "");
@@ -118,14 +118,14 @@ TEST(PlatformFilesTest, ReadWriteAndList) {
     EXPECT_EQ(fileErrorOf([&] { platform::listDirectory(missing); }), missing + ": " + reason(ENOENT, pathNotFound));
     EXPECT_EQ(fileErrorOf([&] { platform::readFile(missing, anySize); }), missing + ": " + reason(ENOENT, fileNotFound));
     std::string inMissing = dir.file("nodir/x.txt");
-    EXPECT_EQ(fileErrorOf([&] { platform::writeFile(inMissing, "x"); }),
+    EXPECT_EQ(fileErrorOf([&] { testutil::writeFile(inMissing, "x"); }),
               inMissing + ": " + reason(ENOENT, pathNotFound));
 }
 
 TEST(PlatformFilesTest, TextFilesGetTheSystemsLineEnds) {
     testutil::TempDir dir;
     std::string path = dir.write("report.txt", "old contents that are longer\n");
-    platform::writeTextFile(path, "a\n\nb\r\nc");
+    testutil::writeFile(path, "a\n\nb\r\nc", true);
 #ifdef _WIN32
     EXPECT_EQ(platform::readFile(path, anySize), "a\r\n\r\nb\r\r\nc");
 #else
@@ -156,7 +156,7 @@ TEST(PlatformFilesTest, OutputFileTakesEffectOnlyWhenCommitted) {
 TEST(PlatformFilesTest, FailedWriteLeavesTheTargetAndNoTemporaryFile) {
     testutil::TempDir dir;
     dir.write("report.txt/inside", "kept");
-    EXPECT_THROW(platform::writeFile(dir.file("report.txt"), "new"), FileError);
+    EXPECT_THROW(testutil::writeFile(dir.file("report.txt"), "new"), FileError);
     EXPECT_TRUE(platform::isDirectory(dir.file("report.txt")));
     EXPECT_EQ(platform::listDirectory(dir.path()), std::vector<std::string>{"report.txt"});
 #ifdef _WIN32
@@ -164,7 +164,7 @@ TEST(PlatformFilesTest, FailedWriteLeavesTheTargetAndNoTemporaryFile) {
     std::string held = dir.write("held.txt", "old");
     HANDLE h = ::CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    EXPECT_THROW(platform::writeTextFile(held, "new\n"), FileError);
+    EXPECT_THROW(testutil::writeFile(held, "new\n", true), FileError);
     ::CloseHandle(h);
     EXPECT_EQ(platform::readFile(held, anySize), "old");
     auto names = platform::listDirectory(dir.path());

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "timed_cars.h"
+
 namespace {
 
 TimedCar car(std::int32_t carId, std::int16_t number, const std::vector<std::uint32_t>& clocks) {
@@ -17,7 +19,7 @@ TimedCar car(std::int32_t carId, std::int16_t number, const std::vector<std::uin
 // the winner; #5 retires after lap 1, #4 before completing it; #6 never
 // crosses the line at all.
 SessionTiming eventfulRace() {
-    return SessionTiming::of({
+    return timingOf({
         car(4, 4, {1'600}),
         car(1, 1, {1'000, 91'000, 181'000, 271'000}),
         car(2, 7, {1'200, 91'000, 182'000, 272'000}),
@@ -36,7 +38,7 @@ SessionTiming steadyRace(int cars, int laps) {
         for (int i = 0; i <= laps; ++i) clocks.push_back(std::uint32_t(1'000 + c * 200 + i * (90'000 + c * 300)));
         entries.push_back(car(c + 1, std::int16_t(c + 1), clocks));
     }
-    return SessionTiming::of(std::move(entries));
+    return timingOf(std::move(entries));
 }
 
 } // namespace
@@ -109,6 +111,23 @@ TEST(RaceCharts, LapAndGapChartsOfTheTraces) {
     EXPECT_EQ(gaps.series[2].endNote, "lapped");
     EXPECT_EQ(gaps.series[3].endNote, "DNF");
     EXPECT_EQ(gaps.y, (AxisScale{0, 50'000, 10'000}));
+}
+
+// Lapped only when the leader crossed first: a crossing at the same clock as
+// the leader's next one is level with it, a millisecond later is not.
+TEST(RaceCharts, LappedOnlyWhenTheLeaderCrossedFirst) {
+    const SessionTiming race = timingOf({
+        car(1, 1, {1'000, 91'000, 181'000, 271'000}),
+        car(2, 2, {1'200, 181'000}),
+        car(3, 3, {1'400, 181'001}),
+    });
+    const std::vector<RaceTrace> traces = raceTraces(race, raceResults(race));
+    ASSERT_EQ(traces.size(), 3u);
+    EXPECT_EQ(traces[1].unlapped, 2u);
+    EXPECT_EQ(traces[2].unlapped, 1u);
+    const LineChart gaps = gapChart(traces, 1);
+    EXPECT_EQ(gaps.series[1].points.size(), 2u);
+    EXPECT_EQ(gaps.series[2].points.size(), 1u);
 }
 
 TEST(RaceCharts, ScalesOfAShortAndALongRace) {

@@ -20,7 +20,7 @@
 #include "alloccount.h"
 #include "rpybuilder.h"
 #include "testutil.h"
-#include "text/diagnostics.h"
+#include "collected_diagnostics.h"
 
 namespace {
 

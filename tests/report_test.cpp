@@ -10,6 +10,7 @@
 
 #include "document/cells.h"
 #include "document/semikv_document.h"
+#include "timed_cars.h"
 
 namespace {
 
@@ -65,7 +66,7 @@ public:
             const Drivers& drivers = index.find(carId).drivers;
             timed.push_back({carId, drivers.empty() ? 0 : drivers.front().driverId, laps});
         }
-        event().sessions.push_back(Session{type, 0, 0, SessionTiming::of(std::move(timed))});
+        event().sessions.push_back(Session{type, 0, 0, timingOf(std::move(timed))});
     }
 
     ::Weekend weekend;

@@ -7,9 +7,11 @@
 #include <random>
 
 #include "carset/ini.h"
+#include "cli/run.h"
+#include "collected_diagnostics.h"
 #include "report/report.h"
 #include "testutil.h"
-#include "text/diagnostics.h"
+#include "weekend/weekend_builder.h"
 
 namespace {
 

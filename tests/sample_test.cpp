@@ -11,7 +11,7 @@
 
 #include "replay/replay_reader.h"
 #include "testutil.h"
-#include "text/diagnostics.h"
+#include "collected_diagnostics.h"
 
 namespace {
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "timed_cars.h"
+
 namespace {
 
 // A car's crossings at these clocks, without flags; its driver id is the car
@@ -16,13 +18,13 @@ TimedCar flaggedCar(std::int32_t carId, std::vector<TimedLap> laps) { return {ca
 
 // The four-car race used by the result examples.
 SessionTiming fourCarRace() {
-    return SessionTiming::of({car(1, {10'000, 100'000, 190'000, 280'000}), car(2, {10'500, 101'000, 192'000, 283'500}),
+    return timingOf({car(1, {10'000, 100'000, 190'000, 280'000}), car(2, {10'500, 101'000, 192'000, 283'500}),
                               car(3, {11'000, 150'000, 290'000}), car(4, {11'500, 110'000})});
 }
 
 const std::int32_t noTimeBits = static_cast<std::int32_t>(noTime);
 
-// The cars of a timing as SessionTiming::of takes them.
+// The cars of a timing as timingOf takes them.
 std::vector<TimedCar> timedCars(const SessionTiming& t) {
     std::vector<TimedCar> cars;
     for (const TimingEntry& car : t.cars)
@@ -42,7 +44,7 @@ TEST(TimingCells, EntriesAndDenseSortedRows) {
         car(4, {4'000}), // first crossing only, same clock as car 2
         flaggedCar(5, {{0xFFFFFFu, LapFlag::offTrack}}),
     };
-    const SessionTiming t = SessionTiming::of(cars);
+    const SessionTiming t = timingOf(cars);
     EXPECT_EQ(timedCars(t), cars);
 
     ASSERT_EQ(t.cells.size(), 12u);
@@ -83,16 +85,18 @@ TEST(TimingResults, WorkedExampleBestLaps) {
 }
 
 TEST(TimingResults, LappedFinisherAndRetiredCars) {
-    const SessionTiming t = SessionTiming::of({
+    const SessionTiming t = timingOf({
         car(1, {500, 100'000, 200'000, 300'000}), // winner
         car(2, {1'000, 150'000, 310'000}),        // lapped, takes the flag after the winner
         car(3, {2'000, 120'000}),                 // retires after one lap
         car(4, {0}),                              // leads the first crossing, then stops
+        car(5, {3'000, 300'000}),                 // crosses as the winner finishes: still running
     });
     const std::vector<RaceResult> expected = {
         {1, 10, 3, 300'000, 0, 0, false, 0, 99'500},
         {2, 20, 2, 310'000, 10'000, 110'000, false, 1, 149'000},
         {3, 30, 1, 120'000, 20'000, 20'000, true, 2, 118'000},
+        {5, 50, 1, 300'000, 0, 150'000, false, 2, 297'000},
         {4, 40, 0, 0, 0, noTimeBits, true, 3, 0},
     };
     EXPECT_EQ(raceResults(t), expected);
@@ -100,7 +104,7 @@ TEST(TimingResults, LappedFinisherAndRetiredCars) {
 
 TEST(TimingResults, BestLapEdgeCases) {
     constexpr std::uint8_t invalid = LapFlag::invalid;
-    const SessionTiming t = SessionTiming::of({
+    const SessionTiming t = timingOf({
         flaggedCar(1, {{1'000, 0}, {61'000, invalid}, {121'000, invalid}}), // all laps invalid
         car(2, {5'000, 5'000, 70'000}),                                      // a 0 ms lap
         // Invalid laps are counted in the total and never chosen; the first
@@ -152,7 +156,7 @@ TEST(TimingResults, TieBreaks) {
         return order;
     };
     for (const Case& c : cases) {
-        const SessionTiming t = SessionTiming::of(c.cars);
+        const SessionTiming t = timingOf(c.cars);
         EXPECT_EQ(ids(bestLapResults(t)), c.bestLapOrder) << c.rule;
         EXPECT_EQ(ids(raceResults(t)), c.raceOrder) << c.rule;
         std::vector<std::uint32_t> lastPlaces;
@@ -164,7 +168,7 @@ TEST(TimingResults, TieBreaks) {
 // Two cars sharing an id (a hostile replay): each keeps its own places, and
 // the classified one, the car with more crossings, its own best lap.
 TEST(TimingResults, CarsSharingAnId) {
-    const SessionTiming t = SessionTiming::of({car(1, {0, 100'000}), car(1, {500, 90'500, 180'000})});
+    const SessionTiming t = timingOf({car(1, {0, 100'000}), car(1, {500, 90'500, 180'000})});
     EXPECT_EQ(crossingPositions(t), (std::vector<std::vector<std::uint32_t>>{{1, 2}, {2, 1, 1}}));
     const std::vector<RaceResult> race = raceResults(t);
     ASSERT_EQ(race.size(), 1u);
@@ -173,7 +177,7 @@ TEST(TimingResults, CarsSharingAnId) {
 }
 
 TEST(TimingResults, EmptySessions) {
-    for (const SessionTiming& t : {SessionTiming::of({}), SessionTiming::of({car(1, {}), car(2, {})})}) {
+    for (const SessionTiming& t : {timingOf({}), timingOf({car(1, {}), car(2, {})})}) {
         EXPECT_TRUE(t.cells.empty());
         EXPECT_TRUE(bestLapResults(t).empty());
         EXPECT_TRUE(raceResults(t).empty());

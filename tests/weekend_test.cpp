@@ -6,10 +6,10 @@
 
 #include <filesystem>
 
+#include "collected_diagnostics.h"
 #include "cstbuilder.h"
 #include "rpybuilder.h"
 #include "testutil.h"
-#include "text/diagnostics.h"
 
 using namespace rpybuilder;
 

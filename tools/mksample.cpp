@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "cstbuilder.h"
-#include "text/code_page_text.h"
+#include "encoded_text.h"
 #include "rpybuilder.h"
 
 namespace {

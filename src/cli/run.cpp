@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <utility>
@@ -14,8 +15,8 @@
 #include "platform/platform.h"
 #include "replay/replay_file.h"
 #include "report/report.h"
-#include "season/season.h"
 #include "standings/standings_writer.h"
+#include "season/season.h"
 #include "text/diagnostics.h"
 #include "text/format.h"
 #include "weekend/weekend_builder.h"
@@ -24,7 +25,7 @@ namespace {
 
 // Ends the run with a status and "Error: <message>".
 struct Failure {
-    int status;
+    ExitStatus status;
     std::string message;
 };
 
@@ -94,112 +95,139 @@ bool confirmOverwrite(const std::string& outputPath, MessageOutput& err, std::FI
     return c == 'y' || c == 'Y';
 }
 
-int run(const std::vector<std::string>& args, const std::string& program, Consoles& consoles, std::FILE* in) {
-    platform::widenConsole();
-    if (args.empty()) {
-        consoles.out.writeLine(usageText(program));
-        return 3;
-    }
-    const CommandLine cl = parseCommandLine(args);
-    consoles.out.mode(cl.convert);
-    consoles.err.mode(cl.convert);
-    switch (cl.stop) {
-    case CommandLine::Stop::HELP: consoles.out.writeLine(usageText(program)); return 0;
-    case CommandLine::Stop::VERSION: consoles.out.writeLine(versionText(program)); return 0;
-    case CommandLine::Stop::INVALID_OPTION:
-        consoles.err.writeLine(formatText("invalid option '%s'", cl.invalidOption));
-        consoles.out.writeLine(usageText(program));
-        return -1;
-    case CommandLine::Stop::NONE: break;
-    }
-
-    // What the run reads and how it writes it to a sink.
+// What a run reads, and how it writes its output to a sink.
+struct Job {
     std::string input;
-    std::string outputPath;
     // The files the run reads, which the output must never replace, each
     // with what it is to the run.
     std::vector<std::pair<std::string, std::string>> inputs;
-    std::function<void(ReportSink&, Diagnostics&)> write;
-    std::optional<SeasonFile> season;
-    if (cl.seasonRun) {
-        if (cl.replay) throw Failure{1, "give either a replay or --season, not both"};
-        input = cl.season();
-        if (input.empty()) throw Failure{2, "need season file after --season"};
-        // Its rounds would be on that machine too, which a season may not name.
-        if (platform::pathSeparator == '\\' && isNetworkOrDevicePath(input))
-            throw Failure{2, formatText("%s is a network or device path; a season reads only local files", input)};
-        if (platform::isDirectory(input)) throw Failure{2, formatText("%s is a folder, not a season file", input)};
-        if (!isReadable(input)) throw Failure{2, formatText("cannot read %s: no such file", input)};
-        try {
-            season = readSeasonFile(input);
-            refuseNetworkPaths(*season);
-        } catch (const SeasonFileError& e) {
-            throw Failure{2, e.what()};
-        }
-        inputs = {{input, "the season file itself"}};
-        for (const SeasonRound& round : season->rounds) {
-            inputs.emplace_back(round.replayPath, formatText("the replay of round %d itself", round.number));
-            if (!round.carsetPath.empty())
-                inputs.emplace_back(round.carsetPath, formatText("the carset of round %d itself", round.number));
-        }
-        const StandingsOptions options{cl.report.format, cl.teams};
-        write = [&season, options](ReportSink& sink, Diagnostics& diagnostics) {
-            writeStandings(loadSeason(*season, diagnostics), options, sink);
-        };
-    } else {
-        if (!cl.replay) throw Failure{1, "need replay file as parameter"};
-        input = *cl.replay;
-        if (!isReadable(input)) throw Failure{1, formatText("cannot read %s: no such file", input)};
+    std::function<void(ReportSink&, Diagnostics&, const std::string& outputPath)> write;
+};
 
-        const CarsetChoice carset{cl.carset(), cl.carsetAuto};
-        if (!carset.path.empty() && !isReadable(carset.path))
-            throw Failure{2, formatText("cannot read %s: no such file", carset.path)};
-        inputs = {{input, "the replay itself"}};
-        if (!carset.path.empty()) inputs.emplace_back(carset.path, "the carset file itself");
-        // The carset a search would find is read too: found now, before
-        // the output is asked about.
-        if (carset.path.empty() && carset.detect && (!cl.output().empty() || cl.outputSame)) {
-            try {
-                if (const std::optional<std::string> found = detectedCarsetPath(ReplayFile(input)))
-                    inputs.emplace_back(*found, "the carset file itself");
-            } catch (const std::exception&) {
-                // The run reports the replay's trouble.
-            }
-        }
-        write = [&input, carset, &cl](ReportSink& sink, Diagnostics& diagnostics) {
-            writeReplayReport(input, carset, cl.report, sink, diagnostics);
-        };
+Job seasonJob(const CommandLine& cl) {
+    if (cl.replay) throw Failure{ExitStatus::FAILED, "give either a replay or --season, not both"};
+    Job job{cl.season(), {}, {}};
+    if (job.input.empty()) throw Failure{ExitStatus::BAD_CARSET_OR_SEASON, "need season file after --season"};
+    // Its rounds would be on that machine too, which a season may not name.
+    if (platform::pathSeparator == '\\' && isNetworkOrDevicePath(job.input))
+        throw Failure{ExitStatus::BAD_CARSET_OR_SEASON,
+                      formatText("%s is a network or device path; a season reads only local files", job.input)};
+    if (platform::isDirectory(job.input))
+        throw Failure{ExitStatus::BAD_CARSET_OR_SEASON, formatText("%s is a folder, not a season file", job.input)};
+    if (!isReadable(job.input))
+        throw Failure{ExitStatus::BAD_CARSET_OR_SEASON, formatText("cannot read %s: no such file", job.input)};
+    // Read now: its rounds' files are inputs too, known before the question.
+    std::shared_ptr<const SeasonFile> season;
+    try {
+        season = std::make_shared<const SeasonFile>(readSeasonFile(job.input));
+        refuseNetworkPaths(*season);
+    } catch (const SeasonFileError& e) {
+        throw Failure{ExitStatus::BAD_CARSET_OR_SEASON, e.what()};
     }
+    job.inputs = {{job.input, "the season file"}};
+    for (const SeasonRound& round : season->rounds) {
+        job.inputs.emplace_back(round.replayPath, formatText("the replay of round %d", round.number));
+        if (!round.carsetPath.empty())
+            job.inputs.emplace_back(round.carsetPath, formatText("the carset of round %d", round.number));
+    }
+    const StandingsOptions options{cl.report.format, cl.teams};
+    job.write = [season, options](ReportSink& sink, Diagnostics& diagnostics, const std::string&) {
+        writeStandings(loadSeason(*season, diagnostics), options, sink);
+    };
+    return job;
+}
 
-    outputPath = cl.output();
-    if (outputPath.empty() && cl.outputSame) outputPath = osamePath(input, cl.report.format);
-    // Refused before the question: no answer could make it right.
-    for (const auto& [path, what] : inputs)
+Job replayJob(const CommandLine& cl) {
+    if (!cl.replay) throw Failure{ExitStatus::FAILED, "need replay file as parameter"};
+    Job job{*cl.replay, {}, {}};
+    if (!isReadable(job.input))
+        throw Failure{ExitStatus::FAILED, formatText("cannot read %s: no such file", job.input)};
+    const CarsetChoice carset{cl.carset(), cl.carsetAuto};
+    if (!carset.path.empty() && !isReadable(carset.path))
+        throw Failure{ExitStatus::BAD_CARSET_OR_SEASON, formatText("cannot read %s: no such file", carset.path)};
+    job.inputs = {{job.input, "the replay"}};
+    if (!carset.path.empty()) job.inputs.emplace_back(carset.path, "the carset file");
+    // The carset a search would find is read too: found now, before the
+    // output is asked about.
+    if (carset.path.empty() && carset.detect && (!cl.output().empty() || cl.outputSame)) {
+        try {
+            if (const std::optional<std::string> found = detectedCarsetPath(ReplayFile(job.input)))
+                job.inputs.emplace_back(*found, "the carset file");
+        } catch (const std::exception&) {
+            // The run reports the replay's trouble.
+        }
+    }
+    job.write = [input = job.input, carset, options = cl.report](ReportSink& sink, Diagnostics& diagnostics,
+                                                                  const std::string&) {
+        writeReplayReport(input, carset, options, sink, diagnostics);
+    };
+    return job;
+}
+
+// The output file, empty for standard output. Refused when it is one of the
+// files the run reads: no answer to the overwrite question could make it right.
+std::string outputPathOf(const CommandLine& cl, const Job& job) {
+    std::string outputPath = cl.output();
+    if (outputPath.empty() && cl.outputSame) outputPath = osamePath(job.input, cl.report.format);
+    for (const auto& [path, what] : job.inputs)
         if (!outputPath.empty() && platform::sameFile(outputPath, path))
-            throw Failure{1, formatText("output file %s is %s", outputPath, what)};
-    if (!outputPath.empty() && platform::exists(outputPath) && !cl.force &&
-        !confirmOverwrite(outputPath, consoles.err, in))
-        return 4;
+            throw Failure{ExitStatus::FAILED, formatText("output file %s is %s itself", outputPath, what)};
+    return outputPath;
+}
 
+void writeOutput(const Job& job, const std::string& outputPath, Consoles& consoles) {
     ConsoleDiagnostics diagnostics(consoles.err);
     try {
         if (outputPath.empty()) {
             ConsoleSink sink(consoles.out);
-            write(sink, diagnostics);
+            job.write(sink, diagnostics, outputPath);
             sink.finish();
         } else {
             FileSink sink(outputPath, consoles.err);
-            write(sink, diagnostics);
+            job.write(sink, diagnostics, outputPath);
             sink.finish();
         }
     } catch (const ReplayAccessError& e) {
-        throw Failure{-1, formatText(" accessing file %s", e.what())};
+        throw Failure{ExitStatus::BAD_OPTION_OR_ACCESS, formatText(" accessing file %s", e.what())};
     } catch (const CarsetError& e) {
-        throw Failure{2, e.what()};
+        throw Failure{ExitStatus::BAD_CARSET_OR_SEASON, e.what()};
     } catch (const SeasonFileError& e) {
-        throw Failure{2, e.what()};
+        throw Failure{ExitStatus::BAD_CARSET_OR_SEASON, e.what()};
     }
-    return 0;
+}
+
+// Help, version and an invalid option end the run before any work.
+std::optional<ExitStatus> stopEarly(const CommandLine& cl, const std::string& program, Consoles& consoles) {
+    switch (cl.stop) {
+    case CommandLine::Stop::HELP: consoles.out.writeLine(usageText(program)); return ExitStatus::OK;
+    case CommandLine::Stop::VERSION: consoles.out.writeLine(versionText(program)); return ExitStatus::OK;
+    case CommandLine::Stop::INVALID_OPTION:
+        consoles.err.writeLine(formatText("invalid option '%s'", cl.invalidOption));
+        consoles.out.writeLine(usageText(program));
+        return ExitStatus::BAD_OPTION_OR_ACCESS;
+    case CommandLine::Stop::NONE: break;
+    }
+    return std::nullopt;
+}
+
+ExitStatus run(const std::vector<std::string>& args, const std::string& program, Consoles& consoles, std::FILE* in) {
+    platform::widenConsole();
+    if (args.empty()) {
+        consoles.out.writeLine(usageText(program));
+        return ExitStatus::NO_ARGUMENTS;
+    }
+    const CommandLine cl = parseCommandLine(args);
+    consoles.out.mode(cl.convert);
+    consoles.err.mode(cl.convert);
+    if (const std::optional<ExitStatus> stop = stopEarly(cl, program, consoles)) return *stop;
+
+    const Job job = cl.seasonRun ? seasonJob(cl) : replayJob(cl);
+    const std::string outputPath = outputPathOf(cl, job);
+    if (!outputPath.empty() && platform::exists(outputPath) && !cl.force &&
+        !confirmOverwrite(outputPath, consoles.err, in))
+        return ExitStatus::NOT_OVERWRITTEN;
+    writeOutput(job, outputPath, consoles);
+    return ExitStatus::OK;
 }
 
 } // namespace
@@ -209,14 +237,20 @@ int runGridtally(const std::vector<std::string>& args, const ProcessIo& io) {
     const std::string program = programName(args.empty() ? "gridtally" : args.front());
     const std::vector<std::string> options(args.empty() ? args.end() : args.begin() + 1, args.end());
     try {
-        return run(options, program, consoles, io.in);
+        return static_cast<int>(run(options, program, consoles, io.in));
     } catch (const Failure& f) {
         consoles.err.writeLine("Error: " + f.message);
-        return f.status;
+        return static_cast<int>(f.status);
     } catch (const std::exception& e) {
         consoles.err.writeLine("Error: " + std::string(e.what()));
-        return 1;
+        return static_cast<int>(ExitStatus::FAILED);
     }
+}
+
+void writeReplayReport(const std::string& replayPath, const CarsetChoice& carset, const ReportOptions& options,
+                       ReportSink& sink, Diagnostics& diagnostics) {
+    const ReplayFile file(replayPath);
+    writeReport(buildWeekend(file, carset, diagnostics), options, sink);
 }
 
 int runMain(int argc, char** argv) {

@@ -5,6 +5,21 @@
 #include <string>
 #include <vector>
 
+class Diagnostics;
+class ReportSink;
+struct CarsetChoice;
+struct ReportOptions;
+
+// The process's exit statuses, as the README's table lists them.
+enum class ExitStatus {
+    OK = 0,
+    FAILED = 1,                // no or a broken replay, the output file, any other error
+    BAD_CARSET_OR_SEASON = 2,  // the carset or the season file missing or broken
+    NO_ARGUMENTS = 3,          // the usage text shown
+    NOT_OVERWRITTEN = 4,       // the overwrite question not answered with y
+    BAD_OPTION_OR_ACCESS = -1, // an invalid option, a replay that cannot be examined
+};
+
 // The process's streams and what the console needs to know about them.
 struct ProcessIo {
     std::FILE* in = stdin;
@@ -14,8 +29,14 @@ struct ProcessIo {
 };
 
 // Runs gridtally on the arguments (argument 0 first) and returns the exit
-// status; -1 stands for 255.
+// status; -1 stands for 255 on POSIX systems.
 int runGridtally(const std::vector<std::string>& args, const ProcessIo& io);
+
+// The whole way from a replay file to its report: read and check the
+// replay, build its weekend (carset included) and write the report.
+// Warnings go to diagnostics; failures throw with the message users see.
+void writeReplayReport(const std::string& replayPath, const CarsetChoice& carset, const ReportOptions& options,
+                       ReportSink& sink, Diagnostics& diagnostics);
 
 // The process entry: arguments from the system, the standard streams.
 int runMain(int argc, char** argv);

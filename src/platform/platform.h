@@ -92,11 +92,6 @@ private:
     std::unique_ptr<State> state_;
 };
 
-// Writes all of bytes through an OutputFile and commits it.
-void writeFile(const std::string& path, std::string_view bytes);
-// The same for a text file.
-void writeTextFile(const std::string& path, std::string_view text);
-
 // True when both paths exist and name the same file (links followed): the
 // same device and inode, or on Windows the same volume and file index.
 bool sameFile(const std::string& a, const std::string& b);

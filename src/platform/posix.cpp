@@ -466,14 +466,6 @@ void OutputFile::commit() {
     }
 }
 
-void writeFile(const std::string& path, std::string_view bytes) {
-    OutputFile out(path, false);
-    out.write(bytes);
-    out.commit();
-}
-
-void writeTextFile(const std::string& path, std::string_view text) { writeFile(path, text); }
-
 bool sameFile(const std::string& a, const std::string& b) {
     struct stat sa, sb;
     return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&

@@ -258,20 +258,6 @@ void OutputFile::commit() {
     s.temp.clear();
 }
 
-namespace {
-
-void writeWhole(const std::string& path, std::string_view bytes, bool text) {
-    OutputFile out(path, text);
-    out.write(bytes);
-    out.commit();
-}
-
-} // namespace
-
-void writeFile(const std::string& path, std::string_view bytes) { writeWhole(path, bytes, false); }
-
-void writeTextFile(const std::string& path, std::string_view text) { writeWhole(path, text, true); }
-
 bool sameFile(const std::string& a, const std::string& b) {
     const auto identify = [](const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
         // No access rights needed to ask; backup semantics let folders open too.

@@ -1,6 +1,5 @@
 #include "report/report.h"
 
-#include "replay/replay_file.h"
 #include "report/csv_writer.h"
 #include "report/html_writer.h"
 #include "report/json_writer.h"
@@ -54,11 +53,4 @@ void writeReport(const Weekend& weekend, const ReportOptions& options, ReportSin
     if (options.laps) writer->lapListings(sessions);
     writer->end();
     out.flush();
-}
-
-void writeReplayReport(const std::string& replayPath, const CarsetChoice& carset, const ReportOptions& options,
-                       ReportSink& sink, Diagnostics& diagnostics) {
-    const ReplayFile file(replayPath);
-    const Weekend weekend = buildWeekend(file, carset, diagnostics);
-    writeReport(weekend, options, sink);
 }

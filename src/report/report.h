@@ -10,9 +10,6 @@
 #include "document/output_format.h"
 #include "document/report_stream.h"
 #include "weekend/weekend.h"
-#include "weekend/weekend_builder.h"
-
-class Diagnostics;
 
 struct ReportOptions {
     ReportFormat format = ReportFormat::TEXT;
@@ -62,9 +59,3 @@ std::unique_ptr<ReportWriter> makeWriter(const ReportOptions& options, const Ent
 
 // Writes the weekend's report to the sink.
 void writeReport(const Weekend& weekend, const ReportOptions& options, ReportSink& sink);
-
-// The whole way from a replay file to its report: read and check the
-// replay, build its weekend (carset included) and write the report.
-// Warnings go to diagnostics; failures throw with the message users see.
-void writeReplayReport(const std::string& replayPath, const CarsetChoice& carset, const ReportOptions& options,
-                       ReportSink& sink, Diagnostics& diagnostics);

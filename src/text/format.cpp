@@ -123,11 +123,6 @@ public:
     }
 
 private:
-    char at(std::size_t i) const {
-        if (i >= fmt_.size()) throw FormatException("invalid specifier");
-        return fmt_[i];
-    }
-
     std::int64_t starArgument() {
         if (next_ >= args_.size()) throw FormatException("too few arguments");
         const FormatArg& a = args_[next_++];
@@ -142,75 +137,48 @@ private:
         throw FormatException("int argument expected");
     }
 
-    std::int64_t number(std::size_t& i) {
-        std::int64_t v = 0;
-        while (at(i) >= '0' && at(i) <= '9') {
-            v = v * 10 + (fmt_[i] - '0');
-            if (v > maxInt32) throw FormatException("int overflow");
-            ++i;
-        }
-        return v;
-    }
-
-    // Parses and formats one directive starting after its '%'; returns the
-    // position after it.
+    // Formats one directive starting after its '%'; returns the position
+    // after it.
     std::size_t directive(std::string& out, std::size_t i) {
-        if (at(i) == '%') {
+        const detail::Directive d = detail::parseDirective(fmt_, i);
+        if (d.error) throw FormatException(d.error);
+        if (d.conv == '%') {
             out.push_back('%');
-            return i + 1;
+            return d.end;
         }
-        Field field;
-        for (;; ++i) {
-            char c = at(i);
-            if (c == '-') field.leftAlign = true;
-            else if (c == '0') field.zeroFill = true;
-            else break;
-        }
-        if (at(i) == '*') {
-            ++i;
+        Field field{d.leftAlign, d.zeroFill, d.width, d.precision};
+        if (d.widthStar) {
             field.width = starArgument();
             if (field.width < 0) {
                 field.leftAlign = true;
                 field.width = -field.width;
             }
-        } else {
-            field.width = number(i);
         }
-        if (at(i) == '.') {
-            ++i;
-            if (at(i) == '*') {
-                ++i;
-                field.precision = starArgument();
-                if (field.precision < 0) field.precision = -1; // as if omitted
-            } else {
-                field.precision = number(i);
-            }
+        if (d.precisionStar) {
+            field.precision = starArgument();
+            if (field.precision < 0) field.precision = -1; // as if omitted
         }
-        char conv = at(i);
-        switch (conv) {
-        case 's': case 'd': case 'u': case 'X': break;
-        default: throw FormatException(); // unknown or non-ASCII
-        }
+        const char conv = d.conv;
         if (next_ >= args_.size()) throw FormatException();
         const FormatArg& a = args_[next_++];
         if (conv == 's') {
             if (auto s = std::get_if<std::string_view>(&a)) appendText(out, *s, field);
             else if (auto v = std::get_if<std::int64_t>(&a)) appendNumber(out, toDigits(magnitudeOf(*v), *v < 0, 10, false), field);
             else appendNumber(out, toDigits(std::get<std::uint64_t>(a), false, 10, false), field);
-            return i + 1;
+            return d.end;
         }
         if (!isInteger(a)) throw FormatException();
         if (conv == 'd') {
             if (auto v = std::get_if<std::int64_t>(&a)) appendNumber(out, toDigits(magnitudeOf(*v), *v < 0, 10, false), field);
             else appendNumber(out, toDigits(std::get<std::uint64_t>(a), false, 10, false), field);
-            return i + 1;
+            return d.end;
         }
         // %u and %X show a negative value as its 64-bit two's complement.
         std::uint64_t bits = std::holds_alternative<std::int64_t>(a)
                                  ? static_cast<std::uint64_t>(std::get<std::int64_t>(a))
                                  : std::get<std::uint64_t>(a);
         appendNumber(out, toDigits(bits, false, conv == 'X' ? 16 : 10, conv == 'X'), field);
-        return i + 1;
+        return d.end;
     }
 
     std::string_view fmt_;

@@ -39,6 +39,58 @@ constexpr ArgKind argKind() {
     else return ArgKind::text;
 }
 
+// One directive as the pattern spells it: %[-0...][width|*][.precision|.*]conv.
+struct Directive {
+    bool leftAlign = false;
+    bool zeroFill = false;
+    bool widthStar = false;
+    bool precisionStar = false;
+    std::int64_t width = 0;
+    std::int64_t precision = -1; // -1: none
+    char conv = '%';             // s, d, u, X, or % for "%%"
+    std::size_t end = 0;         // the position after it
+    const char* error = nullptr; // set when the pattern is malformed here
+};
+
+// Reads the directive that starts after the '%' at fmt[i - 1]. The
+// compile-time check and the formatter both read patterns through it, so
+// they agree on every pattern.
+constexpr Directive parseDirective(std::string_view fmt, std::size_t i) {
+    // Past the end reads as NUL, which no part of a directive is.
+    const auto at = [fmt](std::size_t k) { return k < fmt.size() ? fmt[k] : '\0'; };
+    const auto number = [&](std::int64_t& v) {
+        for (v = 0; at(i) >= '0' && at(i) <= '9'; ++i)
+            if ((v = v * 10 + (fmt[i] - '0')) > INT32_MAX) return false;
+        return true;
+    };
+    Directive d;
+    d.end = i + 1;
+    if (at(i) == '%') return d;
+    for (;; ++i) {
+        if (at(i) == '-') d.leftAlign = true;
+        else if (at(i) == '0') d.zeroFill = true;
+        else break;
+    }
+    // A width or precision: '*', or digits up to INT32_MAX.
+    const auto field = [&](bool& star, std::int64_t& v) {
+        if (at(i) != '*') return number(v);
+        star = true;
+        ++i;
+        return true;
+    };
+    bool fits = field(d.widthStar, d.width);
+    if (fits && at(i) == '.') {
+        ++i;
+        fits = field(d.precisionStar, d.precision);
+    }
+    d.conv = at(i);
+    d.end = i + 1;
+    if (!fits) d.error = "int overflow";
+    else if (d.conv != 's' && d.conv != 'd' && d.conv != 'u' && d.conv != 'X')
+        d.error = i < fmt.size() ? "format error" : "invalid specifier";
+    return d;
+}
+
 // Walks a pattern as the formatter does and checks each directive against
 // the argument kinds. True when every argument is consumed exactly once.
 constexpr bool patternFits(std::string_view fmt, std::span<const ArgKind> kinds) {
@@ -48,35 +100,12 @@ constexpr bool patternFits(std::string_view fmt, std::span<const ArgKind> kinds)
         ++next;
         return true;
     };
-    for (std::size_t i = 0; i < fmt.size(); ++i) {
-        if (fmt[i] != '%') continue;
-        if (++i >= fmt.size()) return false;
-        if (fmt[i] == '%') continue;
-        while (i < fmt.size() && (fmt[i] == '-' || fmt[i] == '0')) ++i;
-        if (i < fmt.size() && fmt[i] == '*') {
-            if (!take(true)) return false;
-            ++i;
-        } else {
-            while (i < fmt.size() && fmt[i] >= '0' && fmt[i] <= '9') ++i;
-        }
-        if (i < fmt.size() && fmt[i] == '.') {
-            ++i;
-            if (i < fmt.size() && fmt[i] == '*') {
-                if (!take(true)) return false;
-                ++i;
-            } else {
-                while (i < fmt.size() && fmt[i] >= '0' && fmt[i] <= '9') ++i;
-            }
-        }
-        if (i >= fmt.size()) return false;
-        const char conv = fmt[i];
-        if (conv == 's') {
-            if (!take(false)) return false;
-        } else if (conv == 'd' || conv == 'u' || conv == 'X') {
-            if (!take(true)) return false;
-        } else {
-            return false;
-        }
+    for (std::size_t i = fmt.find('%'); i != std::string_view::npos; i = fmt.find('%', i)) {
+        const Directive d = parseDirective(fmt, i + 1);
+        if (d.error) return false;
+        i = d.end;
+        if (d.conv == '%') continue;
+        if ((d.widthStar && !take(true)) || (d.precisionStar && !take(true)) || !take(d.conv != 's')) return false;
     }
     return next == kinds.size();
 }

@@ -12,9 +12,3 @@
 // control pictures U+2400-U+241F and DEL as U+2421; C1 controls, noncharacters
 // and ill-formed UTF-8 as U+FFFD.
 void appendHtmlText(std::string& out, std::string_view text);
-
-inline std::string htmlText(std::string_view text) {
-    std::string out;
-    appendHtmlText(out, text);
-    return out;
-}

@@ -146,21 +146,9 @@ struct RaceResult {
     bool operator==(const RaceResult&) const = default;
 };
 
-// One car's crossings as SessionTiming::of takes them.
-struct TimedCar {
-    std::int32_t carId = 0;
-    std::int32_t driverId = 0;
-    std::vector<TimedLap> laps;
-    std::int16_t number = 0; // in the entry list; breaks ties
-    bool operator==(const TimedCar&) const = default;
-};
-
 struct SessionTiming {
     TimingCars cars;   // in replay order
     TimingCells cells; // of these cars
-
-    // Places each car's crossings in the per-lap table.
-    static SessionTiming of(const std::vector<TimedCar>& cars);
 };
 
 // Collects a session's crossings car by car straight into the flat arrays,

@@ -1,6 +1,6 @@
 #include "cstbuilder.h"
 
-#include "text/code_page_text.h"
+#include "encoded_text.h"
 
 namespace cstbuilder {
 

@@ -125,6 +125,12 @@ std::string readFile(const std::string& path) {
     return s.str();
 }
 
+void writeFile(const std::string& path, std::string_view bytes, bool text) {
+    platform::OutputFile out(path, text);
+    out.write(bytes);
+    out.commit();
+}
+
 bool fileExists(const std::string& path) { return platform::exists(path); }
 
 #ifdef _WIN32

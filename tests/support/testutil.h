@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace testutil {
@@ -39,6 +40,9 @@ private:
 };
 
 std::string readFile(const std::string& path);
+// Writes all of bytes through a platform::OutputFile and commits it; a text
+// file gets the system's line ends.
+void writeFile(const std::string& path, std::string_view bytes, bool text = false);
 bool fileExists(const std::string& path);
 
 // A temporary file standing in for a standard stream: consoles and the run
