@@ -179,7 +179,11 @@ Weekend buildWeekend(const ReplayFile& file, const CarsetChoice& carsetChoice, D
 }
 
 std::optional<std::string> detectedCarsetPath(const ReplayFile& file) {
-    IgnoredDiagnostics ignored;
+    // The run that follows reads the replay again and reports its warnings.
+    class Silent final : public Diagnostics {
+        void warning(std::string_view) override {}
+        void notice(std::string_view) override {}
+    } ignored;
     try {
         const ReplayRecords records = readReplay(file, ignored);
         if (std::optional<Carset> found = detectCarset(replayText(records.weekend.carset()))) return found->path();
