@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "carset/carset.h"
+#include "cli/archive_run.h"
 #include "cli/command_line.h"
 #include "cli/console.h"
 #include "platform/platform.h"
@@ -112,6 +113,7 @@ int run(const std::vector<std::string>& args, const std::string& program, Consol
         return -1;
     case CommandLine::Stop::NONE: break;
     }
+    if (cl.archive) return runArchive(cl, consoles.out, consoles.err, in);
 
     // What the run reads and how it writes it to a sink.
     std::string input;

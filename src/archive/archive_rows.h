@@ -1,0 +1,28 @@
+// A weekend's report tables as archive rows: the fields and values of the
+// JSON report's rows, each keyed by its replay.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "archive/archive_tables.h"
+#include "weekend/weekend.h"
+
+// What the archive knows of a replay besides its weekend.
+struct ReplayFacts {
+    std::string path;
+    std::optional<std::uint64_t> size;
+    std::vector<std::string> warnings;
+};
+
+// The replays row of a replay that was read.
+ArchiveRow replayRow(const ReplayFacts& facts, const std::string& key, const Weekend& weekend);
+// The replays row of a broken replay: its error message, no key.
+ArchiveRow brokenReplayRow(const ReplayFacts& facts, const std::string& error);
+// One row per car of each session's result tables, as the JSON report lists
+// them.
+void appendResultRows(const Weekend& weekend, const std::string& key, std::vector<ArchiveRow>& rows);
+// One row per crossing of every car.
+void appendLapRows(const Weekend& weekend, const std::string& key, std::vector<ArchiveRow>& rows);
