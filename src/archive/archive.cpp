@@ -57,34 +57,41 @@ std::string replayKey(const ReplayFile& file) {
     return sha256Hex(file.chunks().slice(file.root().dataOffset(), recordsEnd(file)));
 }
 
-ReplayRows brokenRows(const ReplayFacts& facts, const std::string& error) {
-    ReplayRows rows;
-    rows.replay = brokenReplayRow(facts, error);
-    rows.broken = true;
-    return rows;
-}
-
 } // namespace
 
-ReplayRows readReplayRows(const std::string& path, const ArchiveOptions& options) {
+void ArchiveSink::take(ReplayRows& rows, ArchiveTable table, const ArchiveRow& row) const {
+    switch (table) {
+    case ArchiveTable::REPLAYS: rows.replay = row; break;
+    case ArchiveTable::RESULTS: rows.results.push_back(row); break;
+    case ArchiveTable::LAPS: rows.laps.push_back(row); break;
+    }
+}
+
+ReplayRows readReplayRows(const std::string& path, const ArchiveOptions& options, const ArchiveSink& sink) {
     ReplayRows rows;
     ReplayFacts facts{path, fileSize(path), {}};
     WarningList warnings(facts.warnings);
+    std::optional<ReplayFile> file;
+    std::optional<Weekend> weekend;
     try {
         if (!platform::exists(path) || platform::isDirectory(path))
             throw std::runtime_error(formatText("cannot read %s: no such file", path));
-        const ReplayFile file(path);
-        const Weekend weekend = buildWeekend(file, options.carset, warnings);
-        const std::string key = replayKey(file);
-        appendResultRows(weekend, key, rows.results);
-        if (options.laps) appendLapRows(weekend, key, rows.laps);
-        rows.replay = replayRow(facts, key, weekend);
+        file.emplace(path);
+        weekend = buildWeekend(*file, options.carset, warnings);
     } catch (const ReplayAccessError& e) {
         // Worded as the single-replay run words it.
-        rows = brokenRows(facts, formatText(" accessing file %s", e.what()));
+        rows.broken = true;
+        sink.take(rows, ArchiveTable::REPLAYS, brokenReplayRow(facts, formatText(" accessing file %s", e.what())));
+        return rows;
     } catch (const std::exception& e) {
-        rows = brokenRows(facts, e.what());
+        rows.broken = true;
+        sink.take(rows, ArchiveTable::REPLAYS, brokenReplayRow(facts, e.what()));
+        return rows;
     }
+    const std::string key = replayKey(*file);
+    sink.take(rows, ArchiveTable::REPLAYS, replayRow(facts, key, *weekend));
+    resultRows(*weekend, key, [&](const ArchiveRow& row) { sink.take(rows, ArchiveTable::RESULTS, row); });
+    if (options.laps) lapRows(*weekend, key, [&](const ArchiveRow& row) { sink.take(rows, ArchiveTable::LAPS, row); });
     return rows;
 }
 
@@ -107,13 +114,9 @@ private:
 };
 
 ReplayRows rowsOf(const ArchiveInput& input, const ArchiveOptions& options, const ArchiveSink& sink) {
+    if (!input.known) return readReplayRows(input.path, options, sink);
     ReplayRows rows;
-    if (input.known) {
-        rows.known = true;
-    } else {
-        rows = readReplayRows(input.path, options);
-    }
-    sink.prepare(rows);
+    rows.known = true;
     return rows;
 }
 

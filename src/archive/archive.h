@@ -25,10 +25,12 @@ struct ArchiveOptions {
 class ArchiveSink {
 public:
     virtual ~ArchiveSink() = default;
-    // On a worker thread, for each replay, before write: the sink's own
-    // per-replay work, such as encoding the rows. Touches nothing shared.
-    virtual void prepare(ReplayRows&) const {}
-    // On the calling thread, in input order.
+    // On a worker thread, each row of a replay as it is made, its replays
+    // row first: kept in rows by default; a sink may encode it into
+    // rows.text instead. Touches nothing shared.
+    virtual void take(ReplayRows& rows, ArchiveTable table, const ArchiveRow& row) const;
+    // On the calling thread, in input order, once all of a replay's rows
+    // were taken.
     virtual void write(std::size_t index, ReplayRows&& rows) = 0;
 };
 
@@ -38,9 +40,10 @@ struct ArchiveCounts {
     std::size_t known = 0;
 };
 
-// The rows of one replay; a broken replay gives its replays row with the
-// message the single-replay run prints for it, and no other rows.
-ReplayRows readReplayRows(const std::string& path, const ArchiveOptions& options);
+// Reads one replay and hands its rows to the sink's take(); a broken replay
+// gives its replays row with the message the single-replay run prints for
+// it, and no other rows.
+ReplayRows readReplayRows(const std::string& path, const ArchiveOptions& options, const ArchiveSink& sink);
 
 // Reads the inputs and writes their rows to the sink. At most a few replays
 // per thread are in flight at any time. An exception from the sink stops

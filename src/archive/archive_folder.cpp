@@ -174,12 +174,9 @@ std::vector<ArchiveInput> ArchiveFolder::plan(const std::vector<std::string>& pa
     return inputs;
 }
 
-void ArchiveFolder::prepare(ReplayRows& rows) const {
-    if (rows.known) return;
-    rows.prepared.assign(3, std::string());
-    appendLine(rows.prepared[0], format_, ArchiveTable::REPLAYS, rows.replay);
-    for (const ArchiveRow& row : rows.results) appendLine(rows.prepared[1], format_, ArchiveTable::RESULTS, row);
-    for (const ArchiveRow& row : rows.laps) appendLine(rows.prepared[2], format_, ArchiveTable::LAPS, row);
+void ArchiveFolder::take(ReplayRows& rows, ArchiveTable table, const ArchiveRow& row) const {
+    rows.text.resize(3);
+    appendLine(rows.text[std::size_t(table)], format_, table, row);
 }
 
 void ArchiveFolder::copyRows(const Entry& old, ArchiveTable table) {
@@ -211,8 +208,9 @@ void ArchiveFolder::write(std::size_t index, ReplayRows&& rows) {
     entry.broken = rows.broken;
     for (ArchiveTable table : tables()) {
         const std::size_t t = std::size_t(table);
-        files_[t]->write(rows.prepared[t]);
-        entry.bytes[t] = rows.prepared[t].size();
+        if (rows.text.size() <= t) continue;
+        files_[t]->write(rows.text[t]);
+        entry.bytes[t] = rows.text[t].size();
     }
 }
 

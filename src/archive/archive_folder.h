@@ -25,7 +25,7 @@ public:
     // The inputs for these paths: a replay that the folder's index holds
     // with the same size and modification time is known.
     std::vector<ArchiveInput> plan(const std::vector<std::string>& paths);
-    void prepare(ReplayRows& rows) const override;
+    void take(ReplayRows& rows, ArchiveTable table, const ArchiveRow& row) const override;
     void write(std::size_t index, ReplayRows&& rows) override;
     // Replaces the table files, then the index.
     void commit();

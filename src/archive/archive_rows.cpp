@@ -87,7 +87,7 @@ ArchiveRow brokenReplayRow(const ReplayFacts& facts, const std::string& error) {
     return row;
 }
 
-void appendResultRows(const Weekend& weekend, const std::string& key, std::vector<ArchiveRow>& rows) {
+void resultRows(const Weekend& weekend, const std::string& key, const RowOut& out) {
     const EntryIndex entries(weekend.event.entries);
     std::size_t number = 0;
     for (const Session& session : weekend.event.sessions) {
@@ -98,21 +98,21 @@ void appendResultRows(const Weekend& weekend, const std::string& key, std::vecto
         if (session.type == SessionType::PRACTICE) {
             int position = 0;
             for (const BestLapResult& r : bestLapResults(session.timing))
-                rows.push_back(bestLapRow(start("results", r.carId, r.driverId), ++position, r));
+                out(bestLapRow(start("results", r.carId, r.driverId), ++position, r));
             for (const BestLapResult& r : carsWithoutTime(session.timing))
-                rows.push_back(bestLapRow(start("results", r.carId, r.driverId), 0, r));
+                out(bestLapRow(start("results", r.carId, r.driverId), 0, r));
         } else if (session.type == SessionType::RACE) {
             int position = 0;
             for (const RaceResult& r : raceResults(session.timing))
-                rows.push_back(raceRow(start("classification", r.carId, r.driverId), ++position, r));
+                out(raceRow(start("classification", r.carId, r.driverId), ++position, r));
             position = 0;
             for (const BestLapResult& r : bestLapResults(session.timing))
-                rows.push_back(bestLapRow(start("fastestLaps", r.carId, r.driverId), ++position, r));
+                out(bestLapRow(start("fastestLaps", r.carId, r.driverId), ++position, r));
         }
     }
 }
 
-void appendLapRows(const Weekend& weekend, const std::string& key, std::vector<ArchiveRow>& rows) {
+void lapRows(const Weekend& weekend, const std::string& key, const RowOut& out) {
     const EntryIndex entries(weekend.event.entries);
     std::size_t number = 0;
     for (const Session& session : weekend.event.sessions) {
@@ -122,16 +122,16 @@ void appendLapRows(const Weekend& weekend, const std::string& key, std::vector<A
         for (std::size_t c = 0; c < timing.cars.size(); ++c) {
             const TimingEntry& car = timing.cars[c];
             const Entry& entry = entries.find(car.carId);
-            ArchiveRow start(LP_COUNT);
-            start[LP_REPLAY] = key;
-            start[LP_SESSION] = integer(static_cast<std::int64_t>(number));
-            start[LP_SESSION_TYPE] = sessionTypeName(session.type);
-            start[LP_NUMBER] = integer(entry.number);
-            start[LP_DRIVER] = displayName(entry.drivers.find(car.driverId));
+            // One row, refilled for each crossing: a replay can hold millions.
+            ArchiveRow row(LP_COUNT);
+            row[LP_REPLAY] = key;
+            row[LP_SESSION] = integer(static_cast<std::int64_t>(number));
+            row[LP_SESSION_TYPE] = sessionTypeName(session.type);
+            row[LP_NUMBER] = integer(entry.number);
+            row[LP_DRIVER] = displayName(entry.drivers.find(car.driverId));
             for (std::size_t i = 0; i < car.laps.size(); ++i) {
                 const TimedLap& lap = car.laps[i];
                 const std::uint32_t lapTime = lapTimeAt(car, i);
-                ArchiveRow& row = rows.emplace_back(start);
                 row[LP_LAP] = integer(static_cast<std::int64_t>(i));
                 row[LP_LAP_TIME] = time(lapTime);
                 row[LP_CLOCK] = time(lap.clock);
@@ -141,6 +141,7 @@ void appendLapRows(const Weekend& weekend, const std::string& key, std::vector<A
                 row[LP_POSITION] = integer(positions[c][i]);
                 row[LP_OFF_TRACK] = (lap.flags & LapFlag::offTrack) != 0;
                 row[LP_INVALID] = (lap.flags & LapFlag::invalid) != 0;
+                out(row);
             }
         }
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,8 +22,10 @@ struct ReplayFacts {
 ArchiveRow replayRow(const ReplayFacts& facts, const std::string& key, const Weekend& weekend);
 // The replays row of a broken replay: its error message, no key.
 ArchiveRow brokenReplayRow(const ReplayFacts& facts, const std::string& error);
+// Takes each row as it is made; the row is valid only during the call.
+using RowOut = std::function<void(const ArchiveRow&)>;
 // One row per car of each session's result tables, as the JSON report lists
 // them.
-void appendResultRows(const Weekend& weekend, const std::string& key, std::vector<ArchiveRow>& rows);
+void resultRows(const Weekend& weekend, const std::string& key, const RowOut& out);
 // One row per crossing of every car.
-void appendLapRows(const Weekend& weekend, const std::string& key, std::vector<ArchiveRow>& rows);
+void lapRows(const Weekend& weekend, const std::string& key, const RowOut& out);

@@ -2,13 +2,11 @@
 
 #include "archive/archive_text.h"
 
-void ArchiveStream::prepare(ReplayRows& rows) const {
-    std::string& text = rows.prepared.emplace_back();
-    appendJsonLine(text, ArchiveTable::REPLAYS, rows.replay, true);
-    for (const ArchiveRow& row : rows.results) appendJsonLine(text, ArchiveTable::RESULTS, row, true);
-    for (const ArchiveRow& row : rows.laps) appendJsonLine(text, ArchiveTable::LAPS, row, true);
+void ArchiveStream::take(ReplayRows& rows, ArchiveTable table, const ArchiveRow& row) const {
+    if (rows.text.empty()) rows.text.emplace_back();
+    appendJsonLine(rows.text.front(), table, row, true);
 }
 
 void ArchiveStream::write(std::size_t, ReplayRows&& rows) {
-    if (!rows.prepared.empty()) out_(rows.prepared.front());
+    if (!rows.text.empty()) out_(rows.text.front());
 }

@@ -10,7 +10,7 @@
 class ArchiveStream final : public ArchiveSink {
 public:
     explicit ArchiveStream(std::function<void(std::string_view)> out) : out_(std::move(out)) {}
-    void prepare(ReplayRows& rows) const override;
+    void take(ReplayRows& rows, ArchiveTable table, const ArchiveRow& row) const override;
     void write(std::size_t index, ReplayRows&& rows) override;
 
 private:

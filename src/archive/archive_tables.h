@@ -38,14 +38,15 @@ using ArchiveTexts = std::vector<std::string>;
 using ArchiveCell = std::variant<std::monostate, std::int64_t, bool, std::string, ArchiveTexts>;
 using ArchiveRow = std::vector<ArchiveCell>;
 
-// Everything the archive holds of one replay.
+// What the archive made of one replay: its rows as the sink took them
+// (kept as they are, or encoded as text).
 struct ReplayRows {
     ArchiveRow replay;
     std::vector<ArchiveRow> results;
     std::vector<ArchiveRow> laps;
+    // Room for a sink's encoded rows.
+    std::vector<std::string> text;
     bool broken = false;
     // Rows the sink already holds: nothing was read.
     bool known = false;
-    // Room for a sink's own per-replay work, such as encoded rows.
-    std::vector<std::string> prepared;
 };

@@ -60,7 +60,9 @@ class ProgressSink final : public ArchiveSink {
 public:
     ProgressSink(ArchiveSink& sink, std::size_t total, ConsoleOutput* err)
         : sink_(sink), total_(total), err_(err), start_(Clock::now()), shown_(start_) {}
-    void prepare(ReplayRows& rows) const override { sink_.prepare(rows); }
+    void take(ReplayRows& rows, ArchiveTable table, const ArchiveRow& row) const override {
+        sink_.take(rows, table, row);
+    }
     void write(std::size_t index, ReplayRows&& rows) override {
         sink_.write(index, std::move(rows));
         ++done_;
