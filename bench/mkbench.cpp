@@ -1,12 +1,15 @@
 // mkbench: writes the replays tools/bench.sh times.
 //
-// Usage: mkbench <output-dir>
+// Usage: mkbench <output-dir> [archive-replays]
 //
 //   typical.rpy   20 cars; testing, practice and race; about 100 crossings each
 //   trailing.rpy  typical.rpy followed by 300 MB of other data (a sparse hole)
 //   stress.rpy    64 cars, 8 sessions, 3,000 crossings per car and session
 //   tenth.rpy     stress.rpy with a tenth of the crossings
 //   crowd/season.ini  400 rounds of 64 cars, each driver in one round only
+//   archive/NNNN.rpy  with archive-replays given: that many distinct league
+//                 weekends of 16-40 cars and 10-90 laps, each followed by
+//                 50-300 MB of other data (a sparse hole)
 //
 // std::minstd_rand is specified to the bit and only its raw numbers are used,
 // so the files are the same with every standard library.
@@ -154,9 +157,24 @@ void writeCrowdSeason(const std::filesystem::path& dir) {
 
 } // namespace
 
+// Distinct league weekends, sized by a generator seeded with their number.
+void writeArchive(const std::filesystem::path& dir, int count) {
+    std::filesystem::create_directories(dir);
+    const std::vector<SessionType> weekend = {SessionType::TESTING, SessionType::PRACTICE, SessionType::RACE};
+    for (int i = 0; i < count; ++i) {
+        std::minstd_rand rng(static_cast<std::uint32_t>(1000 + i));
+        Shape shape{16 + static_cast<int>(rng() % 25), weekend, 10 + static_cast<int>(rng() % 81),
+                    60000 + static_cast<std::uint32_t>(rng() % 60000)};
+        shape.fillerBytes = (50u + static_cast<std::uint32_t>(rng() % 251)) << 20;
+        char name[16];
+        std::snprintf(name, sizeof name, "%04d.rpy", i);
+        rpybuilder::writeReplay((dir / name).string(), benchReplay(shape, static_cast<std::uint32_t>(i)));
+    }
+}
+
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: mkbench <output-dir>\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: mkbench <output-dir> [archive-replays]\n");
         return 2;
     }
     try {
@@ -178,6 +196,7 @@ int main(int argc, char** argv) {
         rpybuilder::writeReplay((dir / "stress.rpy").string(), benchReplay(stress, 68));
         rpybuilder::writeReplay((dir / "tenth.rpy").string(), benchReplay(tenth, 68));
         writeCrowdSeason(dir / "crowd");
+        if (argc == 3) writeArchive(dir / "archive", std::stoi(argv[2]));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "mkbench: %s\n", e.what());
         return 1;

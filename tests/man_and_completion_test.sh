@@ -104,7 +104,7 @@ checkCompletion() {
 
   # command line | words offered (all of them, sorted)
   local cases=(
-    "gridtally --f|--force --format=csv --format=html --format=json --format=semikv --format=txt"
+    "gridtally --f|--files-from --force --format=csv --format=html --format=json --format=semikv --format=txt"
     "gridtally --format=|csv html json semikv txt"
     "gridtally --format=s|semikv"
     "gridtally --se|--season"
@@ -114,6 +114,8 @@ checkCompletion() {
     "gridtally --cst gem67.cst |SPA.RPY cst monza.rpy"
     "gridtally -o |SPA.RPY cst gem67.cst monza.rpy notes.txt"
     "gridtally --laps -o n|notes.txt"
+    "gridtally --archive --files-from n|notes.txt"
+    "gridtally --archive -j |"
   )
   local entry line
   for entry in "${cases[@]}"; do

@@ -28,7 +28,9 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGRIDTALLY_SANITIZE=OF
 cmake --build "$build" -j2 --target gridtally mkbench >/dev/null
 bin=$(cd "$build" && pwd)/gridtally
 inputs=$(cd "$build" && pwd)/bench-inputs
-"$build/mkbench" "$inputs"
+# The archive: distinct league weekends with sparse trailing data.
+archive_replays=${ARCHIVE_REPLAYS:-2000}
+"$build/mkbench" "$inputs" "$archive_replays"
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -88,12 +90,22 @@ report_bytes=$(stat -c %s "$tmp/stress.txt")
 # A season of 400 rounds of 64 cars, every driver in one round only.
 m_crowd=$(rss "$bin" --season "$inputs/crowd/season.ini" --format=csv)
 
+# The archive mode against a shell loop of single runs (of a tenth of the
+# replays, which is long enough), paired in the same rounds; warm cache.
+loop_replays=$((archive_replays / 10))
+find "$inputs/archive" -name '*.rpy' | sort | head -n "$loop_replays" >"$tmp/loop.list"
+printf 'while IFS= read -r f; do "%s" --format=json "$f" >/dev/null; done <"%s"\n' "$bin" "$tmp/loop.list" >"$tmp/loop.sh"
+times=$(paired archive 3 1 "$bin --archive $inputs/archive" "bash $tmp/loop.sh")
+read -r t_archive t_loop _ _ <<<"$times"
+m_archive=$(rss "$bin" --archive "$inputs/archive")
+
 awk -v tt="$t_typical" -v tr="$t_trailing" -v mt="$m_typical" -v mr="$m_trailing" -v rt="$r_trailing" \
     -v st="$t_stress_txt" -v nt="$t_tenth_txt" -v wx="$w_txt" -v rx="$r_txt" \
     -v sk="$t_stress_kv" -v nk="$t_tenth_kv" -v wk="$w_kv" -v rk="$r_kv" \
     -v sj="$t_stress_json" -v wj="$w_json" -v rj="$r_json" \
     -v mo="$m_stress_out" -v mf="$m_stress_file" -v rb="$report_bytes" \
-    -v sh="$t_stress_html" -v wh="$w_html" -v rh="$r_html" -v mc="$m_crowd" '
+    -v sh="$t_stress_html" -v wh="$w_html" -v rh="$r_html" \
+    -v ta="$t_archive" -v tl="$t_loop" -v na="$archive_replays" -v nl="$loop_replays" -v ma="$m_archive" -v mc="$m_crowd" '
 function run(what, seconds, kib) {
   printf "%-40s %8.1f ms", what, seconds * 1000
   if (kib != "") printf " %8.1f MiB", kib / 1024
@@ -121,6 +133,10 @@ BEGIN {
   printf "%-40s %8.2fx\n", "stress / tenth, wall (semikv)", wk
   printf "%-40s %8.2fx\n", "stress json / semikv, wall", wj
   printf "%-40s %8.2fx\n", "stress html / txt, CPU time", rh
+  archive = na / ta * 60
+  loop = nl / tl * 60
+  printf "%-40s %8.0f/min %6.1f MiB\n", "archive of " na " replays", archive, ma / 1024
+  printf "%-40s %8.0f/min\n", "shell loop of single runs (" nl ")", loop
   print ""
   printf "%-40s %10s %9s %s\n", "budget", "measured", "limit", "result"
   check("trailing / typical, wall", rt, 1.2, "x")
@@ -132,5 +148,7 @@ BEGIN {
   check("stress semikv, peak RSS / report size", (mo > mf ? mo : mf) * 1024 / rb, 4, "x")
   check("stress html / txt, wall", wh, 2, "x")
   check("season 400 x 64, csv peak RSS (MiB)", mc / 1024, 150, "")
+  check("100,000 replays/min / archive rate", 100000 / archive, 1, "x")
+  check("20 x shell loop rate / archive rate", 20 * loop / archive, 1, "x")
   exit failed
 }'

@@ -20,6 +20,9 @@ _gridtally_options=(
     --convert=yes
     --convert=no
     --laps
+    --archive
+    "-j number"
+    "--files-from file"
     --help
     --version
 )
@@ -34,7 +37,9 @@ _gridtally()
     for entry in "${_gridtally_options[@]}"; do
         read -r option argument <<<"$entry"
         [[ -n $argument && $prev == "$option" ]] || continue
-        if [[ $argument == file ]]; then
+        if [[ $argument == number ]]; then
+            COMPREPLY=()
+        elif [[ $argument == file ]]; then
             _filedir
         else
             _filedir "$argument"

@@ -42,12 +42,30 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             cl.convert = ConvertMode::NEVER;
         } else if (arg == "--laps") {
             cl.report.laps = true;
+        } else if (arg == "--archive") {
+            cl.archive = true;
+        } else if (arg == "-j") {
+            cl.jobsSlotOpen = true;
+            cl.jobs.clear();
+        } else if (arg.starts_with("-j") && arg.size() > 2 && arg[2] >= '0' && arg[2] <= '9') {
+            cl.jobs = arg.substr(2);
+            cl.jobsSlotOpen = false;
+        } else if (arg == "--files-from") {
+            cl.filesFrom = true;
+            cl.filesFromSlotOpen = true;
+            cl.filesFromPath.clear();
         } else if (arg == "--help") {
             cl.stop = CommandLine::Stop::HELP;
             return cl;
         } else if (arg == "--version") {
             cl.stop = CommandLine::Stop::VERSION;
             return cl;
+        } else if (cl.jobsSlotOpen) {
+            cl.jobs = arg;
+            cl.jobsSlotOpen = false;
+        } else if (cl.filesFromSlotOpen) {
+            cl.filesFromPath = arg;
+            cl.filesFromSlotOpen = false;
         } else if (cl.carsetSlotOpen) {
             cl.carsetPath = arg;
             cl.carsetSlotOpen = false;
@@ -63,6 +81,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             return cl;
         } else {
             cl.replay = arg;
+            cl.paths.push_back(arg);
         }
     }
     return cl;
@@ -93,6 +112,12 @@ std::string usageText(const std::string& program) {
            "  --no-header        do not display replay information\n"
            "  --convert=<yes|no> force codepage conversion (Windows only)\n"
            "  --laps             dump all laptimes of all cars\n"
+           "  --archive          many replays and folders at once: flat rows of every\n"
+           "                     replay, as JSON Lines or, with -o <folder>, one file per table\n"
+           "  -j <threads>       archive: replays read at the same time (default: all cores)\n"
+           "  --files-from <file>\n"
+           "                     archive: also the replays listed in file, one a line or\n"
+           "                     NUL-separated (- for standard input)\n"
            "  --help             display this text and exit\n"
            "  --version          output version information and exit\n";
 }

@@ -24,6 +24,15 @@ struct CommandLine {
     std::string seasonPath;
     bool seasonSlotOpen = false;
     bool teams = false;
+    // "--archive": many replays and folders in one run, as flat rows. Its
+    // inputs are every free argument; "-j" and "--files-from" open slots.
+    bool archive = false;
+    std::vector<std::string> paths;
+    std::string jobs;
+    bool jobsSlotOpen = false;
+    std::string filesFromPath;
+    bool filesFromSlotOpen = false;
+    bool filesFrom = false;
     bool force = false;
     ConvertMode convert = ConvertMode::AUTO;
     ReportOptions report;

@@ -88,3 +88,8 @@ void ConsoleOutput::emit(std::string_view part) {
 void MessageOutput::writeLine(std::string_view message) { console_.writeLine(wellFormedVisibleText(std::string(message))); }
 
 void MessageOutput::ask(std::string_view question) { console_.writeText(wellFormedVisibleText(std::string(question))); }
+
+void MessageOutput::progress(std::string_view text) {
+    console_.writeText("\r");
+    console_.writeText(wellFormedVisibleText(std::string(text)));
+}

@@ -49,6 +49,12 @@ public:
     void writeLine(std::string_view message);
     // A question, the answer typed after it on the same line.
     void ask(std::string_view question);
+    // A progress line that the next one overwrites: back to the line's
+    // start, then the text; endProgress ends the line.
+    void progress(std::string_view text);
+    void endProgress() { console_.writeText("\n"); }
+
+    std::FILE* stream() const { return console_.stream(); }
 
 private:
     ConsoleOutput console_;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "carset/carset.h"
+#include "cli/archive_run.h"
 #include "cli/command_line.h"
 #include "cli/console.h"
 #include "platform/platform.h"
@@ -220,6 +221,7 @@ ExitStatus run(const std::vector<std::string>& args, const std::string& program,
     consoles.out.mode(cl.convert);
     consoles.err.mode(cl.convert);
     if (const std::optional<ExitStatus> stop = stopEarly(cl, program, consoles)) return *stop;
+    if (cl.archive) return runArchive(cl, consoles.out, consoles.err, in);
 
     const Job job = cl.seasonRun ? seasonJob(cl) : replayJob(cl);
     const std::string outputPath = outputPathOf(cl, job);
