@@ -15,6 +15,7 @@
 #include "replay/replay_file.h"
 #include "report/report.h"
 #include "season/season.h"
+#include "site/site.h"
 #include "standings/standings_writer.h"
 #include "text/diagnostics.h"
 #include "text/format.h"
@@ -126,6 +127,17 @@ int run(const std::vector<std::string>& args, const std::string& program, Consol
         if (platform::isDirectory(input)) throw Failure{2, formatText("%s is a folder, not a season file", input)};
         if (!isReadable(input)) throw Failure{2, formatText("cannot read %s: no such file", input)};
         inputs = {{input, "the season file"}};
+        if (!cl.site().empty()) {
+            ConsoleDiagnostics diagnostics(consoles.err);
+            try {
+                writeSite(input, cl.site(), diagnostics);
+            } catch (const SiteError& e) {
+                throw Failure{1, e.what()};
+            } catch (const SeasonFileError& e) {
+                throw Failure{2, e.what()};
+            }
+            return 0;
+        }
         const StandingsOptions options{cl.report.format, cl.teams};
         write = [&input, options, &outputPath](ReportSink& sink, Diagnostics& diagnostics) {
             const Standings standings = loadSeason(input, diagnostics);

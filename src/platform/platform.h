@@ -160,4 +160,12 @@ struct SingleBytePage {
 const SingleBytePage* findSingleBytePage(unsigned number);
 } // namespace detail
 
+// Folders, for a site written as a whole. Every failure throws FileError
+// with the path and the reason.
+void makeDirectory(const std::string& path);
+// Renames a file or a folder; the target must not exist as a folder.
+void renamePath(const std::string& from, const std::string& to);
+// Removes a folder and everything in it; nothing when it does not exist.
+void removeTree(const std::string& path);
+
 } // namespace platform
