@@ -5,7 +5,8 @@
 
 Fails (status 1), listing every problem, when a page does not parse as
 HTML5 without a single parse error, holds a script or an event attribute,
-links to a local file that is not there or fetches anything from elsewhere;
+links to a local file that is not there or fetches anything from elsewhere
+(only the canonical address may name the site's public place);
 when the points of a driver's rounds in the round files do not add up to
 the total in season.json; or when a round-N.json does not validate against
 round.schema.json (the official result) and report.schema.json (the rest).
@@ -33,12 +34,12 @@ def page_problems(path, folder):
         if not isinstance(e.tag, str):
             continue
         tag = e.tag.rsplit("}", 1)[-1]
-        if tag in ("script", "iframe", "object", "embed", "link"):
+        if tag in ("script", "iframe", "object", "embed"):
             yield f"{name}: <{tag}> element"
         for attribute, value in e.attrib.items():
             if attribute.lower().startswith("on"):
                 yield f"{name}: event attribute {attribute}"
-            if attribute in ("href", "src"):
+            if attribute in ("href", "src") and e.get("rel") != "canonical":
                 url = urllib.parse.urlsplit(value)
                 if url.scheme or url.netloc:
                     yield f"{name}: {attribute}={value!r} leaves the site"

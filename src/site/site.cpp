@@ -173,7 +173,8 @@ public:
 
     void write() {
         platform::writeFile(join(folder_, markerName), "gridtally site\n");
-        platform::writeFile(join(folder_, "index.html"), index());
+        platform::writeFile(join(folder_, "site.css"), siteStyle());
+        writePage("index.html", index(), standings_.season);
         platform::writeFile(join(folder_, "season.json"), standingsText(standings_, ReportFormat::JSON, false));
         platform::writeFile(join(folder_, "standings.csv"), standingsText(standings_, ReportFormat::CSV, false));
         platform::writeFile(join(folder_, "teams.csv"), standingsText(standings_, ReportFormat::CSV, true));
@@ -185,6 +186,56 @@ public:
     }
 
 private:
+    // What the site adds to the head of every page: its style sheets after
+    // the page's own, and, with the site's address, the canonical and Open
+    // Graph tags that give a pasted link its title and picture.
+    void writePage(const std::string& name, std::string page, const std::string& title) const {
+        const std::string up = name.find('/') == std::string::npos ? "" : "../";
+        std::string head = "<link rel=\"stylesheet\" href=\"" + up + "site.css\">\n";
+        const SeasonIdentity& identity = standings_.identity;
+        if (!identity.stylePath.empty()) {
+            head += "<link rel=\"stylesheet\" href=\"";
+            appendHtmlText(head, up + fileName(identity.stylePath));
+            head += "\">\n";
+        }
+        if (!identity.url.empty()) {
+            const std::string base = identity.url.ends_with('/') ? identity.url : identity.url + "/";
+            const auto meta = [&head](const char* property, const std::string& content) {
+                appendFormat(head, "<meta property=\"%s\" content=\"", property);
+                appendHtmlText(head, content);
+                head += "\">\n";
+            };
+            head += "<link rel=\"canonical\" href=\"";
+            appendHtmlText(head, base + name);
+            head += "\">\n";
+            meta("og:type", "website");
+            meta("og:title", title);
+            meta("og:description", (identity.league.empty() ? "" : identity.league + " \xC2\xB7 ") + standings_.season);
+            meta("og:url", base + name);
+            if (!identity.logoPath.empty()) meta("og:image", base + fileName(identity.logoPath));
+        }
+        const std::size_t end = page.find("</head>");
+        page.insert(end == std::string::npos ? 0 : end, head);
+        platform::writeFile(join(folder_, name), page);
+    }
+
+    // The site's additions to the page style: the league's colour, the
+    // official result's narrow columns hidden on a phone, badges, links.
+    std::string siteStyle() const {
+        std::string css;
+        if (!standings_.identity.accent.empty())
+            css += ":root{--accent:" + standings_.identity.accent + "}\n";
+        css += "a{color:var(--accent)}\n"
+               "nav{margin:14px 0 0;display:flex;flex-wrap:wrap;gap:4px 18px}\n"
+               "img.logo{height:64px;width:auto}\n"
+               ".badge{display:inline-block;padding:0 6px;border:1px solid currentColor;border-radius:9px;"
+               "font-size:.85em;font-weight:600}\n"
+               ".official td:nth-child(3){white-space:normal;min-width:8em}\n"
+               "@media (max-width:719px){.official .wide{display:none}}\n"
+               "@media print{nav{display:none}}\n";
+        return css;
+    }
+
     static std::string fileName(const std::string& path) { return path.substr(path.find_last_of("/\\") + 1); }
 
     void copy(const std::string& path) {
@@ -282,7 +333,7 @@ private:
         std::string page = replayReport(source, ReportFormat::HTML, diagnostics_);
         const std::size_t main = page.find("<main>\n");
         page.insert(main == std::string::npos ? 0 : main + 7, head);
-        platform::writeFile(join(folder_, roundPage(info.number)), page);
+        writePage(roundPage(info.number), std::move(page), roundTitle(info));
         std::string json = replayReport(source, ReportFormat::JSON, diagnostics_);
         const std::size_t end = json.find_last_of('}');
         if (end != std::string::npos) json.insert(end, ",\n  \"official\": " + officialJson(result) + "\n");
@@ -321,7 +372,7 @@ private:
         appendFormat(out, "<p>Total: %d points; position %d. A dropped round's points are in brackets.</p>\n</section>\n",
                      d.points, place);
         appendHtmlPageEnd(out);
-        platform::writeFile(join(folder_, pages_.at(d.driver)), out);
+        writePage(pages_.at(d.driver), std::move(out), d.driver);
     }
 
     const std::string& folder_;
