@@ -2,7 +2,7 @@
 
 # Every option of "gridtally --help", one word each, values spelled out. A
 # second word says what the option's argument is: a file extension, or
-# "file" for any file.
+# "file" for any file, "dir" for a folder.
 _gridtally_options=(
     "--cst cst"
     --cst-auto
@@ -15,6 +15,7 @@ _gridtally_options=(
     --format=csv
     --format=html
     "--season file"
+    "--site dir"
     --teams
     --no-header
     --convert=yes
@@ -34,7 +35,9 @@ _gridtally()
     for entry in "${_gridtally_options[@]}"; do
         read -r option argument <<<"$entry"
         [[ -n $argument && $prev == "$option" ]] || continue
-        if [[ $argument == file ]]; then
+        if [[ $argument == dir ]]; then
+            _filedir -d
+        elif [[ $argument == file ]]; then
             _filedir
         else
             _filedir "$argument"
