@@ -62,6 +62,7 @@ TEST(Site, FolderReplacedWholeOnlyWhenOursAndOnlyOnSuccess) {
     ASSERT_EQ(site(dir, "league/season.ini", "site").status, 0);
     dir.write("site/stale.html", "old");
     dir.write("foreign/notes.txt", "mine");
+    dir.write("other/site.gridtally-new/notes.txt", "mine");
     dir.write("league/broken.ini", "[Season]\nPoints=1\n[Round1]\nReplay=rounds/missing.rpy\n");
 
     struct Case {
@@ -77,6 +78,8 @@ TEST(Site, FolderReplacedWholeOnlyWhenOursAndOnlyOnSuccess) {
          {"--force"}, 1, "Error: foreign is not a site folder gridtally wrote, nor empty"},
         {"the folder of an input is refused", "league/season.ini", "league", {}, 1,
          "Error: league is not a site folder gridtally wrote"},
+        {"a folder by the name of the new site's is not removed", "league/season.ini", "other/site", {}, 1,
+         "Error: other/site.gridtally-new is in the way of the new site"},
         {"a failed run leaves the previous site", "league/broken.ini", "site", {}, 1, "Error: Round 1: cannot read"},
     };
     for (const Case& c : cases) {
@@ -85,6 +88,7 @@ TEST(Site, FolderReplacedWholeOnlyWhenOursAndOnlyOnSuccess) {
         EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << c.what;
     }
     EXPECT_EQ(testutil::readFile(dir.file("foreign/notes.txt")), "mine");
+    EXPECT_EQ(testutil::readFile(dir.file("other/site.gridtally-new/notes.txt")), "mine");
     EXPECT_EQ(testutil::readFile(dir.file("site/stale.html")), "old");
 
     ASSERT_EQ(site(dir, "league/season.ini", "site").status, 0);

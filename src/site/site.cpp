@@ -439,6 +439,10 @@ void writeSite(const std::string& seasonPath, const std::string& folder, Diagnos
 
     const std::string fresh = target + ".gridtally-new";
     const std::string old = target + ".gridtally-old";
+    // Left by a run that was killed; anything else by those names is not ours.
+    for (const std::string& leftover : {fresh, old})
+        if (!replaceable(leftover))
+            throw SiteError(formatText("%s is in the way of the new site and is not gridtally's", leftover));
     platform::removeTree(fresh);
     platform::makeDirectory(fresh);
     try {
