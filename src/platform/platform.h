@@ -92,6 +92,13 @@ private:
     std::unique_ptr<State> state_;
 };
 
+// Writes all of bytes through an OutputFile and commits it.
+inline void writeFile(const std::string& path, std::string_view bytes) {
+    OutputFile out(path, false);
+    out.write(bytes);
+    out.commit();
+}
+
 // True when both paths exist and name the same file (links followed): the
 // same device and inode, or on Windows the same volume and file index.
 bool sameFile(const std::string& a, const std::string& b);
@@ -154,5 +161,13 @@ struct SingleBytePage {
 // The table of a single-byte page, or null.
 const SingleBytePage* findSingleBytePage(unsigned number);
 } // namespace detail
+
+// Folders, for a site written as a whole. Every failure throws FileError
+// with the path and the reason.
+void makeDirectory(const std::string& path);
+// Renames a file or a folder; the target must not exist as a folder.
+void renamePath(const std::string& from, const std::string& to);
+// Removes a folder and everything in it; nothing when it does not exist.
+void removeTree(const std::string& path);
 
 } // namespace platform
