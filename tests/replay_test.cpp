@@ -1,8 +1,12 @@
 #include "replay/replay_reader.h"
 
 #include <gtest/gtest.h>
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 #endif
 
@@ -10,6 +14,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
@@ -117,6 +122,61 @@ TEST_F(ReplayTest, ConstructionLetsOnlyUnexaminablePathsEscapeAsAccessErrors) {
         ADD_FAILURE() << "directory reported as ReplayAccessError";
     } catch (const std::runtime_error& e) {
         EXPECT_EQ(std::string(e.what()), dir.path() + " is not a file");
+    }
+}
+
+// A path that can be examined but not opened, even with full rights: a
+// socket on POSIX systems, a file another handle holds without sharing on
+// Windows. Lives until the object dies.
+class Unopenable {
+public:
+    explicit Unopenable(const std::string& p) {
+#ifdef _WIN32
+        handle_ = ::CreateFileA(p.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+        ok_ = handle_ != INVALID_HANDLE_VALUE;
+#else
+        fd_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        ok_ = fd_ >= 0 && p.size() < sizeof addr.sun_path;
+        if (ok_) {
+            std::memcpy(addr.sun_path, p.c_str(), p.size() + 1);
+            ok_ = ::bind(fd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
+        }
+#endif
+    }
+    ~Unopenable() {
+#ifdef _WIN32
+        if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
+#else
+        if (fd_ >= 0) ::close(fd_);
+#endif
+    }
+    Unopenable(const Unopenable&) = delete;
+    Unopenable& operator=(const Unopenable&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+#ifdef _WIN32
+    HANDLE handle_;
+#else
+    int fd_;
+#endif
+    bool ok_;
+};
+
+TEST_F(ReplayTest, UnopenableFileIsAnOrdinaryError) {
+    const std::string p = dir.file("sock.rpy");
+    Unopenable held(p);
+    ASSERT_TRUE(held.ok());
+    try {
+        ReplayFile f(p);
+        ADD_FAILURE() << "unopenable file opened";
+    } catch (const ReplayAccessError&) {
+        ADD_FAILURE() << "open failure reported as ReplayAccessError";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find(p), std::string::npos) << e.what();
     }
 }
 

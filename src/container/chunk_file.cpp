@@ -3,7 +3,6 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "platform/platform.h"
 #include "text/format.h"
 
 std::string printableLabel(std::string_view label) {
@@ -29,23 +28,6 @@ ChunkLabel::ChunkLabel(std::string_view label) {
 }
 
 // ---- ChunkFile -------------------------------------------------------------
-
-ChunkFile::ChunkFile(const std::string& fileName) : fileName_(fileName) {
-    // An unexaminable path escapes as FileError; the caller tells it apart.
-    if (platform::examineIsDirectory(fileName)) throw std::runtime_error(fileName + " is not a file");
-    try {
-        mapping_ = std::make_unique<platform::FileMapping>(fileName);
-    } catch (const platform::FileError& e) {
-        // Only path examination failures travel as FileError.
-        throw std::runtime_error(e.what());
-    }
-}
-
-ChunkFile::~ChunkFile() = default;
-
-ChunkFile::Bytes ChunkFile::bytes() const {
-    return Bytes(mapping_->data(), static_cast<std::size_t>(mapping_->size()));
-}
 
 void ChunkFile::outOfFile(std::uint64_t from, std::uint64_t to) const {
     throw std::runtime_error(formatText("Error reading file %s: bytes %d to %d lie outside the file (length %d)",
