@@ -270,7 +270,7 @@ TEST(WeekendRecordTest, PracticeAndRaceEndAtTheOneWeekLimit) {
     WeekendSpec w;
     w.sessions = {{SessionType::PRACTICE, 32767, 3600.0}, {SessionType::RACE, 30, 604800.0}, {1, 0, 0.0}};
     CollectedDiagnostics diagnostics;
-    const std::vector<SessionInfo> expected = {{SessionType::PRACTICE, 32767, 3600}, {SessionType::RACE, 30, 604800}};
+    const std::vector<SessionInfo> expected = {{SessionCode::practice, 32767, 3600}, {SessionCode::race, 30, 604800}};
     EXPECT_EQ(sessionsOf(w, diagnostics), expected); // the type-1 entry after the race is never read
     EXPECT_TRUE(diagnostics.messages.empty());
 
@@ -298,7 +298,7 @@ TEST(WeekendRecordTest, EightEntriesWithoutOneWeekAreAllRead) {
     IgnoredDiagnostics ignored;
     const auto list = sessionsOf(w, ignored);
     ASSERT_EQ(list.size(), 8u);
-    EXPECT_EQ(list[7], (SessionInfo{SessionType::RACE, 12, 7200}));
+    EXPECT_EQ(list[7], (SessionInfo{SessionCode::race, 12, 7200}));
 
     w.sessionCount = 7;
     EXPECT_EQ(sessionsError(w), "Inconsistent session info");
@@ -326,7 +326,7 @@ TEST(WeekendRecordTest, FieldsAtOddOffsetsReadInPlace) {
 
     w.sessionCount = 1;
     IgnoredDiagnostics ignored;
-    EXPECT_EQ(sessionsOf(w, ignored), (std::vector<SessionInfo>{{SessionType::RACE, -2, 604800}}));
+    EXPECT_EQ(sessionsOf(w, ignored), (std::vector<SessionInfo>{{SessionCode::race, -2, 604800}}));
 }
 
 TEST(SecondsFromFloat, TruncatesPositiveValuesAndClampsTheRest) {

@@ -6,7 +6,7 @@
 
 #include <random>
 
-#include "carset/ini.h"
+#include "ini/ini.h"
 #include "report/report.h"
 #include "testutil.h"
 #include "text/diagnostics.h"

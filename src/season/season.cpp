@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "carset/carset.h"
 #include "platform/platform.h"
 #include "replay/replay_file.h"
 #include "text/diagnostics.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <set>
 
-#include "carset/ini.h"
+#include "ini/ini.h"
 #include "platform/platform.h"
 #include "text/format.h"
 #include "text/unicode.h"

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "replay/replay_records.h"
+#include "weekend/weekend.h"
 
 namespace testutil {
 class TempDir;
