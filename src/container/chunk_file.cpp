@@ -3,6 +3,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/platform.h"
 #include "text/format.h"
 
 std::string printableLabel(std::string_view label) {
@@ -91,6 +92,9 @@ Chunk subChunk(const Chunk& parent, const ChunkLabel& requested, std::uint64_t r
 std::uint64_t subChunkList(const Chunk& parent, const ChunkLabel& requested, const ChunkLabel& itemLabel,
                            std::vector<Chunk>& items, std::uint64_t relOffset) {
     const Chunk list = subChunk(parent, requested, relOffset);
+    // The items are read next: in one go, not a page at a time.
+    const ChunkFile::Bytes data = chunkBytes(list).bytes();
+    platform::willRead(data.data(), data.size());
     for (std::uint64_t pos = 0; pos < list.dataSize();) {
         Chunk item = subChunk(list, itemLabel, pos);
         pos += item.totalSize();
