@@ -45,16 +45,12 @@ std::unique_ptr<platform::FileMapping> mapReplay(const std::string& path) {
     }
 }
 
-ChunkFile::Bytes bytesOf(const platform::FileMapping& mapping) {
-    return ChunkFile::Bytes(mapping.data(), static_cast<std::size_t>(mapping.size()));
-}
-
 } // namespace
 
 ReplayFile::ReplayFile(const std::string& path) : ReplayFile(mapReplay(path), path) {}
 
 ReplayFile::ReplayFile(std::unique_ptr<platform::FileMapping> mapping, const std::string& path)
-    : ReplayFile(path, bytesOf(*mapping)) {
+    : ReplayFile(path, {mapping->data(), static_cast<std::size_t>(mapping->size())}) {
     mapping_ = std::move(mapping);
 }
 
