@@ -178,7 +178,7 @@ std::vector<std::string> seasonSeeds() {
             "[Penalties]\n1.Ann Able=+5.5s\n1.Cat Cole=DSQ\n2.Bob Best=-3 points\n",
         "\xEF\xBB\xBF[Season]\nPoints=1\n" + rounds + "[Round3]\nReplay=c.rpy\n",
         "[Season]\nName=\xC9t\xE9\x1B[2J\nPoints=3,2,1\n" + rounds +
-            "[Aliases]\nAnn Able=Bob Best\nEve East=Ann Able\n[Penalties]\n2.Eve East=+30 s\n",
+            "[Aliases]\nEve East=E. East\nE. East=Evelyn East\n[Penalties]\n2.Eve East=+30 s\n",
     };
 }
 

@@ -1,6 +1,6 @@
 // A season file from arbitrary bytes, scored and written in every format.
-// The rounds' replays come from memory: a few fixed weekends, chosen by the
-// round's number, so that points, aliases and penalties meet real races (and
+// The rounds' replays come from memory: a few fixed weekends, taken in turn
+// by round number (round 1 the first), so that points, aliases and penalties meet real races (and
 // one weekend without a race). A broken season file or round is refused with
 // a message; anything else escaping, a report that is not UTF-8 or a text
 // report with a control character, is a finding.
@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         const SeasonFile season = parseSeasonFile(text, "season.ini");
         std::vector<RoundRace> races;
         for (const SeasonRound& round : season.rounds)
-            races.push_back(roundRace(weekends()[round.number % weekends().size()], season, round));
+            races.push_back(roundRace(weekends()[(round.number - 1) % weekends().size()], season, round));
         writeEveryFormat(computeStandings(season, races));
     } catch (const std::runtime_error& e) {
         // A broken season file, or a round without a race: the run driver
