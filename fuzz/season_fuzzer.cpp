@@ -1,9 +1,10 @@
 // A season file from arbitrary bytes, scored and written in every format.
 // The rounds' replays come from memory: a few fixed weekends, taken in turn
-// by round number (round 1 the first), so that points, aliases and penalties meet real races (and
-// one weekend without a race). A broken season file or round is refused with
-// a message; anything else escaping, a report that is not UTF-8 or a text
-// report with a control character, is a finding.
+// by round number (round 1 the first), so that points, aliases and
+// penalties meet real races (and one weekend without a race). A broken
+// season file or round is refused with a message; anything else escaping, a
+// report that is not UTF-8 or a text report with a control character, is a
+// finding.
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
