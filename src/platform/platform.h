@@ -37,6 +37,8 @@ bool examineIsDirectory(const std::string& path);
 
 // Read-only mapping of a whole file. The bytes stay valid and in place for
 // the life of the object. A 0-byte file gives size() 0 and a non-null data().
+// On POSIX systems only the pages touched, or named by willRead, are read
+// from the file: none of what lies around them.
 class FileMapping {
 public:
     explicit FileMapping(const std::string& path); // throws FileError
@@ -52,6 +54,10 @@ private:
     std::uint64_t size_ = 0;
     void* mapped_ = nullptr;
 };
+
+// A hint that the bytes (of a mapping, or any memory) are read next, so that
+// the system fetches them in large reads rather than page by page.
+void willRead(const void* data, std::size_t size);
 
 // Reads a whole file into memory; throws FileError, whose message starts with
 // the path. A file larger than maxBytes, or one that grows past it while read
