@@ -34,7 +34,7 @@ void Sha256::block(const std::uint8_t* p) {
         w[i] = w[i - 16] + s0 + w[i - 7] + s1;
     }
     auto [a, b, c, d, e, f, g, h] = state_;
-    for (int i = 0; i < 64; ++i) {
+    for (std::size_t i = 0; i < 64; ++i) {
         const std::uint32_t t1 =
             h + (std::rotr(e, 6) ^ std::rotr(e, 11) ^ std::rotr(e, 25)) + ((e & f) ^ (~e & g)) + roundConstants[i] + w[i];
         const std::uint32_t t2 = (std::rotr(a, 2) ^ std::rotr(a, 13) ^ std::rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
@@ -48,7 +48,7 @@ void Sha256::block(const std::uint8_t* p) {
         a = t1 + t2;
     }
     const std::uint32_t add[8] = {a, b, c, d, e, f, g, h};
-    for (int i = 0; i < 8; ++i) state_[i] += add[i];
+    for (std::size_t i = 0; i < 8; ++i) state_[i] += add[i];
 }
 
 void Sha256::update(std::span<const std::uint8_t> bytes) {

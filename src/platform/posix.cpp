@@ -304,7 +304,8 @@ int keepForRemoval(const std::string& name) {
         struct sigaction action {};
         action.sa_handler = removePendingAndReraise;
         action.sa_mask = cleanupSignalSet();
-        action.sa_flags = SA_RESETHAND;
+        // SA_RESETHAND is 0x80000000 on Linux, an unsigned constant for an int field.
+        action.sa_flags = static_cast<int>(SA_RESETHAND);
         for (std::size_t i = 0; i < cleanupSignalCount; ++i) {
             ::sigaction(cleanupSignals[i], nullptr, &previousActions[i]);
             handlerInstalled[i] = previousActions[i].sa_handler != SIG_IGN;
