@@ -61,7 +61,7 @@ file(GLOB GRIDTALLY_DOCS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/docs/*.md
 install(FILES ${GRIDTALLY_DOCS} DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 install(FILES examples/README.md examples/monza67.rpy examples/gem67.cst
   DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
-install(DIRECTORY examples/season examples/archive DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+install(DIRECTORY examples/season examples/archive examples/library DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
 # The manual page and the completion must know every option of --help. They
 # skip when groff or bash-completion is missing.

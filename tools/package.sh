@@ -66,6 +66,7 @@ cat >"$work/wanted" <<'EOF'
 ./share/bash-completion/completions/gridtally
 ./share/doc/gridtally/README.md
 ./share/doc/gridtally/copyright
+./share/doc/gridtally/docs/archive.schema.json
 ./share/doc/gridtally/docs/monza67.html
 ./share/doc/gridtally/docs/monza67.png
 ./share/doc/gridtally/docs/performance.md
@@ -78,6 +79,7 @@ cat >"$work/wanted" <<'EOF'
 ./share/doc/gridtally/examples/archive/lap_times.sql
 ./share/doc/gridtally/examples/archive/tables.sql
 ./share/doc/gridtally/examples/gem67.cst
+./share/doc/gridtally/examples/library/report.c
 ./share/doc/gridtally/examples/monza67.rpy
 ./share/doc/gridtally/examples/season/rounds/01-kyalami.rpy
 ./share/doc/gridtally/examples/season/rounds/02-monaco.rpy
