@@ -7,6 +7,7 @@
 //   trailing.rpy  typical.rpy followed by 300 MB of other data (a sparse hole)
 //   stress.rpy    64 cars, 8 sessions, 3,000 crossings per car and session
 //   tenth.rpy     stress.rpy with a tenth of the crossings
+//   crowd/season.ini  400 rounds of 64 cars, each driver in one round only
 //   archive/NNNN.rpy  with archive-replays given: that many distinct league
 //                 weekends of 16-40 cars and 10-90 laps, each followed by
 //                 50-300 MB of other data (a sparse hole)
@@ -135,6 +136,30 @@ rpybuilder::ReplaySpec benchReplay(const Shape& shape, std::uint32_t seed) {
     return spec;
 }
 
+// A season whose drivers x rounds table is large and sparse.
+void writeCrowdSeason(const std::filesystem::path& dir) {
+    constexpr int rounds = 400;
+    constexpr int cars = 64;
+    std::filesystem::create_directories(dir);
+    std::string ini = "[Season]\nName=Crowd\nPoints=25,18,15,12,10,8,6,4,2,1\n";
+    for (int r = 1; r <= rounds; ++r) {
+        rpybuilder::ReplaySpec spec = rpybuilder::raceReplay(cars, 3);
+        for (std::size_t c = 0; c < spec.drivers.size(); ++c) {
+            char name[32];
+            std::snprintf(name, sizeof name, "R%dC%zu", r, c);
+            spec.drivers[c].lastName = name;
+        }
+        char round[64];
+        std::snprintf(round, sizeof round, "[Round%d]\nReplay=r%d.rpy\n", r, r);
+        ini += round;
+        std::snprintf(round, sizeof round, "r%d.rpy", r);
+        rpybuilder::writeReplay((dir / round).string(), spec);
+    }
+    std::FILE* f = std::fopen((dir / "season.ini").string().c_str(), "wb");
+    if (f == nullptr || std::fwrite(ini.data(), 1, ini.size(), f) != ini.size() || std::fclose(f) != 0)
+        throw std::runtime_error("cannot write the crowd season");
+}
+
 } // namespace
 
 // Distinct league weekends, sized by a generator seeded with their number.
@@ -186,6 +211,7 @@ int main(int argc, char** argv) {
         rpybuilder::writeReplay((dir / "trailing.rpy").string(), benchReplay(trailing, 67));
         rpybuilder::writeReplay((dir / "stress.rpy").string(), benchReplay(stress, 68));
         rpybuilder::writeReplay((dir / "tenth.rpy").string(), benchReplay(tenth, 68));
+        writeCrowdSeason(dir / "crowd");
         if (argc == 3) writeArchive(dir / "archive", std::stoi(argv[2]), false);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "mkbench: %s\n", e.what());

@@ -1,7 +1,7 @@
 # What "cmake --install" puts where (GNUInstallDirs): the program, its manual
 # page and bash completion, the README, the docs and the examples. On Windows
 # everything goes to the top of the prefix, as the zip wants it, with the
-# texts in CR LF.
+# texts in CR LF, and reports.bat beside the exe.
 include(GNUInstallDirs)
 
 if(WIN32)
@@ -20,8 +20,20 @@ if(WIN32)
   gridtally_install_crlf(README.md . README.txt)
   gridtally_install_crlf(LICENSE . LICENSE.txt)
   gridtally_install_crlf(examples/README.md examples README.txt)
-  gridtally_install_crlf(examples/reports.bat examples reports.bat)
+  # Files dropped on the batch file get their pages; it finds the exe
+  # beside itself.
+  gridtally_install_crlf(dist/windows/reports.bat . reports.bat)
   install(FILES examples/monza67.rpy examples/gem67.cst DESTINATION examples)
+  gridtally_install_crlf(examples/season/season.ini examples/season season.ini)
+  install(DIRECTORY examples/season/rounds DESTINATION examples/season)
+
+  # The batch file as it ships (CR LF) under Wine, on the sample files.
+  if(GRIDTALLY_TESTS)
+    add_test(NAME reports_bat COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/reports_bat_test.sh
+      $<TARGET_FILE:gridtally> ${CMAKE_CURRENT_BINARY_DIR}/crlf/./reports.bat
+      ${CMAKE_CURRENT_SOURCE_DIR}/examples ${CMAKE_CURRENT_SOURCE_DIR}/docs/monza67.html ${CMAKE_BINARY_DIR}/wine-run.sh)
+    set_tests_properties(reports_bat PROPERTIES SKIP_RETURN_CODE 77)
+  endif()
   return()
 endif()
 

@@ -9,7 +9,8 @@
       as the header. Where NAME.json and NAME.csv both exist (the same run
       in both formats), the CSV rows must be the JSON rows, value for value;
       NAME_teams.csv (season standings with --teams) pairs with NAME.json
-      too.
+      too. A driver or team name that a spreadsheet would take for a formula
+      must be the JSON's name after one "'".
   check_json_csv.py --drivers FILE.json FILE.csv
       Prints the driver names of the JSON entry list, then those of the CSV's
       driver column, one per line as hex of their UTF-8 bytes.
@@ -45,6 +46,14 @@ def csv_value(value):
     if isinstance(value, bool):
         return "true" if value else "false"
     return str(value)
+
+
+# The CSV columns that carry names from outside, and the guard they get.
+NAME_COLUMNS = ("driver", "team")
+
+
+def guarded(value):
+    return "'" + value if value[:1] in ("=", "+", "-", "@", "\t", "\r") else value
 
 
 def no_constants(name):
@@ -111,7 +120,10 @@ def compare(json_path, csv_path, rows):
         raise ValueError("%d CSV rows, %d JSON rows" % (len(rows) - 1, len(expected)))
     for n, (want, got) in enumerate(zip(expected, rows[1:])):
         for column, value in zip(header, got):
-            if csv_value(want.get(column)) != value:
+            expected_value = csv_value(want.get(column))
+            if column in NAME_COLUMNS:
+                expected_value = guarded(expected_value)
+            if expected_value != value:
                 raise ValueError("row %d, %s: CSV %r, JSON %r" % (n + 1, column, value, want.get(column)))
 
 

@@ -277,7 +277,8 @@ TEST(GoldenReport, JsonAndCsvPassRealParsers) {
 }
 
 // Quotes, commas, semicolons, line breaks and control characters in names
-// come back unchanged from Python's JSON and CSV readers.
+// come back unchanged from Python's JSON and CSV readers; a CSV name that a
+// spreadsheet would take for a formula comes back after one "'".
 TEST(GoldenReport, HostileNamesSurviveRealParsers) {
     ReplaySpec r;
     r.weekend.sessions = {{SessionType::PRACTICE, 32767, 3600.0}, {SessionType::RACE, 2, 604800.0}};
@@ -285,9 +286,12 @@ TEST(GoldenReport, HostileNamesSurviveRealParsers) {
         DriverSpec{.firstName = "Jo \"Ace\"", .lastName = "O,Neil;x", .driverId = 1, .carId = 1, .number = 1},
         DriverSpec{.firstName = "Line\nFeed", .lastName = "Ctl\x01\x7F\\", .driverId = 2, .carId = 2, .number = 2},
         DriverSpec{.firstName = "Ren\xE9\t\r", .lastName = "\x80uro", .driverId = 3, .carId = 3, .number = 3},
+        DriverSpec{.firstName = "=HYPERLINK(\"x\")", .lastName = "@x", .driverId = 4, .carId = 4, .number = 4},
+        DriverSpec{.firstName = "-91", .lastName = "+1", .driverId = 5, .carId = 5, .number = 5},
     };
     r.sessions = {SessionSpec{{CarSpec{1, {lapWord(0), lapWord(90000)}}, CarSpec{2, {lapWord(0), lapWord(91000)}},
-                               CarSpec{3, {lapWord(0), lapWord(92000)}}}}};
+                               CarSpec{3, {lapWord(0), lapWord(92000)}}, CarSpec{4, {lapWord(0), lapWord(93000)}},
+                               CarSpec{5, {lapWord(0), lapWord(94000)}}}}};
     TempDir dir;
     writeReplay(dir, "names.rpy", r);
     for (const std::string format : {"json", "csv"}) {
@@ -301,7 +305,11 @@ TEST(GoldenReport, HostileNamesSurviveRealParsers) {
     // Hex of the UTF-8 names: from the JSON entry list, then the CSV rows.
     std::string hex;
     for (int pass = 0; pass < 2; ++pass) {
-        for (std::string_view name : {"Jo \"Ace\" O,Neil;x", "Line\nFeed Ctl\x01\x7F\\", "Ren\xC3\xA9\t\r \xE2\x82\xACuro"}) {
+        const std::string guard = pass == 1 ? "'" : "";
+        for (const std::string& name :
+             {std::string("Jo \"Ace\" O,Neil;x"), std::string("Line\nFeed Ctl\x01\x7F\\"),
+              std::string("Ren\xC3\xA9\t\r \xE2\x82\xACuro"), guard + "=HYPERLINK(\"x\") @x",
+              guard + "-91 +1"}) {
             for (unsigned char c : name) {
                 hex += "0123456789abcdef"[c >> 4];
                 hex += "0123456789abcdef"[c & 15];

@@ -130,4 +130,47 @@ TEST(HostileNames, ControlCharactersCannotForgeLinesOrReachTheTerminal) {
     }
 }
 
+// Whatever a message quotes, and wherever it comes from, reaches standard
+// error with stand-ins; the files named stay as they were.
+TEST(HostileNames, MessagesAndTheQuestionShowStandIns) {
+    const std::string esc = "\xE2\x90\x9B";
+    const std::string fffd = "\xEF\xBF\xBD";
+    const struct {
+        std::string season; // season.ini, when not empty
+        std::vector<std::string> args;
+        int status;
+        std::string err;
+    } cases[] = {
+        {"[Season]\nPoints=1\n[Round1]\nReplay=\x1B[2J.rpy\n", {"--season", "season.ini"}, 1,
+         "Error: Round 1: cannot read " + esc + "[2J.rpy: no such file\n"},
+        {"[Season]\nPoints=1\nP\x1B]0;PWN\x07=1\n[Round1]\nReplay=race.rpy\n", {"--season", "season.ini"}, 2,
+         "Error: season.ini:3: unknown key 'P" + esc + "]0;PWN\xE2\x90\x87' in [Season]\n"},
+        {"", {"--nope\x1B[2J"}, testutil::statusMinusOne, "invalid option '--nope" + esc + "[2J'\n"},
+#ifndef _WIN32
+        // Arguments that are not UTF-8 reach a Windows program converted.
+        {"", {"--cst", "\xFF\x1B.cst", "race.rpy"}, 2, "Error: cannot read " + fffd + esc + ".cst: no such file\n"},
+        {"", {"-o", "out\x1B[2J.txt", "race.rpy"}, 4,
+         "Output file out" + esc + "[2J.txt already exists. Overwrite ? (Y/N): "},
+#endif
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        writeReplay(dir, "race.rpy", raceReplay(1, 2));
+        const std::string replay = testutil::readFile(dir.file("race.rpy"));
+        if (!c.season.empty()) dir.write("season.ini", c.season);
+#ifndef _WIN32
+        dir.write("out\x1B[2J.txt", "old");
+#endif
+        RunOptions o = in(dir);
+        o.stdinText = "n\n";
+        const auto r = runGridtally(c.args, o);
+        EXPECT_EQ(r.status, c.status) << c.err;
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(testutil::readFile(dir.file("race.rpy")), replay);
+#ifndef _WIN32
+        EXPECT_EQ(testutil::readFile(dir.file("out\x1B[2J.txt")), "old");
+#endif
+    }
+}
+
 } // namespace

@@ -172,6 +172,14 @@ TEST(HtmlPage, SampleInAHeadlessBrowser) {
               "--pdf-pages", "Letter=4");
 }
 
+// A phone 390 CSS px wide shows the page without scrolling sideways.
+TEST(HtmlPage, SampleFitsAPhone) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the browser check runs on the build machine, not under Wine";
+#endif
+    RUN_CHECK("browser_check.py", "--phone", source + "/docs/monza67.html");
+}
+
 TEST(HtmlPage, HostileNamesStayText) {
 #ifdef _WIN32
     GTEST_SKIP() << "the checking scripts run on the build machine, not under Wine";

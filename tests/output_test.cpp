@@ -61,6 +61,16 @@ TEST_F(OutputFile, OutputThatIsAnInputIsRefusedBeforeAsking) {
     std::filesystem::create_hard_link(dir.file("x.rpy"), dir.file("hard.rpy"));
     const std::string carset = "[Carset]\nName=Mine\n";
     dir.write("my.cst", carset);
+    // A replay whose carset a search finds, and a season that reads both.
+    ReplaySpec found = raceReplay(1, 2);
+    found.weekend.carset = "gem67";
+    const std::string foundReplay = testutil::readFile(writeReplay(dir, "found.rpy", found));
+    cstbuilder::CarsetSpec gem;
+    gem.cardir = "gem67";
+    const std::string gemCarset = cstbuilder::carsetBytes(gem);
+    dir.write("cst/gem67.cst", gemCarset);
+    dir.write("season.ini", "[Season]\nPoints=1\n[Round1]\nReplay=x.rpy\n[Round2]\nReplay=found.rpy\n"
+                            "Carset=cst/gem67.cst\n");
     const struct {
         std::vector<std::string> args;
         std::string named;
@@ -70,6 +80,9 @@ TEST_F(OutputFile, OutputThatIsAnInputIsRefusedBeforeAsking) {
         {{"-o", "x.rpy", "--force", "x.rpy"}, "x.rpy", "the replay"},
         {{"-o", "hard.rpy", "x.rpy"}, "hard.rpy", "the replay"}, // no question first
         {{"-o", "my.cst", "--force", "--cst", "my.cst", "x.rpy"}, "my.cst", "the carset file"},
+        {{"-o", "cst/gem67.cst", "--force", "--cst-auto", "found.rpy"}, "cst/gem67.cst", "the carset file"},
+        {{"--season", "season.ini", "-o", "x.rpy"}, "x.rpy", "the replay of round 1"}, // no question first
+        {{"--season", "season.ini", "-o", "cst/gem67.cst", "--force"}, "cst/gem67.cst", "the carset of round 2"},
     };
     for (const auto& c : cases) {
         auto r = runGridtally(c.args, opts);
@@ -80,6 +93,8 @@ TEST_F(OutputFile, OutputThatIsAnInputIsRefusedBeforeAsking) {
     EXPECT_EQ(testutil::readFile(dir.file("race.txt")), replay);
     EXPECT_EQ(testutil::readFile(dir.file("x.rpy")), replay);
     EXPECT_EQ(testutil::readFile(dir.file("my.cst")), carset);
+    EXPECT_EQ(testutil::readFile(dir.file("found.rpy")), foundReplay);
+    EXPECT_EQ(testutil::readFile(dir.file("cst/gem67.cst")), gemCarset);
 }
 
 TEST_F(OutputFile, OversizedCarsetsAreRefused) {

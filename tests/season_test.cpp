@@ -7,7 +7,9 @@
 
 #include "cstbuilder.h"
 #include "rpybuilder.h"
+#include "season/season.h"
 #include "season/season_file.h"
+#include "season/standings.h"
 #include "testutil.h"
 
 using namespace rpybuilder;
@@ -194,7 +196,7 @@ TEST(Season, ScoringRules) {
 
 TEST(Season, BadInputNamesFileAndLineOrRoundAndWritesNothing) {
     const std::string good = "[Season]\nPoints=3,2\n[Round1]\nReplay=r1.rpy\n";
-    // Round 1 of 1000 has 1001 drivers: refused before round 2 is read.
+    // Round 1 of 1000 has 16001 drivers: refused before round 2 is read.
     std::string many = "[Season]\nPoints=1\n[Round1]\nReplay=crowd.rpy\n";
     for (int n = 2; n <= 1000; ++n) many += "[Round" + std::to_string(n) + "]\nReplay=r" + std::to_string(n) + ".rpy\n";
     struct Case {
@@ -228,7 +230,7 @@ TEST(Season, BadInputNamesFileAndLineOrRoundAndWritesNothing) {
         {"[Season]\nPoints=1\nDrop=1\n[Round1]\nReplay=r1.rpy\n", 2,
          "season.ini:3: Drop=1 leaves no round to count: the season has 1 round"},
         {many, 2,
-         "season.ini: 1001 drivers or more over 1000 rounds are more than the standings hold (1000000 drivers x "
+         "season.ini: 16001 drivers or more over 1000 rounds are more than the standings hold (16000000 drivers x "
          "rounds)"},
     };
     for (const Case& c : cases) {
@@ -240,7 +242,7 @@ TEST(Season, BadInputNamesFileAndLineOrRoundAndWritesNothing) {
         practice.weekend.sessions = {{SessionType::PRACTICE, 32767, 3600.0}, {SessionType::RACE, 10, 604800.0}};
         writeReplay(dir.file("league/practice.rpy"), practice);
         if (c.season == many) {
-            ReplaySpec crowd = raceReplay(1001, 2);
+            ReplaySpec crowd = raceReplay(16001, 2);
             for (std::size_t d = 0; d < crowd.drivers.size(); ++d) crowd.drivers[d].lastName = std::to_string(d);
             writeReplay(dir.file("league/crowd.rpy"), crowd);
         }
@@ -362,6 +364,51 @@ TEST(Season, PageKeepsHostileNamesAsText) {
         testutil::runCheckScript("html_check.py", {dir.file("page.html"), "--text", name, "--text", driver});
     if (check.status == 77) GTEST_SKIP() << check.out;
     EXPECT_EQ(check.status, 0) << check.out << check.err;
+}
+
+TEST(Season, PathsThatReachOtherMachinesOrTellTooMuch) {
+    const struct {
+        std::string path;
+        bool network;
+        std::string published;
+    } cases[] = {
+        {"\\\\host\\share\\r.rpy", true, "r.rpy"},
+        {"//host/share/r.rpy", true, "r.rpy"},
+        {"\\\\.\\COM1", true, "COM1"},
+        {"\\\\?\\C:\\r.rpy", true, "r.rpy"},
+        {"/home/ann/league/r.rpy", false, "r.rpy"},
+        {"C:\\Users\\ann\\r.rpy", false, "r.rpy"},
+        {"c:r.rpy", false, "r.rpy"},
+        {"\\r.rpy", false, "r.rpy"},
+        {"rounds\\r.rpy", false, "rounds\\r.rpy"},
+        {"../r.rpy", false, "../r.rpy"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(isNetworkOrDevicePath(c.path), c.network) << c.path;
+        EXPECT_EQ(publishedReplay(c.path), c.published) << c.path;
+    }
+}
+
+// An absolute replay path is published by its file name; a season named
+// after a file name of any bytes is well-formed text.
+TEST(Season, PublishedStandingsKeepTheOrganisersFoldersAndBytesOut) {
+    TempDir dir;
+    writeLeague(dir, {"Points=1\n", {{ann, bob}}, ""});
+#ifdef _WIN32
+    const std::string season = "league/s.ini";
+#else
+    const std::string season = "league/s\xFF.ini";
+#endif
+    dir.write(season, "[Season]\nPoints=1\n[Round1]\nReplay=" + dir.file("league/r1.rpy") + "\n");
+    RunOptions o;
+    o.cwd = dir.path();
+    for (const char* format : {"--format=txt", "--format=semikv", "--format=json", "--format=html"}) {
+        const auto r = testutil::runGridtally({"--season", season, format}, o);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out.find(dir.path()), std::string::npos) << format;
+        EXPECT_NE(r.out.find("r1.rpy"), std::string::npos) << format;
+        EXPECT_EQ(r.out.find('\xFF'), std::string::npos) << format;
+    }
 }
 
 // Thirty rounds of forty cars, each replay followed by 64 MiB of other data

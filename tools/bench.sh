@@ -87,6 +87,8 @@ read -r _ t_stress_html w_html r_html <<<"$times"
 m_stress_out=$(rss "$bin" --laps --format=semikv "$inputs/stress.rpy")
 m_stress_file=$(rss "$bin" --laps --format=semikv --force -o "$tmp/stress.txt" "$inputs/stress.rpy" 2>/dev/null)
 report_bytes=$(stat -c %s "$tmp/stress.txt")
+# A season of 400 rounds of 64 cars, every driver in one round only.
+m_crowd=$(rss "$bin" --season "$inputs/crowd/season.ini" --format=csv)
 
 # The archive mode against a shell loop of single runs (of a tenth of the
 # replays, which is long enough), paired in the same rounds; warm cache.
@@ -103,7 +105,7 @@ awk -v tt="$t_typical" -v tr="$t_trailing" -v mt="$m_typical" -v mr="$m_trailing
     -v sj="$t_stress_json" -v wj="$w_json" -v rj="$r_json" \
     -v mo="$m_stress_out" -v mf="$m_stress_file" -v rb="$report_bytes" \
     -v sh="$t_stress_html" -v wh="$w_html" -v rh="$r_html" \
-    -v ta="$t_archive" -v tl="$t_loop" -v na="$archive_replays" -v nl="$loop_replays" -v ma="$m_archive" '
+    -v ta="$t_archive" -v tl="$t_loop" -v na="$archive_replays" -v nl="$loop_replays" -v ma="$m_archive" -v mc="$m_crowd" '
 function run(what, seconds, kib) {
   printf "%-40s %8.1f ms", what, seconds * 1000
   if (kib != "") printf " %8.1f MiB", kib / 1024
@@ -126,6 +128,7 @@ BEGIN {
   run("stress --laps --format=html", sh)
   printf "%-40s %11s %8.1f MiB\n", "stress --laps --format=semikv -o file", "", mf / 1024
   printf "%-40s %11s %8.1f MiB\n", "  (report size)", "", rb / 1048576
+  printf "%-40s %11s %8.1f MiB\n", "season 400 rounds x 64 cars, csv", "", mc / 1024
   printf "%-40s %8.2fx\n", "stress / tenth, wall (txt)", wx
   printf "%-40s %8.2fx\n", "stress / tenth, wall (semikv)", wk
   printf "%-40s %8.2fx\n", "stress json / semikv, wall", wj
@@ -144,6 +147,7 @@ BEGIN {
   check("stress json / semikv, CPU time", rj, 1, "x")
   check("stress semikv, peak RSS / report size", (mo > mf ? mo : mf) * 1024 / rb, 4, "x")
   check("stress html / txt, wall", wh, 2, "x")
+  check("season 400 x 64, csv peak RSS (MiB)", mc / 1024, 150, "")
   check("100,000 replays/min / archive rate", 100000 / archive, 1, "x")
   check("20 x shell loop rate / archive rate", 20 * loop / archive, 1, "x")
   exit failed

@@ -8,7 +8,7 @@
 #    library and exports only its C API, installed with dpkg -i,
 #    "gridtally --version", "man -w gridtally", then removed again;
 #  - the Windows zip: a static, stripped exe, the texts in CR LF, the exe and
-#    the example batch file run under Wine on the bundled sample.
+#    reports.bat run under Wine on the bundled sample replay and season.
 # Installs what it lacks with apt-get when run as root; dpkg -i needs root.
 # Usage: bash tools/package.sh [build-dir]   (default build-pkg; also uses
 # <build-dir>-clang and <build-dir>-win). The packages end up in <build-dir>.
@@ -159,8 +159,14 @@ cat >"$work/wanted" <<'EOF'
 ./examples/README.txt
 ./examples/gem67.cst
 ./examples/monza67.rpy
-./examples/reports.bat
+./examples/season/rounds/01-kyalami.rpy
+./examples/season/rounds/02-monaco.rpy
+./examples/season/rounds/03-zandvoort.rpy
+./examples/season/rounds/04-spa.rpy
+./examples/season/rounds/05-monza.rpy
+./examples/season/season.ini
 ./gridtally.exe
+./reports.bat
 EOF
 same "$work/wanted" "$work/zipped" "the zip does not hold the files meant for it"
 exe=$top/gridtally.exe
@@ -175,7 +181,7 @@ for dll in $dlls; do
     *) fail "gridtally.exe needs $dll" ;;
   esac
 done
-for text in README.txt LICENSE.txt examples/README.txt examples/reports.bat; do
+for text in README.txt LICENSE.txt examples/README.txt examples/season/season.ini reports.bat; do
   lines=$(wc -l <"$top/$text")
   crlf=$(grep -c $'\r$' "$top/$text" || true)
   [ "$lines" -gt 0 ] && [ "$lines" = "$crlf" ] || fail "$text: $crlf of $lines lines end in CR LF"
@@ -187,20 +193,9 @@ export WINEPREFIX=$build-win/wineprefix WINEDEBUG=-all DISPLAY= WINEDLLOVERRIDES
 (cd "$top" && wine gridtally.exe --cst examples\\gem67.cst examples\\monza67.rpy) >"$work/wine.txt"
 tr -d '\r' <"$work/wine.txt" >"$work/wine-lf.txt"
 same "$work/report.txt" "$work/wine-lf.txt" "the exe's report (CR LF aside) differs from the Linux build's"
-# The batch file in a folder of replays with their carset in cst\, and a
-# broken replay: one report written, one failure counted, status 1.
-folder=$work/replays
-mkdir -p "$folder/cst"
-cp "$top/gridtally.exe" "$top/examples/reports.bat" "$top/examples/monza67.rpy" "$folder/"
-cp "$top/examples/gem67.cst" "$folder/cst/"
-echo "no replay" >"$folder/broken.rpy"
-status=0
-(cd "$folder" && wine cmd /c reports.bat) >"$work/bat.log" 2>&1 || status=$?
-tr -d '\r' <"$work/bat.log"
-[ "$status" = 1 ] || fail "reports.bat ended with status $status, not 1"
-grep -q '^1 replays failed' "$work/bat.log" || fail "reports.bat did not count the broken replay"
-tr -d '\r' <"$folder/monza67.txt" >"$work/bat-lf.txt"
-same "$work/report.txt" "$work/bat-lf.txt" "reports.bat's monza67.txt differs from the Linux build's report"
+# Replays, a broken one and the sample season dropped on reports.bat as
+# it lies in the zip.
+bash tests/reports_bat_test.sh "$top/gridtally.exe" "$top/reports.bat" "$top/examples" docs/monza67.html wine
 
 step "packages checked"
 ls -l "$build"/*.deb "$build"/*.tar.gz "$zip"

@@ -13,7 +13,6 @@
 #include "archive/archive_stream.h"
 #include "platform/platform.h"
 #include "text/format.h"
-#include "text/visible_text.h"
 
 namespace {
 
@@ -58,7 +57,7 @@ std::vector<std::string> archivePaths(const CommandLine& cl, std::FILE* in) {
 // standard error: replays done, rate, time left.
 class ProgressSink final : public ArchiveSink {
 public:
-    ProgressSink(ArchiveSink& sink, std::size_t total, ConsoleOutput* err)
+    ProgressSink(ArchiveSink& sink, std::size_t total, MessageOutput* err)
         : sink_(sink), total_(total), err_(err), start_(Clock::now()), shown_(start_) {}
     void take(ReplayRows& rows, ArchiveTable table, const ArchiveRow& row) const override {
         sink_.take(rows, table, row);
@@ -73,11 +72,11 @@ public:
         const double seconds = std::chrono::duration<double>(now - start_).count();
         const double perSecond = seconds > 0 ? double(done_) / seconds : 0;
         const auto left = perSecond > 0 ? static_cast<std::int64_t>(double(total_ - done_) / perSecond) : 0;
-        err_->writeText(formatText("\r%d/%d replays, %d/min, %d:%02d left ", done_, total_,
+        err_->progress(formatText("%d/%d replays, %d/min, %d:%02d left ", done_, total_,
                                    static_cast<std::int64_t>(perSecond * 60), left / 60, left % 60));
     }
     void finish() {
-        if (err_ && done_ != 0) err_->writeText("\n");
+        if (err_ && done_ != 0) err_->endProgress();
     }
 
 private:
@@ -85,7 +84,7 @@ private:
     ArchiveSink& sink_;
     std::size_t total_;
     std::size_t done_ = 0;
-    ConsoleOutput* err_;
+    MessageOutput* err_;
     Clock::time_point start_;
     Clock::time_point shown_;
 };
@@ -105,7 +104,7 @@ ArchiveFormat archiveFormat(const CommandLine& cl) {
 
 } // namespace
 
-ExitStatus runArchive(const CommandLine& cl, ConsoleOutput& out, ConsoleOutput& err, std::FILE* in) {
+ExitStatus runArchive(const CommandLine& cl, ConsoleOutput& out, MessageOutput& err, std::FILE* in) {
     if (cl.seasonRun) throw std::runtime_error("give either --archive or --season, not both");
     if (cl.outputSame) throw std::runtime_error("-osame does not apply to --archive; give -o <folder>");
     const ArchiveFormat format = archiveFormat(cl);
@@ -114,7 +113,7 @@ ExitStatus runArchive(const CommandLine& cl, ConsoleOutput& out, ConsoleOutput& 
     options.threads = threadCount(cl);
     options.carset = CarsetChoice{cl.carset(), cl.carsetAuto};
     const std::vector<std::string> paths = archivePaths(cl, in);
-    ConsoleOutput* progress = platform::isTerminal(err.stream()) ? &err : nullptr;
+    MessageOutput* progress = platform::isTerminal(err.stream()) ? &err : nullptr;
 
     ArchiveCounts counts;
     std::size_t knownBroken = 0;
@@ -133,7 +132,7 @@ ExitStatus runArchive(const CommandLine& cl, ConsoleOutput& out, ConsoleOutput& 
             throw std::runtime_error("Write to standard output failed: " + platform::lastErrorText());
         }
     } else {
-        err.writeLine(formatText("Writing archive to folder %s", visibleText(platform::absolutePath(folder))));
+        err.writeLine(formatText("Writing archive to folder %s", platform::absolutePath(folder)));
         ArchiveFolder target(folder, format, options.laps);
         const std::vector<ArchiveInput> inputs = target.plan(paths);
         ProgressSink sink(target, paths.size(), progress);

@@ -10,4 +10,4 @@
 // Runs the archive that the command line describes and returns the exit
 // status: 0 when every replay was read, 1 when some were broken. Usage
 // errors throw with their message.
-ExitStatus runArchive(const CommandLine& cl, ConsoleOutput& out, ConsoleOutput& err, std::FILE* in);
+ExitStatus runArchive(const CommandLine& cl, ConsoleOutput& out, MessageOutput& err, std::FILE* in);

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "platform/platform.h"
+#include "text/visible_text.h"
 
 namespace {
 
@@ -82,4 +83,13 @@ void ConsoleOutput::emit(std::string_view part) {
     } else {
         std::fwrite(part.data(), 1, part.size(), stream_);
     }
+}
+
+void MessageOutput::writeLine(std::string_view message) { console_.writeLine(wellFormedVisibleText(std::string(message))); }
+
+void MessageOutput::ask(std::string_view question) { console_.writeText(wellFormedVisibleText(std::string(question))); }
+
+void MessageOutput::progress(std::string_view text) {
+    console_.writeText("\r");
+    console_.writeText(wellFormedVisibleText(std::string(text)));
 }

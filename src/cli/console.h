@@ -35,3 +35,27 @@ private:
     std::FILE* stream_;
     unsigned codePage_;
 };
+
+// Standard error, where only messages and questions go. Whatever a line
+// quotes (a path, a name from a file, the text of an exception) is shown
+// with visible stand-ins and ill-formed bytes as U+FFFD
+// (wellFormedVisibleText), so that no message can drive the terminal; a
+// clean line goes out as it is.
+class MessageOutput {
+public:
+    MessageOutput(std::FILE* stream, unsigned codePage) : console_(stream, codePage) {}
+
+    void mode(ConvertMode m) { console_.mode(m); }
+    void writeLine(std::string_view message);
+    // A question, the answer typed after it on the same line.
+    void ask(std::string_view question);
+    // A progress line that the next one overwrites: back to the line's
+    // start, then the text; endProgress ends the line.
+    void progress(std::string_view text);
+    void endProgress() { console_.writeText("\n"); }
+
+    std::FILE* stream() const { return console_.stream(); }
+
+private:
+    ConsoleOutput console_;
+};

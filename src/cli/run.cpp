@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <utility>
@@ -20,7 +21,6 @@
 #include "season/season.h"
 #include "text/diagnostics.h"
 #include "text/format.h"
-#include "text/visible_text.h"
 #include "weekend/weekend_builder.h"
 
 namespace {
@@ -33,17 +33,17 @@ struct Failure {
 
 struct Consoles {
     ConsoleOutput out;
-    ConsoleOutput err;
+    MessageOutput err;
 };
 
 class ConsoleDiagnostics final : public Diagnostics {
 public:
-    explicit ConsoleDiagnostics(ConsoleOutput& err) : err_(err) {}
+    explicit ConsoleDiagnostics(MessageOutput& err) : err_(err) {}
     void warning(std::string_view text) override { err_.writeLine("Warning: " + std::string(text)); }
     void notice(std::string_view text) override { err_.writeLine(text); }
 
 private:
-    ConsoleOutput& err_;
+    MessageOutput& err_;
 };
 
 class ConsoleSink final : public ReportSink {
@@ -69,10 +69,10 @@ private:
 // file replaces the old one only when the report is complete.
 class FileSink final : public ReportSink {
 public:
-    FileSink(std::string path, ConsoleOutput& err) : path_(std::move(path)), err_(err) {}
+    FileSink(std::string path, MessageOutput& err) : path_(std::move(path)), err_(err) {}
     void write(std::string_view text) override {
         if (!file_) {
-            err_.writeLine(formatText("Writing output to file %s", visibleText(platform::absolutePath(path_))));
+            err_.writeLine(formatText("Writing output to file %s", platform::absolutePath(path_)));
             file_.emplace(path_, true);
         }
         file_->write(text);
@@ -83,7 +83,7 @@ public:
 
 private:
     std::string path_;
-    ConsoleOutput& err_;
+    MessageOutput& err_;
     std::optional<platform::OutputFile> file_;
 };
 
@@ -91,8 +91,8 @@ private:
 bool isReadable(const std::string& path) { return platform::exists(path) && !platform::isDirectory(path); }
 
 // Asks before an existing output file is overwritten; false when declined.
-bool confirmOverwrite(const std::string& outputPath, ConsoleOutput& err, std::FILE* in) {
-    err.writeText(formatText("Output file %s already exists. Overwrite ? (Y/N): ", outputPath));
+bool confirmOverwrite(const std::string& outputPath, MessageOutput& err, std::FILE* in) {
+    err.ask(formatText("Output file %s already exists. Overwrite ? (Y/N): ", outputPath));
     const int c = std::fgetc(in);
     return c == 'y' || c == 'Y';
 }
@@ -100,8 +100,9 @@ bool confirmOverwrite(const std::string& outputPath, ConsoleOutput& err, std::FI
 // What a run reads, and how it writes its output to a sink.
 struct Job {
     std::string input;
-    // The files the run reads, which the output must never replace.
-    std::vector<std::pair<std::string, const char*>> inputs;
+    // The files the run reads, which the output must never replace, each
+    // with what it is to the run.
+    std::vector<std::pair<std::string, std::string>> inputs;
     std::function<void(ReportSink&, Diagnostics&, const std::string& outputPath)> write;
 };
 
@@ -109,20 +110,31 @@ Job seasonJob(const CommandLine& cl) {
     if (cl.replay) throw Failure{ExitStatus::FAILED, "give either a replay or --season, not both"};
     Job job{cl.season(), {}, {}};
     if (job.input.empty()) throw Failure{ExitStatus::BAD_CARSET_OR_SEASON, "need season file after --season"};
+    // Its rounds would be on that machine too, which a season may not name.
+    if (platform::pathSeparator == '\\' && isNetworkOrDevicePath(job.input))
+        throw Failure{ExitStatus::BAD_CARSET_OR_SEASON,
+                      formatText("%s is a network or device path; a season reads only local files", job.input)};
     if (platform::isDirectory(job.input))
         throw Failure{ExitStatus::BAD_CARSET_OR_SEASON, formatText("%s is a folder, not a season file", job.input)};
     if (!isReadable(job.input))
         throw Failure{ExitStatus::BAD_CARSET_OR_SEASON, formatText("cannot read %s: no such file", job.input)};
+    // Read now: its rounds' files are inputs too, known before the question.
+    std::shared_ptr<const SeasonFile> season;
+    try {
+        season = std::make_shared<const SeasonFile>(readSeasonFile(job.input));
+        refuseNetworkPaths(*season);
+    } catch (const SeasonFileError& e) {
+        throw Failure{ExitStatus::BAD_CARSET_OR_SEASON, e.what()};
+    }
     job.inputs = {{job.input, "the season file"}};
+    for (const SeasonRound& round : season->rounds) {
+        job.inputs.emplace_back(round.replayPath, formatText("the replay of round %d", round.number));
+        if (!round.carsetPath.empty())
+            job.inputs.emplace_back(round.carsetPath, formatText("the carset of round %d", round.number));
+    }
     const StandingsOptions options{cl.report.format, cl.teams};
-    job.write = [input = job.input, options](ReportSink& sink, Diagnostics& diagnostics,
-                                             const std::string& outputPath) {
-        const Standings standings = loadSeason(input, diagnostics);
-        for (const RoundInfo& round : standings.rounds)
-            if (!outputPath.empty() && platform::sameFile(outputPath, round.replayPath))
-                throw Failure{ExitStatus::FAILED,
-                              formatText("output file %s is the replay of round %d", outputPath, round.number)};
-        writeStandings(standings, options, sink);
+    job.write = [season, options](ReportSink& sink, Diagnostics& diagnostics, const std::string&) {
+        writeStandings(loadSeason(*season, diagnostics), options, sink);
     };
     return job;
 }
@@ -138,6 +150,16 @@ Job replayJob(const CommandLine& cl) {
     }
     job.inputs = {{job.input, "the replay"}};
     if (!carset.path.empty()) job.inputs.emplace_back(carset.path, "the carset file");
+    // The carset a search would find is read too: found now, before the
+    // output is asked about.
+    if (carset.path.empty() && carset.detect && (!cl.output().empty() || cl.outputSame)) {
+        try {
+            if (const std::optional<std::string> found = detectedCarsetPath(ReplayFile(job.input)))
+                job.inputs.emplace_back(*found, "the carset file");
+        } catch (const std::exception&) {
+            // The run reports the replay's trouble.
+        }
+    }
     job.write = [input = job.input, carset, options = cl.report](ReportSink& sink, Diagnostics& diagnostics,
                                                                   const std::string&) {
         writeReplayReport(input, carset, options, sink, diagnostics);
@@ -215,7 +237,7 @@ ExitStatus run(const std::vector<std::string>& args, const std::string& program,
 } // namespace
 
 int runGridtally(const std::vector<std::string>& args, const ProcessIo& io) {
-    Consoles consoles{ConsoleOutput(io.out, io.consoleCodePage), ConsoleOutput(io.err, io.consoleCodePage)};
+    Consoles consoles{ConsoleOutput(io.out, io.consoleCodePage), MessageOutput(io.err, io.consoleCodePage)};
     const std::string program = programName(args.empty() ? "gridtally" : args.front());
     const std::vector<std::string> options(args.empty() ? args.end() : args.begin() + 1, args.end());
     try {

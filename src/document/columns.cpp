@@ -19,7 +19,8 @@ bool appendPlain(std::string& out, const Cell& cell) {
     case Cell::Kind::TIME: appendTime(out, cell.number); return true;
     case Cell::Kind::BOOLEAN: out += cell.number != 0 ? "true" : "false"; return true;
     case Cell::Kind::MISSING:
-    case Cell::Kind::TEXT: break;
+    case Cell::Kind::TEXT:
+    case Cell::Kind::NAME: break;
     }
     return false;
 }
@@ -31,7 +32,7 @@ void appendJsonCell(std::string& out, const Cell& cell) {
         out += '"';
         appendTime(out, cell.number);
         out += '"';
-    } else if (cell.kind == Cell::Kind::TEXT) {
+    } else if (cell.kind == Cell::Kind::TEXT || cell.kind == Cell::Kind::NAME) {
         appendJsonString(out, cell.text);
     } else if (!appendPlain(out, cell)) {
         out += "null";
@@ -40,11 +41,12 @@ void appendJsonCell(std::string& out, const Cell& cell) {
 
 void appendCsvCell(std::string& out, const Cell& cell) {
     if (cell.kind == Cell::Kind::TEXT) appendCsvField(out, cell.text);
+    else if (cell.kind == Cell::Kind::NAME) appendCsvName(out, cell.text);
     else appendPlain(out, cell);
 }
 
 void appendSemikvCell(std::string& out, const Cell& cell) {
-    if (cell.kind == Cell::Kind::TEXT) out += semikv::field(cell.text);
+    if (cell.kind == Cell::Kind::TEXT || cell.kind == Cell::Kind::NAME) out += semikv::field(cell.text);
     else appendPlain(out, cell);
 }
 

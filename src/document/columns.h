@@ -16,13 +16,16 @@
 
 // One cell's value; each format writes it its own way.
 struct Cell {
-    enum class Kind { MISSING, INTEGER, TEXT, TIME, BOOLEAN };
+    // NAME: text from outside (a replay, a carset, a season file), which a
+    // spreadsheet must never take for a formula.
+    enum class Kind { MISSING, INTEGER, TEXT, NAME, TIME, BOOLEAN };
     Kind kind = Kind::MISSING;
     std::int64_t number = 0; // INTEGER, BOOLEAN; the milliseconds of a TIME
-    std::string text;        // TEXT
+    std::string text;        // TEXT, NAME
 
     static Cell integer(std::int64_t value) { return {Kind::INTEGER, value, {}}; }
     static Cell string(std::string value) { return {Kind::TEXT, 0, std::move(value)}; }
+    static Cell name(std::string value) { return {Kind::NAME, 0, std::move(value)}; }
     // As formatLapTime shows it; signed gaps as their bit pattern.
     static Cell time(std::uint32_t ms) { return {Kind::TIME, ms, {}}; }
     static Cell time(std::int32_t ms) { return time(static_cast<std::uint32_t>(ms)); }
@@ -46,7 +49,7 @@ using Columns = std::span<const Column<Row>>;
 
 // JSON: a missing cell is null, times and texts are strings.
 void appendJsonCell(std::string& out, const Cell& cell);
-// CSV: a missing cell is empty.
+// CSV: a missing cell is empty; a name guarded against formulas.
 void appendCsvCell(std::string& out, const Cell& cell);
 // semikv: a missing cell is empty, texts are shown visibly and escaped.
 void appendSemikvCell(std::string& out, const Cell& cell);

@@ -91,7 +91,7 @@ void CsvWriter::lapListings(const std::vector<SessionReport>& sessions) {
             start += ',';
             appendInteger(start, entry.number);
             start += ',';
-            appendCsvField(start, displayName(entry.drivers.find(car.driverId)));
+            appendCsvName(start, displayName(entry.drivers.find(car.driverId)));
             start += ',';
             for (std::size_t i = 0; i < car.laps.size(); ++i) {
                 out_ += start;

@@ -11,8 +11,8 @@ template <class Row>
 constexpr Column<Row> carColumns[] = {
     {"number", "number", "startnum", [](const Row& r) { return C::integer(r.entry.number); }},
     {"driver", "driver", "drivername",
-     [](const Row& r) { return C::string(displayName(r.entry.drivers.find(r.result.driverId))); }},
-    {"team", "team", nullptr, [](const Row& r) { return C::string(r.entry.team); }},
+     [](const Row& r) { return C::name(displayName(r.entry.drivers.find(r.result.driverId))); }},
+    {"team", "team", nullptr, [](const Row& r) { return C::name(r.entry.team); }},
 };
 
 template <class Row>
@@ -83,16 +83,16 @@ const Column<CrossingRow> crossing[] = {
 
 const Column<Entry> entry[] = {
     {"number", nullptr, "startnum", [](const Entry& e) { return C::integer(e.number); }},
-    {"team", nullptr, "team", [](const Entry& e) { return C::string(e.team); }},
-    {"chassis", nullptr, "chassis", [](const Entry& e) { return C::string(e.chassis); }},
-    {"engine", nullptr, "engine", [](const Entry& e) { return C::string(e.engine); }},
+    {"team", nullptr, "team", [](const Entry& e) { return C::name(e.team); }},
+    {"chassis", nullptr, "chassis", [](const Entry& e) { return C::name(e.chassis); }},
+    {"engine", nullptr, "engine", [](const Entry& e) { return C::name(e.engine); }},
     {"year", nullptr, "year", [](const Entry& e) { return C::integer(e.year); }},
 };
 
 const Column<Driver> driver[] = {
-    {"name", nullptr, "name", [](const Driver& d) { return C::string(displayName(d)); }},
-    {"nationality", nullptr, "nat", [](const Driver& d) { return C::string(d.nat); }},
-    {"remark", nullptr, "remark", [](const Driver& d) { return C::string(d.remark); }},
+    {"name", nullptr, "name", [](const Driver& d) { return C::name(displayName(d)); }},
+    {"nationality", nullptr, "nat", [](const Driver& d) { return C::name(d.nat); }},
+    {"remark", nullptr, "remark", [](const Driver& d) { return C::name(d.remark); }},
 };
 
 } // namespace

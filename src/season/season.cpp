@@ -105,6 +105,22 @@ void warnOfUnusedAliases(const SeasonFile& season, const std::set<std::string>& 
 
 } // namespace
 
+bool isNetworkOrDevicePath(std::string_view path) {
+    const auto separator = [&](std::size_t i) { return i < path.size() && (path[i] == '/' || path[i] == '\\'); };
+    return separator(0) && separator(1);
+}
+
+void refuseNetworkPaths(const SeasonFile& season) {
+    if (platform::pathSeparator != '\\') return;
+    for (const SeasonRound& round : season.rounds) {
+        for (const auto& [path, line] : {std::pair{round.replayPath, round.replayLine},
+                                         std::pair{round.carsetPath, round.carsetLine}})
+            if (isNetworkOrDevicePath(path))
+                throw SeasonFileError(season.message(
+                    line, formatText("%s is a network or device path; a season reads only local files", path)));
+    }
+}
+
 RoundRace roundRace(const Weekend& weekend, const SeasonFile& season, const SeasonRound& round) {
     const Session* race = nullptr;
     for (const Session& s : weekend.event.sessions)
@@ -135,15 +151,24 @@ RoundRace roundRace(const Weekend& weekend, const SeasonFile& season, const Seas
 }
 
 Standings loadSeason(const std::string& seasonPath, Diagnostics& diagnostics) {
-    const SeasonFile season = readSeasonFile(seasonPath);
+    return loadSeason(readSeasonFile(seasonPath), diagnostics);
+}
+
+Standings loadSeason(const SeasonFile& season, Diagnostics& diagnostics) {
+    refuseNetworkPaths(season);
     warnOfSharedReplays(season, diagnostics);
     std::vector<RoundRace> races;
     races.reserve(season.rounds.size());
     std::set<std::string> drivers;
     std::set<std::string> replayNames;
     CarsetCheck carsets;
+    std::size_t results = 0;
     for (const SeasonRound& round : season.rounds) {
         races.push_back(readRound(season, round, carsets, diagnostics));
+        results += races.back().cars.size();
+        if (results > maxStandingsResults)
+            throw SeasonFileError(formatText("%s: %d results or more by round %d are more than the standings hold (%d)",
+                                             season.path, results, round.number, maxStandingsResults));
         for (const RaceCar& car : races.back().cars) {
             drivers.insert(car.driver);
             replayNames.insert(car.replayName);

@@ -11,26 +11,28 @@
 namespace {
 
 // What ranks competitors with equal points: their positions over all rounds
-// (dropped ones included) and their best position in each round.
+// (dropped ones included) and their best position in each round they were
+// placed in.
 struct Record {
     std::string name;
     std::int64_t points = 0;
-    std::vector<std::uint32_t> placings;   // [p]: how often placed p (from 1)
-    std::vector<std::uint32_t> bestByRound; // 0: no classified car
+    std::vector<std::uint32_t> placings; // [p]: how often placed p (from 1)
+    std::vector<std::pair<std::size_t, std::uint32_t>> bestByRound; // (round, best position), in round order
 
-    explicit Record(std::string n, std::size_t rounds) : name(std::move(n)), bestByRound(rounds, 0) {}
+    explicit Record(std::string n) : name(std::move(n)) {}
 
+    // Rounds come in order.
     void place(std::size_t round, std::uint32_t position) {
         if (placings.size() <= position) placings.resize(position + 1, 0);
         ++placings[position];
-        std::uint32_t& best = bestByRound[round];
-        if (best == 0 || position < best) best = position;
+        if (bestByRound.empty() || bestByRound.back().first != round) bestByRound.emplace_back(round, position);
+        else bestByRound.back().second = std::min(bestByRound.back().second, position);
     }
 };
 
 // Points, then count-back (more wins, then more second places ...), then
-// the better position in the latest round, the round before and so on,
-// then the name.
+// the better position in the latest round, the round before and so on (a
+// placed competitor before one who was not), then the name.
 bool ranksBefore(const Record& a, const Record& b) {
     if (a.points != b.points) return a.points > b.points;
     const std::size_t places = std::max(a.placings.size(), b.placings.size());
@@ -39,12 +41,14 @@ bool ranksBefore(const Record& a, const Record& b) {
         const std::uint32_t cb = p < b.placings.size() ? b.placings[p] : 0;
         if (ca != cb) return ca > cb;
     }
-    for (std::size_t r = a.bestByRound.size(); r-- > 0;) {
-        const std::uint32_t pa = a.bestByRound[r];
-        const std::uint32_t pb = b.bestByRound[r];
-        if (pa == pb) continue;
-        if (pa == 0 || pb == 0) return pb == 0;
-        return pa < pb;
+    auto ia = a.bestByRound.rbegin();
+    auto ib = b.bestByRound.rbegin();
+    while (ia != a.bestByRound.rend() || ib != b.bestByRound.rend()) {
+        if (ib == b.bestByRound.rend() || (ia != a.bestByRound.rend() && ia->first > ib->first)) return true;
+        if (ia == a.bestByRound.rend() || ib->first > ia->first) return false;
+        if (ia->second != ib->second) return ia->second < ib->second;
+        ++ia;
+        ++ib;
     }
     return a.name < b.name;
 }
@@ -61,10 +65,10 @@ std::vector<std::size_t> rankingOrder(const std::vector<Record>& records) {
 // A competitor's slot, made on first sight.
 template <class Standing>
 std::size_t slotOf(const std::string& name, std::unordered_map<std::string, std::size_t>& index,
-                   std::vector<Record>& records, std::vector<Standing>& standings, std::size_t rounds) {
+                   std::vector<Record>& records, std::vector<Standing>& standings) {
     const auto [it, fresh] = index.try_emplace(name, records.size());
     if (fresh) {
-        records.emplace_back(name, rounds);
+        records.emplace_back(name);
         standings.emplace_back();
     }
     return it->second;
@@ -185,18 +189,50 @@ private:
 };
 
 // Marks each driver's N lowest round scores as dropped (of equal scores the
-// earliest round first) and returns the sum of the others. The scores are
-// the races': a points penalty or bonus counts whichever round drops, so a
-// penalty never takes its round out of the count with it.
-std::int64_t countedPoints(std::vector<RoundResult>& results, std::uint32_t drop) {
+// earliest round first; an absent round scores 0) and returns the sum of the
+// others. The scores are the races': a points penalty or bonus counts
+// whichever round drops, so a penalty never takes its round out of the
+// count with it. An absent round that drops is added to the results, marked.
+std::int64_t countedPoints(std::vector<RoundResult>& results, std::size_t rounds, std::uint32_t drop) {
     const auto racePoints = [](const RoundResult& r) { return r.points - r.adjustment; };
     std::vector<std::size_t> byScore(results.size());
     std::iota(byScore.begin(), byScore.end(), 0);
     std::stable_sort(byScore.begin(), byScore.end(),
                      [&](std::size_t a, std::size_t b) { return racePoints(results[a]) < racePoints(results[b]); });
-    for (std::size_t k = 0; k < byScore.size() && k < drop; ++k) results[byScore[k]].dropped = true;
+    // The absent rounds, in order: the rounds that no result holds.
+    std::size_t held = 0;
+    const auto absentFrom = [&](std::size_t round) {
+        while (held < results.size() && results[held].round < round) ++held;
+        for (; held < results.size() && results[held].round == round; ++held) ++round;
+        return round;
+    };
+    std::vector<RoundResult> absentDropped;
+    std::size_t next = 0;
+    std::size_t absent = absentFrom(0);
+    for (std::uint32_t k = 0; k < drop; ++k) {
+        const bool haveHeld = next < byScore.size();
+        if (!haveHeld && absent >= rounds) break;
+        if (haveHeld) {
+            const RoundResult& r = results[byScore[next]];
+            const std::int64_t points = racePoints(r);
+            if (absent >= rounds || points < 0 || (points == 0 && r.round < absent)) {
+                results[byScore[next++]].dropped = true;
+                continue;
+            }
+        }
+        RoundResult& r = absentDropped.emplace_back();
+        r.round = absent;
+        r.dropped = true;
+        absent = absentFrom(absent + 1);
+    }
     std::int64_t total = 0;
     for (const RoundResult& r : results) total += r.dropped ? r.adjustment : r.points;
+    if (!absentDropped.empty()) {
+        const auto middle = static_cast<std::ptrdiff_t>(results.size());
+        results.insert(results.end(), absentDropped.begin(), absentDropped.end());
+        std::inplace_merge(results.begin(), results.begin() + middle, results.end(),
+                           [](const RoundResult& a, const RoundResult& b) { return a.round < b.round; });
+    }
     return total;
 }
 
@@ -228,22 +264,23 @@ Standings computeStandings(const SeasonFile& season, const std::vector<RoundRace
 
     for (std::size_t round = 0; round < rounds; ++round) {
         const RoundRace& race = races[round];
-        standings.rounds.push_back(RoundInfo{race.number, race.replay, race.replayPath, race.track});
+        standings.rounds.push_back(RoundInfo{race.number, publishedReplay(race.replay), race.replayPath, race.track});
         const auto roundPenalties = penalties.find(race.number);
         const std::vector<RoundResult> results =
             RoundScorer(season, race, roundPenalties == penalties.end() ? none : roundPenalties->second).results();
         for (std::size_t car = 0; car < race.cars.size(); ++car) {
             const RaceCar& c = race.cars[car];
-            const RoundResult& result = results[car];
+            RoundResult result = results[car];
+            result.round = round;
 
-            const std::size_t d = slotOf(c.driver, driverIndex, driverRecords, drivers, rounds);
-            drivers[d].results.resize(rounds);
-            drivers[d].results[round] = result;
+            const std::size_t d = slotOf(c.driver, driverIndex, driverRecords, drivers);
+            drivers[d].results.push_back(result);
             if (result.status == RoundStatus::CLASSIFIED) driverRecords[d].place(round, result.position);
 
-            const std::size_t t = slotOf(c.team, teamIndex, teamRecords, teams, rounds);
-            teams[t].rounds.resize(rounds);
-            teams[t].rounds[round] = teams[t].rounds[round].value_or(0) + result.points;
+            const std::size_t t = slotOf(c.team, teamIndex, teamRecords, teams);
+            std::vector<std::pair<std::size_t, std::int64_t>>& teamRounds = teams[t].rounds;
+            if (teamRounds.empty() || teamRounds.back().first != round) teamRounds.emplace_back(round, 0);
+            teamRounds.back().second += result.points;
             teamRecords[t].points += result.points;
             if (result.status == RoundStatus::CLASSIFIED) teamRecords[t].place(round, result.position);
         }
@@ -251,7 +288,7 @@ Standings computeStandings(const SeasonFile& season, const std::vector<RoundRace
 
     for (std::size_t d = 0; d < drivers.size(); ++d) {
         drivers[d].driver = driverRecords[d].name;
-        drivers[d].points = driverRecords[d].points = countedPoints(drivers[d].results, season.rules.drop);
+        drivers[d].points = driverRecords[d].points = countedPoints(drivers[d].results, rounds, season.rules.drop);
     }
     for (std::size_t t = 0; t < teams.size(); ++t) {
         teams[t].team = teamRecords[t].name;
@@ -270,4 +307,29 @@ const char* statusName(RoundStatus status) {
     case RoundStatus::ABSENT: break;
     }
     return "absent";
+}
+
+RoundResult DriverStanding::in(std::size_t i) const {
+    const auto it = std::lower_bound(results.begin(), results.end(), i,
+                                     [](const RoundResult& r, std::size_t round) { return r.round < round; });
+    if (it != results.end() && it->round == i) return *it;
+    RoundResult absent;
+    absent.round = i;
+    return absent;
+}
+
+std::optional<std::int64_t> TeamStanding::in(std::size_t i) const {
+    const auto it = std::lower_bound(rounds.begin(), rounds.end(), i,
+                                     [](const auto& r, std::size_t round) { return r.first < round; });
+    if (it != rounds.end() && it->first == i) return it->second;
+    return std::nullopt;
+}
+
+std::string publishedReplay(const std::string& replay) {
+    // Absolute on any system: "/...", "\\...", "C:...".
+    const bool absolute = replay.starts_with('/') || replay.starts_with('\\') ||
+                          (replay.size() >= 2 && replay[1] == ':' &&
+                           ((replay[0] >= 'A' && replay[0] <= 'Z') || (replay[0] >= 'a' && replay[0] <= 'z')));
+    if (!absolute) return replay;
+    return replay.substr(replay.find_last_of("/\\:") + 1);
 }

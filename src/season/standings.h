@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "season/season_file.h"
@@ -32,6 +33,7 @@ enum class RoundStatus { CLASSIFIED, NOT_CLASSIFIED, DISQUALIFIED, ABSENT };
 
 // What one round gave one driver.
 struct RoundResult {
+    std::size_t round = 0; // the index of the round in Standings::rounds
     RoundStatus status = RoundStatus::ABSENT;
     std::uint32_t position = 0; // from 1 when classified, else 0
     std::int64_t points = 0;     // the race's and the adjustment
@@ -40,16 +42,28 @@ struct RoundResult {
     bool fastestLap = false; // took the bonus
 };
 
+// Only the rounds a driver or team took part in are held: a season of many
+// rounds and many occasional drivers stays small.
 struct DriverStanding {
     std::string driver;
     std::int64_t points = 0; // of the rounds that count, and every adjustment
-    std::vector<RoundResult> results; // one per round
+    // The rounds raced, and the absent rounds that Drop marked, in round order.
+    std::vector<RoundResult> results;
+
+    // The result of round i (an index of Standings::rounds); ABSENT, not
+    // dropped, when none is held.
+    RoundResult in(std::size_t i) const;
 };
 
 struct TeamStanding {
     std::string team;
     std::int64_t points = 0;
-    std::vector<std::optional<std::int64_t>> rounds; // none when no car of the team raced
+    // (round index, points) of the rounds in which a car of the team raced,
+    // in round order.
+    std::vector<std::pair<std::size_t, std::int64_t>> rounds;
+
+    // The team's points of round i; none when no car of the team raced.
+    std::optional<std::int64_t> in(std::size_t i) const;
 };
 
 struct RoundInfo {
@@ -75,3 +89,8 @@ Standings computeStandings(const SeasonFile& season, const std::vector<RoundRace
 // The text of a status as the open formats write it: "classified",
 // "not classified", "DSQ", "absent".
 const char* statusName(RoundStatus status);
+
+// How a published table shows a round's replay: as the season file writes
+// it when that is relative, by its file name when it is absolute (a path from
+// the organiser's machine tells nothing to readers and may tell too much).
+std::string publishedReplay(const std::string& replay);

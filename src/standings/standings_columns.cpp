@@ -14,7 +14,7 @@ template <class Round>
 constexpr Column<Round> roundColumn = {"round", nullptr, nullptr,
                                        [](const Round& r) { return C::integer(r.standings.rounds[r.i].number); }};
 
-const RoundResult& result(const DriverRound& r) { return r.standing.results[r.i]; }
+RoundResult result(const DriverRound& r) { return r.standing.in(r.i); }
 
 const std::string& nameOf(const DriverStanding& d) { return d.driver; }
 const std::string& nameOf(const TeamStanding& t) { return t.team; }
@@ -24,7 +24,7 @@ template <class Standing>
 std::array<Column<StandingRow<Standing>>, 3> rowColumns(const char* name, const char* semikvName) {
     using Row = StandingRow<Standing>;
     return {{{"position", "position", "pos", [](const Row& r) { return C::integer(r.position); }},
-             {name, name, semikvName, [](const Row& r) { return C::string(nameOf(r.standing)); }},
+             {name, name, semikvName, [](const Row& r) { return C::name(nameOf(r.standing)); }},
              {"points", "points", "points", [](const Row& r) { return C::integer(r.standing.points); }}}};
 }
 
@@ -47,7 +47,7 @@ const Column<TeamRound> teamRound[] = {
     roundColumn<TeamRound>,
     {"points", "points", "points",
      [](const TeamRound& r) {
-         const std::optional<std::int64_t>& points = r.standing.rounds[r.i];
+         const std::optional<std::int64_t> points = r.standing.in(r.i);
          return points ? C::integer(*points) : C();
      }},
 };

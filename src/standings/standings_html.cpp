@@ -53,8 +53,9 @@ LineChart progressionChart(const Standings& standings) {
     for (const DriverStanding& d : standings.drivers) {
         ChartSeries s{d.driver, {}, ""};
         std::int64_t points = 0;
-        for (std::size_t i = 0; i < d.results.size(); ++i) {
-            if (!d.results[i].dropped) points += d.results[i].points;
+        for (std::size_t i = 0; i < standings.rounds.size(); ++i) {
+            const RoundResult r = d.in(i);
+            if (!r.dropped) points += r.points;
             s.points.push_back(ChartPoint{standings.rounds[i].number, points});
             low = std::min(low, points);
             high = std::max(high, points);

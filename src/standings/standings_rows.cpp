@@ -18,23 +18,33 @@ std::string standingsCell(const RoundResult& result) {
 
 std::string roundHeading(const RoundInfo& round) { return formatText("R%d", round.number); }
 
+StandingsRow driverRow(const Standings& standings, const DriverStanding& driver) {
+    StandingsRow row{driver.driver, driver.points, {}};
+    row.cells.reserve(standings.rounds.size());
+    for (std::size_t i = 0; i < standings.rounds.size(); ++i) row.cells.push_back(standingsCell(driver.in(i)));
+    return row;
+}
+
+StandingsRow teamRow(const Standings& standings, const TeamStanding& team) {
+    StandingsRow row{team.team, team.points, {}};
+    row.cells.reserve(standings.rounds.size());
+    for (std::size_t i = 0; i < standings.rounds.size(); ++i) {
+        const std::optional<std::int64_t> points = team.in(i);
+        row.cells.push_back(points ? std::to_string(*points) : std::string("-"));
+    }
+    return row;
+}
+
 std::vector<StandingsRow> driverRows(const Standings& standings) {
     std::vector<StandingsRow> rows;
     rows.reserve(standings.drivers.size());
-    for (const DriverStanding& d : standings.drivers) {
-        StandingsRow& row = rows.emplace_back(StandingsRow{d.driver, d.points, {}});
-        for (const RoundResult& r : d.results) row.cells.push_back(standingsCell(r));
-    }
+    for (const DriverStanding& d : standings.drivers) rows.push_back(driverRow(standings, d));
     return rows;
 }
 
 std::vector<StandingsRow> teamRows(const Standings& standings) {
     std::vector<StandingsRow> rows;
     rows.reserve(standings.teams.size());
-    for (const TeamStanding& t : standings.teams) {
-        StandingsRow& row = rows.emplace_back(StandingsRow{t.team, t.points, {}});
-        for (const std::optional<std::int64_t>& points : t.rounds)
-            row.cells.push_back(points ? std::to_string(*points) : std::string("-"));
-    }
+    for (const TeamStanding& t : standings.teams) rows.push_back(teamRow(standings, t));
     return rows;
 }

@@ -14,8 +14,11 @@ struct StandingsRow {
     std::int64_t points = 0;
     std::vector<std::string> cells;
 };
-std::vector<StandingsRow> driverRows(const Standings& standings);
+StandingsRow driverRow(const Standings& standings, const DriverStanding& driver);
 // A team's cell is its points, "-" when none of its cars raced.
+StandingsRow teamRow(const Standings& standings, const TeamStanding& team);
+// Every row of a table at once.
+std::vector<StandingsRow> driverRows(const Standings& standings);
 std::vector<StandingsRow> teamRows(const Standings& standings);
 
 // A round's cell of the drivers' table: "3/4" (position/points), "DNF" or

@@ -2,6 +2,7 @@
 
 #include "document/semikv_document.h"
 #include "standings/standings_columns.h"
+#include "text/visible_text.h"
 
 using semikv::appendFields;
 
@@ -32,7 +33,8 @@ private:
 void StandingsSemikvWriter::season(const Standings& standings) {
     std::string& out = out_.buffer();
     out += "table_start;table=Season Info;\n";
-    appendFields(out, "name=%s;rounds=%s;\n", standings.season, standings.rounds.size());
+    // The default name is the season file's, whose bytes may be anything.
+    appendFields(out, "name=%s;rounds=%s;\n", wellFormedVisibleText(standings.season), standings.rounds.size());
     out += "table_end;\n\n";
     out += "table_start;table=Rounds;\n";
     for (const RoundInfo& round : standings.rounds)

@@ -11,19 +11,26 @@ public:
     explicit StandingsTextWriter(ReportStream& out) : out_(out) {}
 
     void season(const Standings& standings) override;
-    void drivers(const Standings& standings) override { table("Drivers' Standings", "Driver", 23, standings, driverRows(standings)); }
-    void teams(const Standings& standings) override { table("Teams' Standings", "Team", 30, standings, teamRows(standings)); }
+    void drivers(const Standings& standings) override {
+        table("Drivers' Standings", "Driver", 23, standings, standings.drivers, driverRow);
+    }
+    void teams(const Standings& standings) override {
+        table("Teams' Standings", "Team", 30, standings, standings.teams, teamRow);
+    }
 
 private:
+    // Each row made when it is written.
+    template <class Standing>
     void table(std::string_view title, std::string_view heading, int nameWidth, const Standings& standings,
-               const std::vector<StandingsRow>& rows);
+               const std::vector<Standing>& standing, StandingsRow (*rowOf)(const Standings&, const Standing&));
 
     ReportStream& out_;
 };
 
 void StandingsTextWriter::season(const Standings& standings) {
     out_ += "Season Info\n";
-    appendFormat(out_.buffer(), "name      : %s\n", visibleText(standings.season));
+    // The default name is the season file's, whose bytes may be anything.
+    appendFormat(out_.buffer(), "name      : %s\n", wellFormedVisibleText(standings.season));
     appendFormat(out_.buffer(), "rounds    : %s\n\n", standings.rounds.size());
     out_ += "Round Track            Replay\n";
     for (const RoundInfo& round : standings.rounds)
@@ -31,15 +38,18 @@ void StandingsTextWriter::season(const Standings& standings) {
     out_ += "\n";
 }
 
+template <class Standing>
 void StandingsTextWriter::table(std::string_view title, std::string_view heading, int nameWidth,
-                                const Standings& standings, const std::vector<StandingsRow>& rows) {
+                                const Standings& standings, const std::vector<Standing>& standing,
+                                StandingsRow (*rowOf)(const Standings&, const Standing&)) {
     out_ += title;
     out_ += "\n\n";
     appendFormat(out_.buffer(), "Pos %-*s %6s", nameWidth, heading, "Points");
     for (const RoundInfo& round : standings.rounds) appendFormat(out_.buffer(), " %7s", roundHeading(round));
     out_ += "\n";
     int pos = 0;
-    for (const StandingsRow& row : rows) {
+    for (const Standing& s : standing) {
+        const StandingsRow row = rowOf(standings, s);
         appendFormat(out_.buffer(), "%2d. %-*s %6s", ++pos, nameWidth, visibleText(row.name), row.points);
         for (const std::string& cell : row.cells) appendFormat(out_.buffer(), " %7s", cell);
         out_ += "\n";

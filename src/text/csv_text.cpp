@@ -12,3 +12,13 @@ void appendCsvField(std::string& out, std::string_view value) {
     }
     out += '"';
 }
+
+void appendCsvName(std::string& out, std::string_view name) {
+    if (name.empty() || std::string_view("=+-@\t\r").find(name.front()) == std::string_view::npos) {
+        appendCsvField(out, name);
+        return;
+    }
+    std::string guarded = "'";
+    guarded += name;
+    appendCsvField(out, guarded);
+}

@@ -17,12 +17,19 @@ void appendEscaped(std::string& out, char32_t c) {
     case '\t': out += "\\t"; return;
     default: break;
     }
-    const char escape[] = {'\\', 'u', '0', '0', hexDigits[(c >> 4) & 0xF], hexDigits[c & 0xF]};
+    const char escape[] = {'\\', 'u', hexDigits[(c >> 12) & 0xF], hexDigits[(c >> 8) & 0xF], hexDigits[(c >> 4) & 0xF],
+                           hexDigits[c & 0xF]};
     out.append(escape, sizeof escape);
 }
 
-// Printable ASCII other than '"' and '\' goes out as it is.
-constexpr bool plain(unsigned char b) { return b >= 0x20 && b < 0x7F && b != '"' && b != '\\'; }
+// Printable ASCII other than '"' and '\' goes out as it is; so do '<', '>'
+// and '&' escaped, so that the JSON may sit in a <script> block of a page.
+constexpr bool plain(unsigned char b) {
+    return b >= 0x20 && b < 0x7F && b != '"' && b != '\\' && b != '<' && b != '>' && b != '&';
+}
+
+// Line and paragraph separators end a line of script before ES2019.
+constexpr bool escapedAbove7F(char32_t c) { return c <= 0x9F || c == 0x2028 || c == 0x2029; }
 
 } // namespace
 
@@ -43,7 +50,7 @@ void appendJsonString(std::string& out, std::string_view value) {
         } else {
             const std::size_t start = i;
             const char32_t c = unicode::decodeUtf8(value, i);
-            if (c <= 0x9F)
+            if (escapedAbove7F(c))
                 appendEscaped(out, c);
             else if (c == 0xFFFD) // also for the bytes of an ill-formed sequence
                 out += "\xEF\xBF\xBD";

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "platform/utf8.h"
+
 namespace {
 
 bool isC0OrDelete(unsigned char b) { return (b < 0x20 && b != '\t') || b == 0x7F; }
@@ -43,4 +45,26 @@ std::string visibleText(std::string text) {
         }
     }
     return shown;
+}
+
+std::string wellFormedVisibleText(std::string text) {
+    std::string shown;
+    std::size_t i = 0;
+    bool changed = false;
+    while (i < text.size()) {
+        const std::size_t start = i;
+        const char32_t c = unicode::decodeUtf8(text, i);
+        const bool control = (c < 0x20 && c != '\t') || (c >= 0x7F && c <= 0x9F);
+        const bool illFormed = c == 0xFFFD && text.compare(start, i - start, "\xEF\xBF\xBD") != 0;
+        if (control || illFormed) {
+            if (!changed) shown.assign(text, 0, start);
+            changed = true;
+            if (c < 0x20) unicode::appendUtf8(shown, 0x2400 + c);
+            else if (c == 0x7F) shown += "\xE2\x90\xA1"; // U+2421 SYMBOL FOR DELETE
+            else shown += "\xEF\xBF\xBD";
+        } else if (changed) {
+            shown.append(text, start, i - start);
+        }
+    }
+    return changed ? shown : text;
 }

@@ -15,3 +15,8 @@ bool hasControlCharacters(std::string_view utf8);
 // U+FFFD. Every other byte, ill-formed ones too, stays as it is; a text
 // without control characters comes back unchanged.
 std::string visibleText(std::string text);
+
+// As visibleText, and each byte of an ill-formed UTF-8 sequence as U+FFFD:
+// well-formed UTF-8 whatever the bytes, for messages and for names that
+// may come from file names. Clean text comes back unchanged.
+std::string wellFormedVisibleText(std::string text);

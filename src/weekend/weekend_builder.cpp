@@ -177,3 +177,17 @@ Weekend buildWeekend(const ReplayFile& file, const CarsetChoice& carsetChoice, D
     if (carset.loaded()) weekend.carset = carset.info();
     return weekend;
 }
+
+std::optional<std::string> detectedCarsetPath(const ReplayFile& file) {
+    // The run that follows reads the replay again and reports its warnings.
+    class Silent final : public Diagnostics {
+        void warning(std::string_view) override {}
+        void notice(std::string_view) override {}
+    } ignored;
+    try {
+        const ReplayRecords records = readReplay(file, ignored);
+        if (std::optional<Carset> found = detectCarset(replayText(records.weekend.carset()))) return found->path();
+    } catch (const std::runtime_error&) {
+    }
+    return std::nullopt;
+}

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "replay/replay_file.h"
@@ -24,3 +25,9 @@ inline constexpr std::uint64_t maxReplayCrossings = 100'000'000;
 // Reads the replay and builds its weekend. Warnings and the notice of a
 // detected carset go to diagnostics, in the order they arise.
 Weekend buildWeekend(const ReplayFile& file, const CarsetChoice& carsetChoice, Diagnostics& diagnostics);
+
+// The path of the carset that buildWeekend would search out for the replay
+// (choice.detect without a loaded choice.path), or none: known before a run,
+// so that its output never replaces that file. A replay that cannot be read
+// has none; its run says why.
+std::optional<std::string> detectedCarsetPath(const ReplayFile& file);
