@@ -68,11 +68,12 @@ std::string replayNaming(std::string_view carset) {
 
 // The replay is valid and reading carsets never fails for their contents
 // but with a CarsetError: nothing else may come out of here.
-void convert(const std::string& replayPath, const CarsetChoice& carset) {
+void convert(std::string_view replay, const CarsetChoice& carset) {
+    const Weekend weekend = fuzzsupport::weekendOf(replay, carset);
     for (ReportFormat format : {ReportFormat::TEXT, ReportFormat::SEMIKV}) {
         ReportOptions options;
         options.format = format;
-        fuzzsupport::checkedReport(replayPath, carset, options);
+        fuzzsupport::checkedReport(weekend, options);
     }
 }
 
@@ -106,14 +107,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         }
     }
 
-    static fuzzsupport::MemFile replay;
-    replay.assign(replayNaming(parts[0]));
+    const std::string replay = replayNaming(parts[0]);
     try {
-        convert(replay.path(), CarsetChoice{places[0], false});
+        convert(replay, CarsetChoice{places[0], false});
     } catch (const CarsetError& e) {
         // "--cst": a failure names the file.
         if (std::string_view(e.what()).rfind(std::string(places[0]) + ": ", 0) != 0) std::abort();
     }
-    convert(replay.path(), CarsetChoice{"", true});
+    convert(replay, CarsetChoice{"", true});
     return 0;
 }

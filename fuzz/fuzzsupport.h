@@ -1,5 +1,5 @@
-// Shared pieces of the fuzz targets: an in-memory file for the readers that
-// need a path, and the rules every report and refusal must keep.
+// Shared pieces of the fuzz targets: the run driver's way from bytes to a
+// report, and the rules every report and refusal must keep.
 #pragma once
 
 #include <cstddef>
@@ -9,34 +9,18 @@
 
 struct ReportOptions;
 struct CarsetChoice;
+struct Weekend;
 
 namespace fuzzsupport {
 
-// A file that lives in memory (memfd) and is reachable by path, so the
-// replay reader can map it; rewritten in place for every input. While it
-// lives, the rest of the last page of every mapping of it is unaddressable:
-// AddressSanitizer does not watch mapped memory and the system maps whole
-// pages, so a read just past the end of the file would go unnoticed.
-class MemFile {
-public:
-    MemFile();
-    ~MemFile();
-    MemFile(const MemFile&) = delete;
-    MemFile& operator=(const MemFile&) = delete;
+// The weekend of a replay's bytes as the run driver builds it, warnings
+// dropped; refusals propagate.
+Weekend weekendOf(std::string_view replay, const CarsetChoice& carset);
 
-    void assign(std::string_view bytes);
-    const std::string& path() const { return path_; }
-
-private:
-    int fd_ = -1;
-    std::string path_;
-};
-
-// The report of a replay as the run driver makes it, warnings dropped.
-// Aborts (a finding) when the report is empty or not well-formed UTF-8, or
-// when a text or semikv report holds a control character other than its
-// line feeds and TABs; refusals propagate.
-std::string checkedReport(const std::string& replayPath, const CarsetChoice& carset, const ReportOptions& options);
+// The weekend's report, warnings dropped. Aborts (a finding) when the
+// report is empty or not well-formed UTF-8, or when a text or semikv report
+// holds a control character other than its line feeds and TABs.
+std::string checkedReport(const Weekend& weekend, const ReportOptions& options);
 
 // A fresh empty directory, removed again when the process exits.
 std::string makeScratchDirectory();

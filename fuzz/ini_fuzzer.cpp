@@ -5,8 +5,9 @@
 #include <string_view>
 #include <vector>
 
-#include "carset/ini.h"
+#include "ini/ini.h"
 #include "fuzzsupport.h"
+#include "ini_lookup.h"
 
 namespace {
 

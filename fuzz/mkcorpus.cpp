@@ -1,7 +1,8 @@
 // mkcorpus: writes the seed inputs of the fuzz targets, made with the test
 // builders, so that no binary input is kept in the repository.
 //
-// Usage: mkcorpus <dir>   (fills <dir>/pipeline, <dir>/ini and <dir>/carset)
+// Usage: mkcorpus <dir>   (fills <dir>/pipeline, <dir>/ini, <dir>/carset and
+// <dir>/season)
 
 #include <cstdio>
 #include <exception>
@@ -166,6 +167,21 @@ std::vector<std::string> carsetSeeds() {
     return seeds;
 }
 
+// Season files over the season target's weekends: rounds 1 and 2 raced,
+// round 3 a practice.
+std::vector<std::string> seasonSeeds() {
+    const std::string rounds = "[Round1]\nReplay=a.rpy\nCarset=x.cst\n[Round2]\nReplay=b.rpy\n";
+    return {
+        "[Season]\nName=League\nPoints=9,6,4,3,2,1 ; top six\nFastestLap=1\nFastestLapTop=3\nDrop=1\n"
+        "Classified=90%\n" + rounds +
+            "[Aliases]\nAl Dunmore=Alastair Dunmore\n"
+            "[Penalties]\n1.Ann Able=+5.5s\n1.Cat Cole=DSQ\n2.Bob Best=-3 points\n",
+        "\xEF\xBB\xBF[Season]\nPoints=1\n" + rounds + "[Round3]\nReplay=c.rpy\n",
+        "[Season]\nName=\xC9t\xE9\x1B[2J\nPoints=3,2,1\n" + rounds +
+            "[Aliases]\nEve East=E. East\nE. East=Evelyn East\n[Penalties]\n2.Eve East=+30 s\n",
+    };
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -178,6 +194,7 @@ int main(int argc, char** argv) {
         writeSeeds(dir / "pipeline", replaySeeds());
         writeSeeds(dir / "ini", iniSeeds());
         writeSeeds(dir / "carset", carsetSeeds());
+        writeSeeds(dir / "season", seasonSeeds());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "mkcorpus: %s\n", e.what());
         return 1;

@@ -1,7 +1,8 @@
-// The whole conversion on one replay, the way the run driver makes it: both
-// report formats with and without the lap listing and the header sections
-// (each must be well-formed UTF-8), one of them also through a converting
-// console.
+// The whole conversion on one replay, the way the run driver makes it: every
+// report format with and without the lap listing and the header sections
+// (each must be well-formed UTF-8), the text also through a converting
+// console. The replay is read straight from the fuzzer's buffer, so a read
+// past its end is a finding.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -31,16 +32,16 @@ void toConsole(const std::string& text, std::size_t seed) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
-    static fuzzsupport::MemFile file;
-    file.assign(std::string_view(reinterpret_cast<const char*>(bytes), size));
-
     try {
+        const Weekend weekend =
+            fuzzsupport::weekendOf(std::string_view(reinterpret_cast<const char*>(bytes), size), CarsetChoice{});
         for (bool full : {false, true}) {
             ReportOptions options;
             options.laps = options.replayInfo = options.eventInfo = full;
-            for (ReportFormat format : {ReportFormat::TEXT, ReportFormat::SEMIKV}) {
+            for (ReportFormat format : {ReportFormat::TEXT, ReportFormat::SEMIKV, ReportFormat::JSON,
+                                        ReportFormat::CSV, ReportFormat::HTML}) {
                 options.format = format;
-                const std::string text = fuzzsupport::checkedReport(file.path(), CarsetChoice{}, options);
+                const std::string text = fuzzsupport::checkedReport(weekend, options);
                 if (full && format == ReportFormat::TEXT) toConsole(text, size);
             }
         }

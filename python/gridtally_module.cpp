@@ -47,7 +47,10 @@ py::object readReport(const py::object& source, bool laps, const std::optional<s
     WarningList diagnostics;
     if (py::isinstance<py::bytes>(source) || py::isinstance<py::bytearray>(source) ||
         py::isinstance<py::memoryview>(source)) {
-        throw std::runtime_error("replays in memory are not read yet");
+        const std::string bytes = py::module_::import("builtins").attr("bytes")(source).cast<std::string>();
+        const std::span data(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+        py::gil_scoped_release unlocked;
+        writeReplayReport("<bytes>", data, choice, options, sink, diagnostics);
     } else {
         const std::string path = pathOf(source);
         py::gil_scoped_release unlocked;

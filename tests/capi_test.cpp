@@ -57,6 +57,11 @@ TEST(CApi, ReportsAreTheProgramsBytesInEveryFormat) {
         const Outcome o = report(gridtally_replay{sample.c_str(), nullptr, 0}, options);
         EXPECT_EQ(o.status, GRIDTALLY_OK) << o.message;
         EXPECT_EQ(o.text, cli.out) << f.option;
+        // The same replay from memory.
+        const std::string bytes = testutil::readFile(sample);
+        const Outcome m = report(gridtally_replay{"monza67.rpy", bytes.data(), bytes.size()}, options);
+        EXPECT_EQ(m.status, GRIDTALLY_OK) << m.message;
+        EXPECT_EQ(m.text, cli.out) << f.option;
 
         // The buffer: asked for its size first, then filled.
         size_t length = 0;

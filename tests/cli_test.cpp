@@ -33,6 +33,7 @@ TEST(CommandLine, UsageAndVersionTexts) {
                          "  --format=csv       output format: CSV table (results, or laps with --laps)\n"
                          "  --format=html      output format: web page with tables and charts\n"
                          "  --season <file>    championship standings of the rounds in a season file\n"
+                         "  --site <folder>    with --season: the league's site (pages and data) in a folder\n"
                          "  --teams            CSV standings: the teams' table instead of the drivers'\n"
                          "  --no-header        do not display replay information\n"),
               std::string::npos);

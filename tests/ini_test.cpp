@@ -1,4 +1,4 @@
-#include "carset/ini.h"
+#include "ini/ini.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "ini_lookup.h"
 
 namespace {
 

@@ -34,6 +34,7 @@ def main():
             report = json.loads(program("--format=json", "--laps", str(path)).stdout)
             assert gridtally.read(path, laps=True) == report, path
             assert gridtally.read(path.read_bytes(), laps=True) == report, path
+            assert gridtally.read(memoryview(bytearray(path.read_bytes())), laps=True) == report, path
         for source in (league / "broken.rpy", league / "missing.rpy"):
             expected = program(str(source)).stderr
             try:

@@ -1,8 +1,12 @@
 #include "replay/replay_reader.h"
 
 #include <gtest/gtest.h>
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 #endif
 
@@ -10,6 +14,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
@@ -120,6 +125,61 @@ TEST_F(ReplayTest, ConstructionLetsOnlyUnexaminablePathsEscapeAsAccessErrors) {
     }
 }
 
+// A path that can be examined but not opened, even with full rights: a
+// socket on POSIX systems, a file another handle holds without sharing on
+// Windows. Lives until the object dies.
+class Unopenable {
+public:
+    explicit Unopenable(const std::string& p) {
+#ifdef _WIN32
+        handle_ = ::CreateFileA(p.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+        ok_ = handle_ != INVALID_HANDLE_VALUE;
+#else
+        fd_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        ok_ = fd_ >= 0 && p.size() < sizeof addr.sun_path;
+        if (ok_) {
+            std::memcpy(addr.sun_path, p.c_str(), p.size() + 1);
+            ok_ = ::bind(fd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
+        }
+#endif
+    }
+    ~Unopenable() {
+#ifdef _WIN32
+        if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
+#else
+        if (fd_ >= 0) ::close(fd_);
+#endif
+    }
+    Unopenable(const Unopenable&) = delete;
+    Unopenable& operator=(const Unopenable&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+#ifdef _WIN32
+    HANDLE handle_;
+#else
+    int fd_;
+#endif
+    bool ok_;
+};
+
+TEST_F(ReplayTest, UnopenableFileIsAnOrdinaryError) {
+    const std::string p = dir.file("sock.rpy");
+    Unopenable held(p);
+    ASSERT_TRUE(held.ok());
+    try {
+        ReplayFile f(p);
+        ADD_FAILURE() << "unopenable file opened";
+    } catch (const ReplayAccessError&) {
+        ADD_FAILURE() << "open failure reported as ReplayAccessError";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find(p), std::string::npos) << e.what();
+    }
+}
+
 // ---- Reading a replay ----------------------------------------------------------
 
 TEST_F(ReplayTest, ReadsEveryRecord) {
@@ -210,7 +270,7 @@ TEST(WeekendRecordTest, PracticeAndRaceEndAtTheOneWeekLimit) {
     WeekendSpec w;
     w.sessions = {{SessionType::PRACTICE, 32767, 3600.0}, {SessionType::RACE, 30, 604800.0}, {1, 0, 0.0}};
     CollectedDiagnostics diagnostics;
-    const std::vector<SessionInfo> expected = {{SessionType::PRACTICE, 32767, 3600}, {SessionType::RACE, 30, 604800}};
+    const std::vector<SessionInfo> expected = {{SessionCode::practice, 32767, 3600}, {SessionCode::race, 30, 604800}};
     EXPECT_EQ(sessionsOf(w, diagnostics), expected); // the type-1 entry after the race is never read
     EXPECT_TRUE(diagnostics.messages.empty());
 
@@ -238,7 +298,7 @@ TEST(WeekendRecordTest, EightEntriesWithoutOneWeekAreAllRead) {
     IgnoredDiagnostics ignored;
     const auto list = sessionsOf(w, ignored);
     ASSERT_EQ(list.size(), 8u);
-    EXPECT_EQ(list[7], (SessionInfo{SessionType::RACE, 12, 7200}));
+    EXPECT_EQ(list[7], (SessionInfo{SessionCode::race, 12, 7200}));
 
     w.sessionCount = 7;
     EXPECT_EQ(sessionsError(w), "Inconsistent session info");
@@ -266,7 +326,7 @@ TEST(WeekendRecordTest, FieldsAtOddOffsetsReadInPlace) {
 
     w.sessionCount = 1;
     IgnoredDiagnostics ignored;
-    EXPECT_EQ(sessionsOf(w, ignored), (std::vector<SessionInfo>{{SessionType::RACE, -2, 604800}}));
+    EXPECT_EQ(sessionsOf(w, ignored), (std::vector<SessionInfo>{{SessionCode::race, -2, 604800}}));
 }
 
 TEST(SecondsFromFloat, TruncatesPositiveValuesAndClampsTheRest) {

@@ -6,7 +6,7 @@
 
 #include <random>
 
-#include "carset/ini.h"
+#include "ini/ini.h"
 #include "pipeline/replay_report.h"
 #include "collected_diagnostics.h"
 #include "report/report.h"

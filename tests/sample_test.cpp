@@ -107,7 +107,7 @@ TEST_F(SampleReplay, WeekendOfPracticeAndRaceMatchingTheCarset) {
     EXPECT_EQ(gameOfVersion(file.version()), Game::GPL);
     EXPECT_EQ(replay.header.firstSession(), 0u);
     EXPECT_EQ(replay.header.lastSession(), 1u);
-    const std::vector<SessionInfo> expected{{SessionType::PRACTICE, 32767, 3600}, {SessionType::RACE, 30, 604800}};
+    const std::vector<SessionInfo> expected{{SessionCode::practice, 32767, 3600}, {SessionCode::race, 30, 604800}};
     EXPECT_EQ(replay.weekend.sessions(diagnostics), expected);
     EXPECT_TRUE(diagnostics.messages.empty());
     ASSERT_EQ(sessions.size(), 2u);

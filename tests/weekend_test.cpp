@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "carset/carset.h"
 #include "collected_diagnostics.h"
 #include "cstbuilder.h"
 #include "rpybuilder.h"

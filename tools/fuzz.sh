@@ -7,7 +7,7 @@
 #
 # Usage: bash tools/fuzz.sh [seconds-per-target]     (default 60)
 #   FUZZ_JOBS=n        processes per target, sharing its corpus (default 1)
-#   FUZZ_TARGETS="..." the targets to run (default "pipeline ini carset")
+#   FUZZ_TARGETS="..." the targets to run (default "pipeline ini carset season")
 #   FUZZ_BUILD=dir     build directory (default build-fuzz)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,7 +27,7 @@ fi
 
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DGRIDTALLY_WERROR=ON \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGRIDTALLY_FUZZ=ON -DGRIDTALLY_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target mkcorpus pipeline_fuzzer ini_fuzzer carset_fuzzer
+cmake --build "$build" -j2 --target mkcorpus pipeline_fuzzer ini_fuzzer carset_fuzzer season_fuzzer
 
 work=$(cd "$build" && pwd)/fuzzing
 rm -rf "$work/seeds" "$work/logs"
@@ -35,10 +35,10 @@ mkdir -p "$work/logs" "$work/artifacts"
 "$build/fuzz/mkcorpus" "$work/seeds"
 
 # A single allocation above 256 MB is a finding at these input sizes.
-declare -A maxlen=([pipeline]=16384 [ini]=4096 [carset]=8192)
+declare -A maxlen=([pipeline]=16384 [ini]=4096 [carset]=8192 [season]=4096)
 failed=0
 total=0
-for name in ${FUZZ_TARGETS:-pipeline ini carset}; do
+for name in ${FUZZ_TARGETS:-pipeline ini carset season}; do
   if [ -z "${maxlen[$name]:-}" ]; then
     echo "unknown fuzz target: $name" >&2
     exit 2

@@ -483,22 +483,41 @@ rpybuilder::ReplaySpec roundReplay(const SeasonRound& round, std::uint32_t seed)
     return spec;
 }
 
+// The league's logo: a small car on the accent colour.
+constexpr const char* seasonLogo =
+    "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 64 64\" width=\"64\" height=\"64\">\n"
+    "<rect width=\"64\" height=\"64\" rx=\"12\" fill=\"#1f6f43\"/>\n"
+    "<path d=\"M12 44h40M12 44l8-24h24l8 24\" fill=\"none\" stroke=\"#fff\" stroke-width=\"4\" "
+    "stroke-linejoin=\"round\"/>\n"
+    "<circle cx=\"22\" cy=\"46\" r=\"5\" fill=\"#fff\"/><circle cx=\"42\" cy=\"46\" r=\"5\" fill=\"#fff\"/>\n"
+    "</svg>\n";
+
 std::string seasonText() {
     std::string text =
         "; A league season in the sample's cars (written by tools/mksample.cpp).\r\n"
         "[Season]\r\n"
+        "League=Sunday League     ; the organiser, shown with the season on its site\r\n"
         "Name=Sunday League 1967\r\n"
+        "Logo=logo.svg             ; copied into the site (PNG, JPEG or SVG)\r\n"
+        "Accent=#1f6f43\r\n"
         "Points=9,6,4,3,2,1        ; for 1st, 2nd, ... of each race\r\n"
         "FastestLap=1              ; bonus for the race's fastest lap,\r\n"
         "FastestLapTop=6           ; when its driver finished in the top 6\r\n"
-        "Drop=1                    ; each driver's worst round does not count\r\n"
+        "Drop=2                    ; each driver's best 4 of the 6 rounds count\r\n"
         "Classified=90%            ; a car needs 90% of the winner's laps to score\r\n";
-    int number = 0;
+    constexpr const char* names[][2] = {{"Kyalami Trophy", "1967-01-02"}, {"Monte Carlo Cup", "1967-05-07"},
+                                        {"Dutch Grand Prix", "1967-06-04"}, {"Spa 300", "1967-06-18"},
+                                        {"Autodromo Finale", "1967-09-10"}};
+    std::size_t number = 0;
     for (const SeasonRound& round : seasonRounds()) {
-        text += "\r\n[Round" + std::to_string(++number) + "]\r\n";
+        text += "\r\n[Round" + std::to_string(number + 1) + "]\r\n";
+        text += std::string("Name=") + names[number][0] + "\r\nDate=" + names[number][1] + "\r\n";
+        ++number;
         text += std::string("Replay=rounds/") + round.file + "\r\n";
         text += std::string("Carset=../") + carsetName + "\r\n";
     }
+    text += "\r\n[Round6]                  ; no replay yet: on the calendar, scoring nothing\r\n"
+            "Name=Season Closer\r\nDate=1967-10-22\r\nTrack=Mexico City\r\n";
     text += "\r\n[Aliases]                 ; name in a replay = name in the standings\r\n"
             "Al Dunmore=Alastair Dunmore\r\n"
             "\r\n[Penalties]               ; round.driver = +N s, DSQ or -N points\r\n"
@@ -530,6 +549,7 @@ int main(int argc, char** argv) {
         const std::filesystem::path season = dir / seasonDir;
         std::filesystem::create_directories(season / "rounds");
         writeBytes(season / seasonFile, seasonText());
+        writeBytes(season / "logo.svg", seasonLogo);
         std::uint32_t seed = 0x1967'0101u;
         for (const SeasonRound& round : seasonRounds())
             writeBytes(season / "rounds" / round.file, rpybuilder::buildReplay(roundReplay(round, seed++)));

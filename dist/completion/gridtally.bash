@@ -2,7 +2,7 @@
 
 # Every option of "gridtally --help", one word each, values spelled out. A
 # second word says what the option's argument is: a file extension, or
-# "file" for any file.
+# "file" for any file, "dir" for a folder.
 _gridtally_options=(
     "--cst cst"
     --cst-auto
@@ -15,6 +15,7 @@ _gridtally_options=(
     --format=csv
     --format=html
     "--season file"
+    "--site dir"
     --teams
     --no-header
     --convert=yes
@@ -39,6 +40,8 @@ _gridtally()
         [[ -n $argument && $prev == "$option" ]] || continue
         if [[ $argument == number ]]; then
             COMPREPLY=()
+        elif [[ $argument == dir ]]; then
+            _filedir -d
         elif [[ $argument == file ]]; then
             _filedir
         else

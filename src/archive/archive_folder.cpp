@@ -238,7 +238,5 @@ void ArchiveFolder::commit() {
         index += entry.path;
         index += '\n';
     }
-    platform::OutputFile file(indexPath(), false);
-    file.write(index);
-    file.commit();
+    platform::writeFile(indexPath(), index);
 }

@@ -118,7 +118,12 @@ void reportReplay(const gridtally_replay* replay, const gridtally_options& optio
     const ReportOptions report = reportOptions(options);
     const CarsetChoice carset = carsetChoice(options);
     CallbackDiagnostics diagnostics(options);
-    if (replay->bytes) throw Failure{GRIDTALLY_BAD_ARGUMENT, "replays in memory are not read yet"};
+    if (replay->bytes) {
+        const auto* bytes = static_cast<const std::uint8_t*>(replay->bytes);
+        writeReplayReport(replay->path ? replay->path : "<memory>", std::span(bytes, replay->size), carset, report,
+                          sink, diagnostics);
+        return;
+    }
     checkReportInputs(replay->path, carset);
     writeReplayReport(replay->path, carset, report, sink, diagnostics);
 }

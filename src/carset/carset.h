@@ -9,21 +9,13 @@
 #include <string>
 #include <string_view>
 
-#include "carset/ini.h"
+#include "carset/carset_info.h"
+#include "ini/ini.h"
 
 // A carset named on the command line that cannot be used.
 class CarsetError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
-};
-
-// The "Carset" section's facts; empty fields for missing keys.
-struct CarsetInfo {
-    std::string name;
-    std::string cardir;
-    std::string physics;
-    std::string shortid;
-    std::int16_t year = 0;
 };
 
 // The year of entries whose carset says nothing else.

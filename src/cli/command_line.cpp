@@ -31,6 +31,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             cl.seasonRun = true;
             cl.seasonSlotOpen = true;
             cl.seasonPath.clear();
+        } else if (arg == "--site") {
+            cl.siteSlotOpen = true;
+            cl.sitePath.clear();
         } else if (arg == "--teams") {
             cl.teams = true;
         } else if (arg == "--no-header") {
@@ -75,6 +78,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         } else if (cl.seasonSlotOpen) {
             cl.seasonPath = arg;
             cl.seasonSlotOpen = false;
+        } else if (cl.siteSlotOpen) {
+            cl.sitePath = arg;
+            cl.siteSlotOpen = false;
         } else if (!arg.empty() && arg[0] == '-') {
             cl.stop = CommandLine::Stop::INVALID_OPTION;
             cl.invalidOption = arg;
@@ -108,6 +114,7 @@ std::string usageText(const std::string& program) {
            "  --format=csv       output format: CSV table (results, or laps with --laps)\n"
            "  --format=html      output format: web page with tables and charts\n"
            "  --season <file>    championship standings of the rounds in a season file\n"
+           "  --site <folder>    with --season: the league's site (pages and data) in a folder\n"
            "  --teams            CSV standings: the teams' table instead of the drivers'\n"
            "  --no-header        do not display replay information\n"
            "  --convert=<yes|no> force codepage conversion (Windows only)\n"

@@ -23,6 +23,8 @@ struct CommandLine {
     bool seasonRun = false;
     std::string seasonPath;
     bool seasonSlotOpen = false;
+    std::string sitePath; // "--site": the season's site in this folder
+    bool siteSlotOpen = false;
     bool teams = false;
     // "--archive": many replays and folders in one run, as flat rows. Its
     // inputs are every free argument; "-j" and "--files-from" open slots.
@@ -47,6 +49,7 @@ struct CommandLine {
     std::string carset() const { return carsetSlotOpen ? std::string() : carsetPath; }
     std::string output() const { return outputSlotOpen ? std::string() : outputPath; }
     std::string season() const { return seasonSlotOpen ? std::string() : seasonPath; }
+    std::string site() const { return siteSlotOpen ? std::string() : sitePath; }
 };
 
 // Applies the arguments (without the program name) in order, up to the

@@ -19,6 +19,7 @@
 #include "report/report.h"
 #include "standings/standings_writer.h"
 #include "season/season.h"
+#include "site/site.h"
 #include "text/diagnostics.h"
 #include "text/format.h"
 #include "weekend/weekend_builder.h"
@@ -199,6 +200,21 @@ void writeOutput(const Job& job, const std::string& outputPath, Consoles& consol
     }
 }
 
+// --site: the season's whole site in a folder instead of one output. The
+// season file passes the same checks first.
+ExitStatus writeSiteOf(const CommandLine& cl, Consoles& consoles) {
+    const Job job = seasonJob(cl);
+    ConsoleDiagnostics diagnostics(consoles.err);
+    try {
+        writeSite(job.input, cl.site(), diagnostics);
+    } catch (const SiteError& e) {
+        throw Failure{ExitStatus::FAILED, e.what()};
+    } catch (const SeasonFileError& e) {
+        throw Failure{ExitStatus::BAD_CARSET_OR_SEASON, e.what()};
+    }
+    return ExitStatus::OK;
+}
+
 // Help, version and an invalid option end the run before any work.
 std::optional<ExitStatus> stopEarly(const CommandLine& cl, const std::string& program, Consoles& consoles) {
     switch (cl.stop) {
@@ -224,6 +240,7 @@ ExitStatus run(const std::vector<std::string>& args, const std::string& program,
     consoles.err.mode(cl.convert);
     if (const std::optional<ExitStatus> stop = stopEarly(cl, program, consoles)) return *stop;
     if (cl.archive) return runArchive(cl, consoles.out, consoles.err, in);
+    if (cl.seasonRun && !cl.site().empty()) return writeSiteOf(cl, consoles);
 
     const Job job = cl.seasonRun ? seasonJob(cl) : replayJob(cl);
     const std::string outputPath = outputPathOf(cl, job);

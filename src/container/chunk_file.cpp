@@ -30,23 +30,6 @@ ChunkLabel::ChunkLabel(std::string_view label) {
 
 // ---- ChunkFile -------------------------------------------------------------
 
-ChunkFile::ChunkFile(const std::string& fileName) : fileName_(fileName) {
-    // An unexaminable path escapes as FileError; the caller tells it apart.
-    if (platform::examineIsDirectory(fileName)) throw std::runtime_error(fileName + " is not a file");
-    try {
-        mapping_ = std::make_unique<platform::FileMapping>(fileName);
-    } catch (const platform::FileError& e) {
-        // Only path examination failures travel as FileError.
-        throw std::runtime_error(e.what());
-    }
-}
-
-ChunkFile::~ChunkFile() = default;
-
-ChunkFile::Bytes ChunkFile::bytes() const {
-    return Bytes(mapping_->data(), static_cast<std::size_t>(mapping_->size()));
-}
-
 void ChunkFile::outOfFile(std::uint64_t from, std::uint64_t to) const {
     throw std::runtime_error(formatText("Error reading file %s: bytes %d to %d lie outside the file (length %d)",
                                         fileName_, from, to, length()));
@@ -109,6 +92,9 @@ Chunk subChunk(const Chunk& parent, const ChunkLabel& requested, std::uint64_t r
 std::uint64_t subChunkList(const Chunk& parent, const ChunkLabel& requested, const ChunkLabel& itemLabel,
                            std::vector<Chunk>& items, std::uint64_t relOffset) {
     const Chunk list = subChunk(parent, requested, relOffset);
+    // The items are read next: in one go, not a page at a time.
+    const ChunkFile::Bytes data = chunkBytes(list).bytes();
+    platform::willRead(data.data(), data.size());
     for (std::uint64_t pos = 0; pos < list.dataSize();) {
         Chunk item = subChunk(list, itemLabel, pos);
         pos += item.totalSize();

@@ -1,22 +1,19 @@
-// Chunk container files: a tree of labelled, sized chunks in one mapped file.
-// Everything handed out is a view into the mapping; nothing is copied.
+// Chunk container files: a tree of labelled, sized chunks in one byte range
+// (a mapped file, a buffer). Everything handed out is a view into those
+// bytes; nothing is copied.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "container/byte_reader.h"
-
-namespace platform {
-class FileMapping;
-}
 
 // A label for messages: printable ASCII as is, other bytes as \xHH.
 std::string printableLabel(std::string_view label);
@@ -58,15 +55,14 @@ class ChunkFile {
 public:
     using Bytes = std::span<const std::uint8_t>;
 
-    // Throws platform::FileError when the path cannot be examined at all,
-    // std::runtime_error when it is a directory or cannot be opened/mapped.
-    explicit ChunkFile(const std::string& fileName);
-    ~ChunkFile();
+    // The chunks in bytes, which must outlive the object; fileName names
+    // them in messages. Chunks point back at the object, so it stays put.
+    ChunkFile(std::string fileName, Bytes bytes) : fileName_(std::move(fileName)), bytes_(bytes) {}
     ChunkFile(const ChunkFile&) = delete;
     ChunkFile& operator=(const ChunkFile&) = delete;
 
     const std::string& fileName() const { return fileName_; }
-    Bytes bytes() const;
+    Bytes bytes() const { return bytes_; }
     std::uint64_t length() const { return bytes().size(); }
     // The file bytes [from, to); throws when the range leaves the file.
     Bytes slice(std::uint64_t from, std::uint64_t to) const;
@@ -92,8 +88,8 @@ private:
     void checkLength(const Chunk& root) const;
     [[noreturn]] void outOfFile(std::uint64_t from, std::uint64_t to) const;
 
-    std::unique_ptr<platform::FileMapping> mapping_;
     std::string fileName_;
+    Bytes bytes_;
 };
 
 // ---- Walking from a parent to its children ---------------------------------

@@ -25,3 +25,9 @@ void writeReplayReport(const std::string& replayPath, const CarsetChoice& carset
     const ReplayFile file(replayPath);
     writeReport(buildWeekend(file, carset, diagnostics), options, sink);
 }
+
+void writeReplayReport(const std::string& name, std::span<const std::uint8_t> bytes, const CarsetChoice& carset,
+                       const ReportOptions& options, ReportSink& sink, Diagnostics& diagnostics) {
+    const ReplayFile file(name, bytes);
+    writeReport(buildWeekend(file, carset, diagnostics), options, sink);
+}

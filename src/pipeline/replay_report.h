@@ -2,6 +2,8 @@
 // Python module share.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 
 #include "report/report.h"
@@ -18,3 +20,8 @@ void checkReportInputs(const std::string& replayPath, const CarsetChoice& carset
 // message users see (ReplayAccessError when the path cannot be examined).
 void writeReplayReport(const std::string& replayPath, const CarsetChoice& carset, const ReportOptions& options,
                        ReportSink& sink, Diagnostics& diagnostics);
+
+// The same for a replay's bytes in memory, which must outlive the call;
+// name stands for the replay in messages.
+void writeReplayReport(const std::string& name, std::span<const std::uint8_t> bytes, const CarsetChoice& carset,
+                       const ReportOptions& options, ReportSink& sink, Diagnostics& diagnostics);

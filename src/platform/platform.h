@@ -37,6 +37,8 @@ bool examineIsDirectory(const std::string& path);
 
 // Read-only mapping of a whole file. The bytes stay valid and in place for
 // the life of the object. A 0-byte file gives size() 0 and a non-null data().
+// On POSIX systems only the pages touched, or named by willRead, are read
+// from the file: none of what lies around them.
 class FileMapping {
 public:
     explicit FileMapping(const std::string& path); // throws FileError
@@ -52,6 +54,10 @@ private:
     std::uint64_t size_ = 0;
     void* mapped_ = nullptr;
 };
+
+// A hint that the bytes (of a mapping, or any memory) are read next, so that
+// the system fetches them in large reads rather than page by page.
+void willRead(const void* data, std::size_t size);
 
 // Reads a whole file into memory; throws FileError, whose message starts with
 // the path. A file larger than maxBytes, or one that grows past it while read
@@ -91,6 +97,13 @@ public:
 private:
     std::unique_ptr<State> state_;
 };
+
+// Writes all of bytes through an OutputFile and commits it.
+inline void writeFile(const std::string& path, std::string_view bytes) {
+    OutputFile out(path, false);
+    out.write(bytes);
+    out.commit();
+}
 
 // True when both paths exist and name the same file (links followed): the
 // same device and inode, or on Windows the same volume and file index.
@@ -154,5 +167,13 @@ struct SingleBytePage {
 // The table of a single-byte page, or null.
 const SingleBytePage* findSingleBytePage(unsigned number);
 } // namespace detail
+
+// Folders, for a site written as a whole. Every failure throws FileError
+// with the path and the reason.
+void makeDirectory(const std::string& path);
+// Renames a file or a folder; the target must not exist as a folder.
+void renamePath(const std::string& from, const std::string& to);
+// Removes a folder and everything in it; nothing when it does not exist.
+void removeTree(const std::string& path);
 
 } // namespace platform

@@ -134,12 +134,24 @@ FileMapping::FileMapping(const std::string& path) {
     }
     void* p = ::mmap(nullptr, static_cast<std::size_t>(size_), PROT_READ, MAP_PRIVATE, fd.get(), 0);
     if (p == MAP_FAILED) throw FileError(pathError(path));
+    // Replays keep their records in front of megabytes of other data, which
+    // the system's read-around would bring into memory with the first page.
+    // Only the pages touched are read; a failure just leaves the default.
+    ::madvise(p, static_cast<std::size_t>(size_), MADV_RANDOM);
     mapped_ = p;
     data_ = static_cast<const std::uint8_t*>(p);
 }
 
 FileMapping::~FileMapping() {
     if (mapped_) ::munmap(mapped_, static_cast<std::size_t>(size_));
+}
+
+void willRead(const void* data, std::size_t size) {
+    if (size == 0) return;
+    static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto from = reinterpret_cast<std::uintptr_t>(data) / page * page;
+    const auto to = reinterpret_cast<std::uintptr_t>(data) + size;
+    ::madvise(reinterpret_cast<void*>(from), to - from, MADV_WILLNEED);
 }
 
 std::string readFile(const std::string& path, std::uint64_t maxBytes) {

@@ -169,6 +169,9 @@ FileMapping::~FileMapping() {
     if (mapped_) ::UnmapViewOfFile(mapped_);
 }
 
+// Windows reads a mapping in clusters around each page touched already.
+void willRead(const void*, std::size_t) {}
+
 std::string readFile(const std::string& path, std::uint64_t maxBytes) {
     Handle file(openRegularFile(path));
     if (fileSize(file.get(), path) > maxBytes) throw FileError(path + ": file too large");

@@ -31,18 +31,33 @@ Game gameOfVersion(std::uint32_t version) {
 
 namespace {
 
-ChunkFile openChunks(const std::string& fileName) {
+std::unique_ptr<platform::FileMapping> mapReplay(const std::string& path) {
     try {
-        return ChunkFile(fileName);
+        if (platform::examineIsDirectory(path)) throw std::runtime_error(path + " is not a file");
     } catch (const platform::FileError& e) {
         throw ReplayAccessError(e.what());
+    }
+    try {
+        return std::make_unique<platform::FileMapping>(path);
+    } catch (const platform::FileError& e) {
+        // A path that could be examined but not opened is an ordinary failure.
+        throw std::runtime_error(e.what());
     }
 }
 
 } // namespace
 
-ReplayFile::ReplayFile(const std::string& fileName)
-    : file_(openChunks(fileName)), root_(file_.checkedRoot([this](const Chunk& root) {
+ReplayFile::ReplayFile(const std::string& path) : ReplayFile(mapReplay(path), path) {}
+
+ReplayFile::ReplayFile(std::unique_ptr<platform::FileMapping> mapping, const std::string& path)
+    : ReplayFile(path, {mapping->data(), static_cast<std::size_t>(mapping->size())}) {
+    mapping_ = std::move(mapping);
+}
+
+ReplayFile::~ReplayFile() = default;
+
+ReplayFile::ReplayFile(std::string fileName, ChunkFile::Bytes bytes)
+    : file_(std::move(fileName), bytes), root_(file_.checkedRoot([this](const Chunk& root) {
           if (root.label() != "YLPR")
               throw std::runtime_error(formatText("Unknown file header '%s' reading file %s",
                                                   printableLabel(root.label()), file_.fileName()));

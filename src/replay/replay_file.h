@@ -3,10 +3,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
 #include "container/chunk_file.h"
+
+namespace platform {
+class FileMapping;
+}
 
 // The game that saved a replay.
 enum class Game : std::uint8_t { UNK = 0, GPL = 1, N4 = 2, N2K2 = 3, N2K3 = 4, IRAC = 5 };
@@ -30,11 +35,15 @@ public:
 
 class ReplayFile {
 public:
-    // Maps the file and checks its header: container, magic, length, and
-    // the game (only Grand Prix Legends replays are accepted). Throws
-    // ReplayAccessError when the path cannot be examined at all,
-    // std::runtime_error with the message for everything else.
-    explicit ReplayFile(const std::string& fileName);
+    // Checks the header of a replay's bytes: container, magic, length, and
+    // the game (only Grand Prix Legends replays are accepted). The bytes
+    // must outlive the object; fileName names them in messages. Throws
+    // std::runtime_error with the message.
+    ReplayFile(std::string fileName, ChunkFile::Bytes bytes);
+    // The same for the file at a path, mapped for the life of the object.
+    // Throws ReplayAccessError when the path cannot be examined at all.
+    explicit ReplayFile(const std::string& path);
+    ~ReplayFile();
 
     const ChunkFile& chunks() const { return file_; }
     const std::string& fileName() const { return file_.fileName(); }
@@ -42,6 +51,9 @@ public:
     std::uint32_t version() const { return replayVersion(root_.version()); }
 
 private:
+    ReplayFile(std::unique_ptr<platform::FileMapping> mapping, const std::string& path);
+
+    std::unique_ptr<platform::FileMapping> mapping_; // when read from a path
     ChunkFile file_;
     Chunk root_;
 };

@@ -8,15 +8,6 @@
 
 static_assert(std::bit_cast<float>(WeekendRecord::oneWeekBits) == 604800.0f);
 
-std::string toString(SessionType t) {
-    switch (t) {
-    case SessionType::TESTING: return "TESTING";
-    case SessionType::PRACTICE: return "PRACTICE";
-    case SessionType::RACE: return "RACE";
-    }
-    return "cast(SessT)" + std::to_string(static_cast<int>(t));
-}
-
 std::int32_t secondsFromFloat(std::uint32_t bits) {
     if (static_cast<std::int32_t>(bits) <= 0) return 0;
     const float value = std::bit_cast<float>(bits);
@@ -31,14 +22,13 @@ std::vector<SessionInfo> WeekendRecord::sessions(Diagnostics& diagnostics) const
         const std::size_t at = Field::entries + Field::entrySize * k;
         const std::int16_t type = r_.i16(at + Field::entryType);
         const std::uint32_t secondsBits = r_.u32(at + Field::entrySeconds);
-        const SessionInfo info{static_cast<SessionType>(type), r_.i16(at + Field::entryLaps),
-                               secondsFromFloat(secondsBits)};
+        const SessionInfo info{type, r_.i16(at + Field::entryLaps), secondsFromFloat(secondsBits)};
         if (type == 0) {
             diagnostics.warning("(rpylib:109) No session data found");
             return {};
         }
-        if (info.type != SessionType::TESTING && info.type != SessionType::PRACTICE && info.type != SessionType::RACE)
-            throw std::runtime_error("Unknown session type: " + toString(info.type));
+        if (type != SessionCode::testing && type != SessionCode::practice && type != SessionCode::race)
+            throw std::runtime_error("Unknown session type: cast(SessT)" + std::to_string(type));
         result.push_back(info);
         if (secondsBits == oneWeekBits) break;
     }

@@ -12,11 +12,10 @@
 
 class Diagnostics;
 
-// Session type codes as stored in a replay.
-enum class SessionType : std::int16_t { TESTING = 2, PRACTICE = 6, RACE = 7 };
-
-// "RACE", or "cast(SessT)" and the value for one outside the list.
-std::string toString(SessionType t);
+// The session type codes a replay may store.
+struct SessionCode {
+    static constexpr std::int16_t testing = 2, practice = 6, race = 7;
+};
 
 // The "DHPR" record.
 class HeaderRecord {
@@ -47,7 +46,7 @@ private:
 
 // One weekend session as the replay describes it.
 struct SessionInfo {
-    SessionType type = SessionType::TESTING;
+    std::int16_t type = SessionCode::testing;
     std::int16_t laps = 0;
     std::int32_t seconds = 0;
     bool operator==(const SessionInfo&) const = default;

@@ -74,6 +74,7 @@ RoundRace readRound(const SeasonFile& season, const SeasonRound& round, CarsetCh
 void warnOfSharedReplays(const SeasonFile& season, Diagnostics& diagnostics) {
     std::map<std::string_view, std::vector<const SeasonRound*>> byFileName;
     for (const SeasonRound& round : season.rounds) {
+        if (round.replay.empty()) continue;
         const std::string_view path = round.replayPath;
         std::vector<const SeasonRound*>& same = byFileName[path.substr(path.find_last_of('/') + 1)];
         const auto first = std::find_if(same.begin(), same.end(), [&](const SeasonRound* other) {
@@ -135,6 +136,7 @@ RoundRace roundRace(const Weekend& weekend, const SeasonFile& season, const Seas
     const EntryIndex entries(weekend.event.entries);
     const std::vector<RaceResult> results = raceResults(race->timing);
     const std::vector<BestLapResult> fastest = bestLapResults(race->timing);
+    const std::map<std::int32_t, std::uint32_t> start = startingPlaces(race->timing);
     out.cars.reserve(results.size());
     for (const RaceResult& r : results) {
         const Entry& entry = entries.find(r.carId);
@@ -144,6 +146,10 @@ RoundRace roundRace(const Weekend& weekend, const SeasonFile& season, const Seas
         car.team = entry.team;
         car.laps = r.laps;
         car.timeMs = r.clock;
+        car.number = entry.number;
+        car.bestLapMs = r.bestLapTime;
+        car.retired = r.retired;
+        if (const auto place = start.find(r.carId); place != start.end()) car.start = place->second;
         if (!fastest.empty() && !out.fastestLap && fastest.front().carId == r.carId) out.fastestLap = out.cars.size();
         out.cars.push_back(std::move(car));
     }
@@ -164,6 +170,7 @@ Standings loadSeason(const SeasonFile& season, Diagnostics& diagnostics) {
     CarsetCheck carsets;
     std::size_t results = 0;
     for (const SeasonRound& round : season.rounds) {
+        if (round.replay.empty()) continue; // still to come
         races.push_back(readRound(season, round, carsets, diagnostics));
         results += races.back().cars.size();
         if (results > maxStandingsResults)

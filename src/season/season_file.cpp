@@ -89,6 +89,18 @@ std::string withHint(std::string text, std::optional<std::string_view> hint, con
     return text;
 }
 
+// yyyy-mm-dd, a day the month has.
+bool isDate(std::string_view text) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+    const std::optional<std::int64_t> year = number(text.substr(0, 4));
+    const std::optional<std::int64_t> month = number(text.substr(5, 2));
+    const std::optional<std::int64_t> day = number(text.substr(8, 2));
+    if (!year || !month || !day || *month < 1 || *month > 12 || *day < 1) return false;
+    const bool leap = (*year % 4 == 0 && *year % 100 != 0) || *year % 400 == 0;
+    constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return *day <= days[*month - 1] + (*month == 2 && leap ? 1 : 0);
+}
+
 std::string lowerAscii(std::string_view s) {
     std::string out(s);
     for (char& c : out) c = asciiLower(c);
@@ -190,9 +202,11 @@ private:
     }
 
     void readSeason(const SeasonSection& section) {
-        const KnownKeys keys = knownKeys(section, {"Name", "Points", "FastestLap", "FastestLapTop", "Drop", "Classified"});
+        const KnownKeys keys = knownKeys(section, {"Name", "Points", "FastestLap", "FastestLapTop", "Drop", "Classified",
+                                                   "League", "Logo", "Accent", "Style", "Url"});
         ScoringRules& rules = season_.rules;
         season_.name = value(keys, "Name") ? value(keys, "Name")->value : defaultName();
+        readIdentity(keys);
         const SeasonKey* points = value(keys, "Points");
         if (!points) fail(section.line, "[Season] has no Points (points for 1st, 2nd, ...: Points=9,6,4,3,2,1)");
         std::string_view list = points->value;
@@ -225,6 +239,32 @@ private:
         }
     }
 
+    void readIdentity(const KnownKeys& keys) {
+        SeasonIdentity& identity = season_.identity;
+        if (const SeasonKey* key = value(keys, "League")) identity.league = key->value;
+        if (const SeasonKey* key = value(keys, "Url")) identity.url = key->value;
+        if (const SeasonKey* key = value(keys, "Logo")) {
+            identity.logoPath = besideSeasonFile(season_.path, portablePath(key->value));
+            const std::string lower = lowerAscii(identity.logoPath);
+            if (!std::any_of(std::begin(logoTypes), std::end(logoTypes),
+                             [&](std::string_view type) { return lower.ends_with(type); }))
+                fail(key->line, formatText("Logo must be a .png, .jpg, .jpeg or .svg file, not '%s'", key->value));
+        }
+        if (const SeasonKey* key = value(keys, "Style"))
+            identity.stylePath = besideSeasonFile(season_.path, portablePath(key->value));
+        if (const SeasonKey* key = value(keys, "Accent")) {
+            const std::string_view text = trimmed(key->value);
+            const bool hex = text.size() == 7 && text[0] == '#' &&
+                             std::all_of(text.begin() + 1, text.end(), [](char c) {
+                                 return isDigit(c) || (asciiLower(c) >= 'a' && asciiLower(c) <= 'f');
+                             });
+            if (!hex) fail(key->line, formatText("Accent must be a colour as #rrggbb, not '%s'", key->value));
+            identity.accent = lowerAscii(text);
+        }
+    }
+
+    static constexpr std::string_view logoTypes[] = {".png", ".jpg", ".jpeg", ".svg"};
+
     // The season file's name without folder and extension.
     std::string defaultName() const {
         std::string_view name = season_.path;
@@ -237,7 +277,7 @@ private:
     }
 
     void readRound(const SeasonSection& section, std::uint32_t number) {
-        const KnownKeys keys = knownKeys(section, {"Replay", "Carset"});
+        const KnownKeys keys = knownKeys(section, {"Replay", "Carset", "Name", "Date", "Track"});
         const auto [it, fresh] = rounds_.try_emplace(number);
         if (!fresh)
             fail(section.line, formatText("round %d is given twice, first on line %d", number, roundLines_.at(number)));
@@ -247,8 +287,19 @@ private:
         roundLines_[number] = section.line;
         SeasonRound& round = it->second;
         round.number = number;
+        if (const SeasonKey* key = value(keys, "Name")) round.name = key->value;
+        if (const SeasonKey* key = value(keys, "Track")) round.track = key->value;
+        if (const SeasonKey* key = value(keys, "Date")) {
+            round.date = trimmed(key->value);
+            if (!isDate(round.date))
+                fail(key->line, formatText("Date must be a date as yyyy-mm-dd (2024-05-19), not '%s'", key->value));
+        }
         const SeasonKey* replay = value(keys, "Replay");
-        if (!replay) fail(section.line, formatText("[%s] has no Replay (the path of the round's replay)", section.name));
+        if (!replay) {
+            if (const SeasonKey* carset = value(keys, "Carset"))
+                fail(carset->line, formatText("[%s] has a Carset but no Replay", section.name));
+            return; // a round still to come
+        }
         round.replay = replay->value;
         round.replayPath = besideSeasonFile(season_.path, portablePath(replay->value));
         round.replayLine = replay->line;

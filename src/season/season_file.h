@@ -34,7 +34,10 @@ inline constexpr std::size_t maxSeasonRounds = 1'000;
 
 struct SeasonRound {
     std::uint32_t number = 0;
-    std::string replay;     // as the season file writes it
+    std::string name;  // empty for none
+    std::string date;  // ISO 8601 (yyyy-mm-dd); empty for none
+    std::string track; // a display name; empty: the replay's
+    std::string replay;     // as the season file writes it; empty for a round still to come
     std::string replayPath; // found from the season file's folder; a backslash read as '/'
     std::string carsetPath; // likewise; empty for none
     std::size_t replayLine = 0;
@@ -50,11 +53,22 @@ struct Penalty {
     std::size_t line = 0;
 };
 
+// How the league presents itself on its site. Paths are found from the
+// season file's folder; empty fields are not given.
+struct SeasonIdentity {
+    std::string league;
+    std::string logoPath; // PNG, JPEG or SVG
+    std::string accent;   // "#rrggbb"
+    std::string stylePath;
+    std::string url; // the site's public address
+};
+
 struct SeasonFile {
     std::string path;
     std::string name;
+    SeasonIdentity identity;
     ScoringRules rules;
-    std::vector<SeasonRound> rounds; // by number
+    std::vector<SeasonRound> rounds; // by number, those to come included
     std::vector<Penalty> penalties;  // in file order
     // Each aliased name with the standings name it ends at, and the line
     // of its alias.

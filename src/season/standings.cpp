@@ -74,13 +74,6 @@ std::size_t slotOf(const std::string& name, std::unordered_map<std::string, std:
     return it->second;
 }
 
-// The round's penalties by car.
-struct CarPenalties {
-    std::uint64_t addedMs = 0;
-    bool disqualified = false;
-    std::int64_t points = 0;
-};
-
 class RoundScorer {
 public:
     RoundScorer(const SeasonFile& season, const RoundRace& race, const std::vector<const Penalty*>& penalties)
@@ -90,10 +83,9 @@ public:
         for (const Penalty* p : penalties) apply(*p);
     }
 
-    // Each car's result, by car.
-    std::vector<RoundResult> results() const {
+    // Each car's result, by car, from the order classificationOrder() gives.
+    std::vector<RoundResult> results(const std::vector<std::size_t>& order) const {
         const ScoringRules& rules = season_.rules;
-        const std::vector<std::size_t> order = classificationOrder();
         std::vector<RoundResult> results(race_.cars.size());
         const std::uint64_t winnerLaps = order.empty() ? 0 : race_.cars[order.front()].laps;
         std::uint32_t position = 0;
@@ -158,6 +150,9 @@ private:
         }
     }
 
+public:
+    const std::vector<CarPenalties>& penalties() const { return penalties_; }
+
     // The replay's classification after the penalties: cars with equal
     // laps ranked again by their time with the seconds added, disqualified
     // cars left out.
@@ -182,6 +177,7 @@ private:
         return order;
     }
 
+private:
     const SeasonFile& season_;
     const RoundRace& race_;
     std::unordered_map<std::string, std::size_t> byDriver_;
@@ -249,7 +245,16 @@ std::vector<Standing> ranked(std::vector<Standing>& standings, const std::vector
 Standings computeStandings(const SeasonFile& season, const std::vector<RoundRace>& races) {
     Standings standings;
     standings.season = season.name;
+    standings.identity = season.identity;
     const std::size_t rounds = races.size();
+    const std::size_t counted = season.rounds.size() - std::min<std::size_t>(season.rules.drop, season.rounds.size());
+    const auto drop = static_cast<std::uint32_t>(rounds > counted ? rounds - counted : 0);
+    std::map<std::uint32_t, const SeasonRound*> byNumber;
+    for (const SeasonRound& round : season.rounds) {
+        byNumber.emplace(round.number, &round);
+        if (round.replay.empty())
+            standings.upcoming.push_back(RoundInfo{round.number, "", "", round.track, round.name, round.date});
+    }
 
     std::unordered_map<std::string, std::size_t> driverIndex;
     std::vector<Record> driverRecords;
@@ -264,10 +269,18 @@ Standings computeStandings(const SeasonFile& season, const std::vector<RoundRace
 
     for (std::size_t round = 0; round < rounds; ++round) {
         const RoundRace& race = races[round];
-        standings.rounds.push_back(RoundInfo{race.number, publishedReplay(race.replay), race.replayPath, race.track});
+        RoundInfo info{race.number, publishedReplay(race.replay), race.replayPath, race.track, "", ""};
+        if (const auto it = byNumber.find(race.number); it != byNumber.end()) {
+            if (!it->second->track.empty()) info.track = it->second->track;
+            info.name = it->second->name;
+            info.date = it->second->date;
+        }
+        standings.rounds.push_back(std::move(info));
         const auto roundPenalties = penalties.find(race.number);
-        const std::vector<RoundResult> results =
-            RoundScorer(season, race, roundPenalties == penalties.end() ? none : roundPenalties->second).results();
+        const RoundScorer scorer(season, race, roundPenalties == penalties.end() ? none : roundPenalties->second);
+        const std::vector<std::size_t> order = scorer.classificationOrder();
+        const std::vector<RoundResult> results = scorer.results(order);
+        standings.official.push_back(officialResult(race, order, results, scorer.penalties()));
         for (std::size_t car = 0; car < race.cars.size(); ++car) {
             const RaceCar& c = race.cars[car];
             RoundResult result = results[car];
@@ -288,7 +301,7 @@ Standings computeStandings(const SeasonFile& season, const std::vector<RoundRace
 
     for (std::size_t d = 0; d < drivers.size(); ++d) {
         drivers[d].driver = driverRecords[d].name;
-        drivers[d].points = driverRecords[d].points = countedPoints(drivers[d].results, rounds, season.rules.drop);
+        drivers[d].points = driverRecords[d].points = countedPoints(drivers[d].results, rounds, drop);
     }
     for (std::size_t t = 0; t < teams.size(); ++t) {
         teams[t].team = teamRecords[t].name;

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "season/official_result.h"
 #include "season/season_file.h"
 
 // One car of a round's race, in the replay's classification order.
@@ -18,6 +19,10 @@ struct RaceCar {
     std::string team;
     std::uint32_t laps = 0;
     std::uint64_t timeMs = 0; // from the start to its last crossing
+    std::int16_t number = 0;
+    std::uint32_t bestLapMs = 0; // 0 when none
+    std::uint32_t start = 0;     // place at its first crossing; 0 when none
+    bool retired = false;        // stopped before the winner finished
 };
 
 struct RoundRace {
@@ -68,19 +73,27 @@ struct TeamStanding {
 
 struct RoundInfo {
     std::uint32_t number = 0;
-    std::string replay;     // as the season file writes it
+    std::string replay;     // as the season file writes it; empty for a round to come
     std::string replayPath; // as the program opened it
-    std::string track;
+    std::string track;      // the season file's name for it, else the replay's
+    std::string name;       // empty for none
+    std::string date;       // yyyy-mm-dd; empty for none
 };
 
 struct Standings {
     std::string season;
-    std::vector<RoundInfo> rounds;
+    SeasonIdentity identity;
+    std::vector<RoundInfo> rounds;   // held, each with its race
+    std::vector<RoundInfo> upcoming; // the rounds still to come
     std::vector<DriverStanding> drivers; // first place first
     std::vector<TeamStanding> teams;
+    std::vector<OfficialResult> official; // one per round
 };
 
-// Scores the races (one per round of the season, in its order). A penalty
+// Scores the races (one per held round of the season, in its order; the
+// rounds without a replay are still to come). Each driver's best R-Drop
+// rounds count, R counting every round of the season; while fewer are
+// held, all of them. A penalty
 // for a driver who did not race in its round, or an alias that makes two
 // cars of one round one driver, is a SeasonFileError; a replay whose race
 // has two cars with one driver's name, a std::runtime_error.

@@ -262,3 +262,11 @@ std::vector<std::vector<std::uint32_t>> crossingPositions(const SessionTiming& t
     }
     return positions;
 }
+
+std::map<std::int32_t, std::uint32_t> startingPlaces(const SessionTiming& timing) {
+    std::map<std::int32_t, std::uint32_t> places;
+    if (timing.cells.empty()) return places;
+    const TimingRow first = timing.cells[0];
+    for (std::size_t p = 0; p < first.size(); ++p) places.try_emplace(first[p].carId, static_cast<std::uint32_t>(p + 1));
+    return places;
+}

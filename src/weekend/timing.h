@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -187,3 +188,7 @@ inline std::uint32_t lapTimeAt(const TimingEntry& car, std::size_t i) {
 // 1 (its cell's place in its row): positions[c][i] for crossing i of
 // timing.cars[c].
 std::vector<std::vector<std::uint32_t>> crossingPositions(const SessionTiming& timing);
+// Each car's place at its first crossing of the line (from 1), by car id;
+// of cars sharing an id, the first to cross (ids of a hostile replay may
+// be chosen to collide in a hash table).
+std::map<std::int32_t, std::uint32_t> startingPlaces(const SessionTiming& timing);

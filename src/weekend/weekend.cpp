@@ -2,6 +2,15 @@
 
 #include <algorithm>
 
+std::string toString(SessionType t) {
+    switch (t) {
+    case SessionType::TESTING: return "TESTING";
+    case SessionType::PRACTICE: return "PRACTICE";
+    case SessionType::RACE: return "RACE";
+    }
+    return "cast(SessT)" + std::to_string(static_cast<int>(t));
+}
+
 std::string displayName(const Driver& driver) {
     std::string name = driver.firstName;
     name += ' ';

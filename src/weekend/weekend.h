@@ -8,9 +8,14 @@
 #include <utility>
 #include <vector>
 
-#include "carset/carset.h"
-#include "replay/replay_records.h"
+#include "carset/carset_info.h"
 #include "weekend/timing.h"
+
+// Session types, numbered as a replay stores them.
+enum class SessionType : std::int16_t { TESTING = 2, PRACTICE = 6, RACE = 7 };
+
+// "RACE", or "cast(SessT)" and the value for one outside the list.
+std::string toString(SessionType t);
 
 struct Driver {
     std::int32_t driverId = 0;

@@ -11,6 +11,10 @@
 #include "text/format.h"
 #include "text/visible_text.h"
 
+static_assert(SessionType::TESTING == SessionType{SessionCode::testing} &&
+              SessionType::PRACTICE == SessionType{SessionCode::practice} &&
+              SessionType::RACE == SessionType{SessionCode::race});
+
 namespace {
 
 // Replay texts are bytes in the system ANSI code page.
@@ -147,7 +151,7 @@ std::vector<Session> makeSessions(const ReplayRecords& records, const Entries& e
         if (s.index >= infos.size()) throw std::runtime_error(formatText("Invalid session index %u", s.index));
         const SessionInfo& info = infos[s.index];
         Session session;
-        session.type = info.type;
+        session.type = static_cast<SessionType>(info.type);
         session.maxLaps = info.laps;
         session.maxSecs = info.seconds;
         session.timing = makeTiming(s, index);

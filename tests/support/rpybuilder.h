@@ -15,11 +15,13 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "replay/replay_records.h"
+#include "weekend/weekend.h"
 
 namespace testutil {
 class TempDir;
@@ -34,6 +36,11 @@ std::string u16le(std::uint16_t v);
 std::string u32le(std::uint32_t v);
 std::string i32le(std::int32_t v);
 std::uint32_t floatBits(float f);
+
+// Built bytes as the readers take them; a view, so s must outlive it.
+inline std::span<const std::uint8_t> byteSpan(std::string_view s) {
+    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+}
 
 // A lap record word: clock in the low 24 bits, flags in the high byte.
 std::uint32_t lapWord(std::uint32_t clock, std::uint8_t flags = 0);

@@ -1,4 +1,4 @@
-#include "carset/ini.h"
+#include "ini/ini.h"
 
 #include <cstddef>
 #include <string>
@@ -206,10 +206,6 @@ const IniSection* findSection(const IniSection& section, std::string_view name) 
     return it == section.sectionIndex.end() ? nullptr : &section.sections[it->second];
 }
 
-bool hasSection(const IniSection& section, std::string_view name) {
-    return findSection(section, name) != nullptr;
-}
-
 const IniSection& getSection(const IniSection& section, std::string_view name) {
     if (const IniSection* s = findSection(section, name)) return *s;
     throw IniException("Section '" + std::string(name) + "' does not exists");
@@ -219,10 +215,4 @@ const IniSection& getSectionByPath(const IniSection& section, std::string_view p
     const IniSection* s = &section;
     for (std::string_view part : splitDots(path)) s = &getSection(*s, part);
     return *s;
-}
-
-const std::string& getKey(const IniSection& section, const std::string& key) {
-    const auto it = section.keys.find(key);
-    if (it == section.keys.end()) throw IniException("Key '" + key + "' does not exists");
-    return it->second;
 }

@@ -1,5 +1,5 @@
-// INI reader for carset files: sections with key/value tables, dotted
-// section paths and inheritance.
+// INI reader for carsets and season files: sections with key/value tables,
+// dotted section paths and inheritance.
 #pragma once
 
 #include <cstddef>
@@ -78,7 +78,6 @@ struct IniDialect {
 // the line.
 IniSection parseIni(std::string_view text, const IniDialect& dialect = {});
 
-bool hasSection(const IniSection& section, std::string_view name);
 // The first direct subsection called name, or null.
 const IniSection* findSection(const IniSection& section, std::string_view name);
 
@@ -89,6 +88,3 @@ const IniSection& getSection(const IniSection& section, std::string_view name);
 // Follows a "."-separated path of subsection names; the first missing part
 // fails as getSection does.
 const IniSection& getSectionByPath(const IniSection& section, std::string_view path);
-
-// Throws IniException "Key '<key>' does not exists".
-const std::string& getKey(const IniSection& section, const std::string& key);
