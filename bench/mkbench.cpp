@@ -1,6 +1,7 @@
 // mkbench: writes the replays tools/bench.sh times.
 //
 // Usage: mkbench <output-dir> [archive-replays]
+//        mkbench --league <output-dir> <replays>
 //
 //   typical.rpy   20 cars; testing, practice and race; about 100 crossings each
 //   trailing.rpy  typical.rpy followed by 300 MB of other data (a sparse hole)
@@ -10,6 +11,9 @@
 //   archive/NNNN.rpy  with archive-replays given: that many distinct league
 //                 weekends of 16-40 cars and 10-90 laps, each followed by
 //                 50-300 MB of other data (a sparse hole)
+//
+// With --league only the league's weekends, small and without trailing
+// data, at four tracks: the season the engine tests query.
 //
 // std::minstd_rand is specified to the bit and only its raw numbers are used,
 // so the files are the same with every standard library.
@@ -36,6 +40,7 @@ struct Shape {
     int crossings;            // per car and session, before the race finish cuts them
     std::uint32_t paceMs;     // a clean lap of the fastest car
     std::uint32_t fillerBytes = 0;
+    const char* track = "monza";
 };
 
 constexpr std::uint32_t maxClock = 0x00FFFFFFu; // the lap word holds 24 bits of clock
@@ -81,10 +86,10 @@ rpybuilder::ReplaySpec benchReplay(const Shape& shape, std::uint32_t seed) {
     std::minstd_rand rng(seed);
     ReplaySpec spec;
     spec.root.version = 0x2402;
-    spec.header.track = "monza";
+    spec.header.track = shape.track;
     spec.header.saverName = "GPL";
     spec.header.saverVersion = "1.2.0.2";
-    spec.weekend.track = "monza";
+    spec.weekend.track = shape.track;
     spec.weekend.carset = "gem67";
     spec.weekend.sessions.clear();
     for (std::size_t s = 0; s < shape.sessions.size(); ++s) {
@@ -158,14 +163,21 @@ void writeCrowdSeason(const std::filesystem::path& dir) {
 } // namespace
 
 // Distinct league weekends, sized by a generator seeded with their number.
-void writeArchive(const std::filesystem::path& dir, int count) {
+// A small league has short races at four tracks and no trailing data.
+void writeArchive(const std::filesystem::path& dir, int count, bool small) {
     std::filesystem::create_directories(dir);
     const std::vector<SessionType> weekend = {SessionType::TESTING, SessionType::PRACTICE, SessionType::RACE};
+    static const char* const tracks[] = {"monza", "spa", "monaco", "zandvoort"};
     for (int i = 0; i < count; ++i) {
         std::minstd_rand rng(static_cast<std::uint32_t>(1000 + i));
         Shape shape{16 + static_cast<int>(rng() % 25), weekend, 10 + static_cast<int>(rng() % 81),
                     60000 + static_cast<std::uint32_t>(rng() % 60000)};
         shape.fillerBytes = (50u + static_cast<std::uint32_t>(rng() % 251)) << 20;
+        if (small) {
+            shape.crossings = 4 + shape.crossings % 9;
+            shape.fillerBytes = 0;
+            shape.track = tracks[i % 4];
+        }
         char name[16];
         std::snprintf(name, sizeof name, "%04d.rpy", i);
         rpybuilder::writeReplay((dir / name).string(), benchReplay(shape, static_cast<std::uint32_t>(i)));
@@ -173,11 +185,15 @@ void writeArchive(const std::filesystem::path& dir, int count) {
 }
 
 int main(int argc, char** argv) {
-    if (argc != 2 && argc != 3) {
-        std::fprintf(stderr, "usage: mkbench <output-dir> [archive-replays]\n");
+    if (argc != 2 && argc != 3 && !(argc == 4 && std::string(argv[1]) == "--league")) {
+        std::fprintf(stderr, "usage: mkbench <output-dir> [archive-replays]\n       mkbench --league <output-dir> <replays>\n");
         return 2;
     }
     try {
+        if (argc == 4) {
+            writeArchive(argv[2], std::stoi(argv[3]), true);
+            return 0;
+        }
         const std::filesystem::path dir = argv[1];
         std::filesystem::create_directories(dir);
         const std::vector<SessionType> weekend = {SessionType::TESTING, SessionType::PRACTICE, SessionType::RACE};
@@ -196,7 +212,7 @@ int main(int argc, char** argv) {
         rpybuilder::writeReplay((dir / "stress.rpy").string(), benchReplay(stress, 68));
         rpybuilder::writeReplay((dir / "tenth.rpy").string(), benchReplay(tenth, 68));
         writeCrowdSeason(dir / "crowd");
-        if (argc == 3) writeArchive(dir / "archive", std::stoi(argv[2]));
+        if (argc == 3) writeArchive(dir / "archive", std::stoi(argv[2]), false);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "mkbench: %s\n", e.what());
         return 1;

@@ -39,6 +39,14 @@ endif()
 
 install(TARGETS gridtally RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
+# The library and its C header.
+if(GRIDTALLY_SHARED_LIBRARY)
+  install(TARGETS libgridtally LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+else()
+  install(FILES ${PROJECT_BINARY_DIR}/src/libgridtally.a DESTINATION ${CMAKE_INSTALL_LIBDIR})
+endif()
+install(FILES src/capi/gridtally.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+
 # Debian wants manual pages compressed, without a name or time stamp inside;
 # man reads them either way.
 find_program(GZIP_PROGRAM gzip)
@@ -65,7 +73,7 @@ file(GLOB GRIDTALLY_DOCS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/docs/*.md
 install(FILES ${GRIDTALLY_DOCS} DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 install(FILES examples/README.md examples/monza67.rpy examples/gem67.cst
   DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
-install(DIRECTORY examples/season DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+install(DIRECTORY examples/season examples/archive examples/library DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
 # The manual page and the completion must know every option of --help. They
 # skip when groff or bash-completion is missing.

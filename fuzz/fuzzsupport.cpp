@@ -8,7 +8,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "cli/run.h"
+#include "pipeline/replay_report.h"
 #include "collected_diagnostics.h"
 #include "platform/utf8.h"
 #include "replay/replay_file.h"

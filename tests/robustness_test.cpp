@@ -7,7 +7,7 @@
 #include <random>
 
 #include "ini/ini.h"
-#include "cli/run.h"
+#include "pipeline/replay_report.h"
 #include "collected_diagnostics.h"
 #include "report/report.h"
 #include "testutil.h"

@@ -4,7 +4,8 @@
 #  - "cmake --install" into a staging folder: exactly the files meant for
 #    users, and the installed program writes the build tree's report of the
 #    installed sample;
-#  - the .deb: its listing, a static program without dependencies, installed with dpkg -i,
+#  - the .deb: its listing, a static program, a library that needs only the C
+#    library and exports only its C API, installed with dpkg -i,
 #    "gridtally --version", "man -w gridtally", then removed again;
 #  - the Windows zip: a static, stripped exe, the texts in CR LF, the exe and
 #    reports.bat run under Wine on the bundled sample replay and season.
@@ -60,16 +61,25 @@ cmake --install "$build" --prefix "$stage" >/dev/null
 (cd "$stage" && find . -type f | LC_ALL=C sort) >"$work/installed"
 cat >"$work/wanted" <<'EOF'
 ./bin/gridtally
+./include/gridtally.h
+./lib/libgridtally.so.0.6.4
 ./share/bash-completion/completions/gridtally
 ./share/doc/gridtally/README.md
 ./share/doc/gridtally/copyright
+./share/doc/gridtally/docs/archive.schema.json
 ./share/doc/gridtally/docs/monza67.html
 ./share/doc/gridtally/docs/monza67.png
 ./share/doc/gridtally/docs/performance.md
 ./share/doc/gridtally/docs/report.schema.json
 ./share/doc/gridtally/docs/season.schema.json
 ./share/doc/gridtally/examples/README.md
+./share/doc/gridtally/examples/archive/dask_archive.py
+./share/doc/gridtally/examples/archive/drivers.sql
+./share/doc/gridtally/examples/archive/lap_records.sql
+./share/doc/gridtally/examples/archive/lap_times.sql
+./share/doc/gridtally/examples/archive/tables.sql
 ./share/doc/gridtally/examples/gem67.cst
+./share/doc/gridtally/examples/library/report.c
 ./share/doc/gridtally/examples/monza67.rpy
 ./share/doc/gridtally/examples/season/rounds/01-kyalami.rpy
 ./share/doc/gridtally/examples/season/rounds/02-monaco.rpy
@@ -98,7 +108,13 @@ dpkg-deb -f "$deb" Package Version Depends Section Description
 # The program is one static binary: the package depends on no library.
 linkage=$(LC_ALL=C ldd "$build/gridtally" 2>&1 || true)
 grep -q 'not a dynamic executable' <<<"$linkage" || fail "gridtally is not static: $linkage"
-[ -z "$(dpkg-deb -f "$deb" Depends)" ] || fail "the package depends on $(dpkg-deb -f "$deb" Depends)"
+# The library carries its C++ runtime: only the C library remains.
+depends=$(dpkg-deb -f "$deb" Depends)
+[[ -z $depends || $depends =~ ^libc6(\ \([^\)]*\))?$ ]] || fail "the package depends on $depends"
+linkage=$(LC_ALL=C ldd "$build/src/libgridtally.so")
+! grep -q 'libstdc++' <<<"$linkage" || fail "libgridtally.so needs libstdc++: $linkage"
+exports=$(nm -D --defined-only "$build/src/libgridtally.so" | awk '{print $3}' | grep -v '^gridtally_' || true)
+[ -z "$exports" ] || fail "libgridtally.so exports more than the C API: $exports"
 grep -q ' ./usr/share/man/man1/gridtally.1.gz$' <<<"$(dpkg-deb -c "$deb")" || fail "the package lacks the manual page"
 grep -q '/bin/gridtally$' <<<"$(tar -tzf "$build/gridtally-0.6.4-Linux-x86_64.tar.gz")" || fail "the .tar.gz lacks bin/gridtally"
 

@@ -13,6 +13,7 @@
 #include "cli/archive_run.h"
 #include "cli/command_line.h"
 #include "cli/console.h"
+#include "pipeline/replay_report.h"
 #include "platform/platform.h"
 #include "replay/replay_file.h"
 #include "report/report.h"
@@ -142,11 +143,12 @@ Job seasonJob(const CommandLine& cl) {
 Job replayJob(const CommandLine& cl) {
     if (!cl.replay) throw Failure{ExitStatus::FAILED, "need replay file as parameter"};
     Job job{*cl.replay, {}, {}};
-    if (!isReadable(job.input))
-        throw Failure{ExitStatus::FAILED, formatText("cannot read %s: no such file", job.input)};
     const CarsetChoice carset{cl.carset(), cl.carsetAuto};
-    if (!carset.path.empty() && !isReadable(carset.path))
-        throw Failure{ExitStatus::BAD_CARSET_OR_SEASON, formatText("cannot read %s: no such file", carset.path)};
+    try {
+        checkReportInputs(job.input, carset);
+    } catch (const CarsetError& e) {
+        throw Failure{ExitStatus::BAD_CARSET_OR_SEASON, e.what()};
+    }
     job.inputs = {{job.input, "the replay"}};
     if (!carset.path.empty()) job.inputs.emplace_back(carset.path, "the carset file");
     // The carset a search would find is read too: found now, before the
@@ -264,12 +266,6 @@ int runGridtally(const std::vector<std::string>& args, const ProcessIo& io) {
         consoles.err.writeLine("Error: " + std::string(e.what()));
         return static_cast<int>(ExitStatus::FAILED);
     }
-}
-
-void writeReplayReport(const std::string& replayPath, const CarsetChoice& carset, const ReportOptions& options,
-                       ReportSink& sink, Diagnostics& diagnostics) {
-    const ReplayFile file(replayPath);
-    writeReport(buildWeekend(file, carset, diagnostics), options, sink);
 }
 
 int runMain(int argc, char** argv) {

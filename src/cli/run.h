@@ -5,11 +5,6 @@
 #include <string>
 #include <vector>
 
-class Diagnostics;
-class ReportSink;
-struct CarsetChoice;
-struct ReportOptions;
-
 // The process's exit statuses, as the README's table lists them.
 enum class ExitStatus {
     OK = 0,
@@ -31,12 +26,6 @@ struct ProcessIo {
 // Runs gridtally on the arguments (argument 0 first) and returns the exit
 // status; -1 stands for 255 on POSIX systems.
 int runGridtally(const std::vector<std::string>& args, const ProcessIo& io);
-
-// The whole way from a replay file to its report: read and check the
-// replay, build its weekend (carset included) and write the report.
-// Warnings go to diagnostics; failures throw with the message users see.
-void writeReplayReport(const std::string& replayPath, const CarsetChoice& carset, const ReportOptions& options,
-                       ReportSink& sink, Diagnostics& diagnostics);
 
 // The process entry: arguments from the system, the standard streams.
 int runMain(int argc, char** argv);
