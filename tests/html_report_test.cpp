@@ -2,6 +2,7 @@
 // parser on it, hostile names, its size, and a real browser loading it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -74,16 +75,17 @@ NamedWeekend namedWeekend(bool hostile) {
     return w;
 }
 
-// A weekend of 40 cars with real-length names: 20 laps of practice and a
-// 100-lap race in which places change every lap.
-ReplaySpec bigRace() {
+// A weekend of cars with real-length names: 20 laps of practice and a race
+// in which places change every lap.
+ReplaySpec bigRace(int cars = 40, int raceLaps = 100) {
     ReplaySpec r;
-    r.weekend.sessions = {{SessionType::PRACTICE, 32767, 3600.0}, {SessionType::RACE, 100, 604800.0}};
+    r.weekend.sessions = {{SessionType::PRACTICE, 32767, 3600.0},
+                          {SessionType::RACE, static_cast<std::int16_t>(std::min(raceLaps, 32767)), 604800.0}};
     SessionSpec practice, race;
-    for (int c = 1; c <= 40; ++c) {
+    for (int c = 1; c <= cars; ++c) {
         r.drivers.push_back(DriverSpec{.firstName = "Maximilian", .lastName = "Vandermeulen", .driverId = c,
                                        .carIndex = std::uint32_t(c % 7), .carId = c, .number = c * 2});
-        for (auto [session, laps] : {std::pair{&practice, 20}, std::pair{&race, 100}}) {
+        for (auto [session, laps] : {std::pair{&practice, 20}, std::pair{&race, raceLaps}}) {
             CarSpec car{c, {}, {}};
             std::uint32_t clock = 1'000 + std::uint32_t(c) * 150;
             for (int i = 0; i <= laps; ++i) {
@@ -152,7 +154,7 @@ TEST(HtmlPage, SampleIsTheCommittedPage) {
     for (const char* part : {"<title id=\"lap-chart-2-title\">Lap chart of session 2</title>",
                              "<title id=\"gap-chart-2-title\">Gap chart of session 2</title>",
                              "<td class=\"st\">+1 lap</td>", "<td class=\"st\">DNF (23 laps)</td>",
-                             "<td>Owen Racing Organisation</td>", "<td class=\"n\">1:29.295</td>"})
+                             "<td><bdi>Owen Racing Organisation</bdi></td>", "<td class=\"n\">1:29.295</td>"})
         EXPECT_NE(r.out.find(part), std::string::npos) << part;
 }
 
@@ -212,6 +214,28 @@ TEST(HtmlPage, FortyCarsAHundredLapsUnderAMegabyte) {
     }
 }
 
+// The charts draw what their width can show: no line has more points than
+// two a pixel of the 832-pixel plot, and eight times the laps make a page
+// without the lap lists some 2.6 times larger (15 times, drawing them all).
+TEST(HtmlPage, ChartsOfALongRaceAreThinnedToTheirWidth) {
+    TempDir dir;
+    std::size_t sizes[2] = {};
+    for (int i : {0, 1}) {
+        writeReplay(dir, "long.rpy", bigRace(64, i == 0 ? 2'000 : 16'000));
+        const auto r = run(dir, {"--format=html", "long.rpy"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        sizes[i] = r.out.size();
+        std::size_t lines = 0;
+        for (std::size_t at = r.out.find("points=\""); at != std::string::npos; at = r.out.find("points=\"", at + 1)) {
+            const std::size_t end = r.out.find('"', at + 8);
+            EXPECT_LE(std::count(r.out.begin() + std::ptrdiff_t(at), r.out.begin() + std::ptrdiff_t(end), ' ') + 1, 1'668);
+            ++lines;
+        }
+        EXPECT_GE(lines, 64u);
+    }
+    EXPECT_LT(sizes[1], sizes[0] * 4) << sizes[0] << " -> " << sizes[1];
+}
+
 TEST(HtmlPage, CommandLine) {
     EXPECT_EQ(osamePath("replays/race.rpy", ReportFormat::HTML), "replays/race.html");
     EXPECT_EQ(osamePath("race.rpy", ReportFormat::SEMIKV), "race.txt");
@@ -234,5 +258,5 @@ TEST(HtmlPage, CommandLine) {
     EXPECT_EQ(r.out.find("Replay Info"), std::string::npos);
     EXPECT_EQ(r.out.find("hillside"), std::string::npos);
     EXPECT_NE(r.out.find("<title>Race weekend</title>"), std::string::npos);
-    EXPECT_NE(r.out.find("<details><summary>3 Ann Lee \xC2\xB7 2 laps</summary>"), std::string::npos);
+    EXPECT_NE(r.out.find("<details><summary>3 <bdi>Ann Lee</bdi> \xC2\xB7 2 laps</summary>"), std::string::npos);
 }

@@ -206,3 +206,12 @@ TEST(LineChartGeometry, PointsLabelsAndLevelRuns) {
     const std::vector<PlotPoint> anchors = {{100, 500}, {100, 520}, {200, 520}, {100, 3550}, {100, 3560}};
     EXPECT_EQ(spreadLabels(anchors, 115, 360, 3560), (std::vector<std::int64_t>{500, 615, 520, 3445, 3560}));
 }
+
+// Where many points share two pixels, the first, lowest, highest and last
+// of them stand for the rest, in their order; sparse points all stay.
+TEST(LineChartGeometry, ThinnedToTheWidth) {
+    const std::vector<PlotPoint> sparse{{0, 5}, {20, 9}, {25, 1}, {30, 4}, {39, 2}, {40, 7}};
+    EXPECT_EQ(thinToWidth(sparse), sparse);
+    const std::vector<PlotPoint> dense{{0, 5}, {1, 3}, {2, 9}, {3, 1}, {4, 8}, {5, 6}, {19, 4}, {20, 7}};
+    EXPECT_EQ(thinToWidth(dense), (std::vector<PlotPoint>{{0, 5}, {2, 9}, {3, 1}, {19, 4}, {20, 7}}));
+}

@@ -364,15 +364,28 @@ TEST(Season, SampleSeasonInEveryFormat) {
     }
 }
 
-// Names from the season file and the replays reach the page as text only.
+// Names from the season file and the replays reach the page as text only,
+// and a right-to-left override in one reorders nothing outside it.
 TEST(Season, PageKeepsHostileNamesAsText) {
     TempDir dir;
     const std::string name = "<script>alert(1)</script> & \"League\"";
-    const std::string driver = "\"><img src=x onerror=alert(1)>";
+    const std::string driver = "\u202E\"><img src=x onerror=alert(1)>";
     writeLeague(dir, {"Name=" + name + "\nPoints=1\n", {{ann, bob}}, "[Aliases]\nAnn Able=" + driver + "\n"});
     ASSERT_EQ(standings(dir, {"--format=html", "-o", "page.html"}).status, 0);
     const auto check =
         testutil::runCheckScript("html_check.py", {dir.file("page.html"), "--text", name, "--text", driver});
+    // In the body a name sits in a <bdi>, or between FSI and PDI in a chart.
+    const std::string page = testutil::readFile(dir.file("page.html"));
+    const auto inside = [&](std::size_t at, const std::string& open, const std::string& close) {
+        const std::size_t o = page.rfind(open, at);
+        const std::size_t c = page.rfind(close, at);
+        return o != std::string::npos && (c == std::string::npos || c < o);
+    };
+    std::size_t overrides = 0;
+    for (std::size_t at = page.find("\u202E", page.find("<body>")); at != std::string::npos;
+         at = page.find("\u202E", at + 1), ++overrides)
+        EXPECT_TRUE(inside(at, "<bdi>", "</bdi>") || inside(at, "&#x2068;", "&#x2069;")) << page.substr(at - 20, 60);
+    EXPECT_GE(overrides, 2u);
     if (check.status == 77) GTEST_SKIP() << check.out;
     EXPECT_EQ(check.status, 0) << check.out << check.err;
 }

@@ -1,5 +1,6 @@
 #include "page/html_page.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "document/cells.h"
@@ -83,8 +84,7 @@ void appendAttributeNumber(std::string& out, std::string_view name, std::int64_t
     out += '"';
 }
 
-void appendText(std::string& out, std::string_view cls, std::int64_t x, std::int64_t y, std::string_view anchor,
-                std::string_view text) {
+void openText(std::string& out, std::string_view cls, std::int64_t x, std::int64_t y, std::string_view anchor) {
     out += "<text";
     if (!cls.empty()) {
         out += " class=\"";
@@ -99,7 +99,29 @@ void appendText(std::string& out, std::string_view cls, std::int64_t x, std::int
         out += '"';
     }
     out += '>';
+}
+
+void appendText(std::string& out, std::string_view cls, std::int64_t x, std::int64_t y, std::string_view anchor,
+                std::string_view text) {
+    openText(out, cls, x, y, anchor);
     appendHtmlText(out, text);
+    out += "</text>";
+}
+
+// A line's label and the note after it. <bdi> has no place in SVG, so a
+// label that is not plain ASCII (only such text can hold right-to-left
+// letters or bidi controls) is isolated by FSI ... PDI instead.
+void appendLabel(std::string& out, std::int64_t x, std::int64_t y, std::string_view anchor, std::string_view label,
+                 std::string_view note) {
+    openText(out, "", x, y, anchor);
+    const bool plain = std::all_of(label.begin(), label.end(), [](char c) { return (c & 0x80) == 0; });
+    if (!plain) out += "&#x2068;";
+    appendHtmlText(out, label);
+    if (!plain) out += "&#x2069;";
+    if (!note.empty()) {
+        out += ' ';
+        appendHtmlText(out, note);
+    }
     out += "</text>";
 }
 
@@ -172,11 +194,11 @@ void appendHtmlPageStart(std::string& out, std::string_view title, std::string_v
     out += "</title>\n<style>\n";
     out += pageStyle;
     out += "</style>\n</head>\n<body>\n<header>\n<h1>";
-    appendHtmlText(out, title);
+    appendHtmlName(out, title);
     out += "</h1>\n";
     if (!subtitle.empty()) {
         out += "<p class=\"sub\">";
-        appendHtmlText(out, subtitle);
+        appendHtmlName(out, subtitle);
         out += "</p>\n";
     }
     out += "</header>\n<main>\n";
@@ -242,10 +264,8 @@ void appendLineChart(std::string& out, const LineChart& chart, const ChartFrame&
             appendAttributeNumber(out, "cy", line.back().y);
             out += " r=\"3\"/>";
         }
-        if (chart.labelStart) appendText(out, "", starts[k].x - 60, startY[k] + 35, "end", s.label);
-        std::string endLabel = s.label;
-        if (!s.endNote.empty()) endLabel += " " + s.endNote;
-        appendText(out, "", ends[k].x + 60, endY[k] + 35, "", endLabel);
+        if (chart.labelStart) appendLabel(out, starts[k].x - 60, startY[k] + 35, "end", s.label, "");
+        appendLabel(out, ends[k].x + 60, endY[k] + 35, "", s.label, s.endNote);
         out += "</g>\n";
     }
     out += "</g>\n</svg></div>\n<figcaption>";
@@ -253,7 +273,20 @@ void appendLineChart(std::string& out, const LineChart& chart, const ChartFrame&
     out += "</figcaption>\n</figure>\n";
 }
 
+void appendHtmlName(std::string& out, std::string_view name) {
+    if (name.empty()) return;
+    out += "<bdi>";
+    appendHtmlText(out, name);
+    out += "</bdi>";
+}
+
 void html::cell(std::string& out, std::string_view text) {
+    out += "<td>";
+    appendHtmlName(out, text);
+    out += "</td>";
+}
+
+void html::textCell(std::string& out, std::string_view text) {
     out += "<td>";
     appendHtmlText(out, text);
     out += "</td>";

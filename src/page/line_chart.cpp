@@ -82,7 +82,31 @@ std::vector<PlotPoint> plotSeries(const LineChart& chart, const ChartFrame& fram
         else if (n >= 1 && points[n - 1] == q) continue;
         else points.push_back(q);
     }
-    return points;
+    return thinToWidth(std::move(points));
+}
+
+std::vector<PlotPoint> thinToWidth(std::vector<PlotPoint> points) {
+    constexpr std::int64_t bucket = 20; // two pixels, in tenths
+    std::vector<PlotPoint> kept;
+    for (std::size_t begin = 0; begin < points.size();) {
+        std::size_t end = begin + 1;
+        while (end < points.size() && points[end].x / bucket == points[begin].x / bucket) ++end;
+        if (end - begin <= 4) {
+            kept.insert(kept.end(), points.begin() + std::ptrdiff_t(begin), points.begin() + std::ptrdiff_t(end));
+        } else {
+            std::size_t low = begin, high = begin;
+            for (std::size_t i = begin; i < end; ++i) {
+                if (points[i].y < points[low].y) low = i;
+                if (points[i].y > points[high].y) high = i;
+            }
+            std::size_t picks[] = {begin, low, high, end - 1};
+            std::sort(std::begin(picks), std::end(picks));
+            for (std::size_t k = 0; k < 4; ++k)
+                if (k == 0 || picks[k] != picks[k - 1]) kept.push_back(points[picks[k]]);
+        }
+        begin = end;
+    }
+    return kept;
 }
 
 std::vector<std::int64_t> spreadLabels(const std::vector<PlotPoint>& anchors, std::int64_t minGap, std::int64_t lo,

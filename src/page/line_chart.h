@@ -80,7 +80,15 @@ PlotPoint plotPoint(const LineChart& chart, const ChartFrame& frame, ChartPoint 
 // The series' points in the drawing. Points in the middle of a level run
 // (same y before and after) are left out: they change nothing drawn, and a
 // lap chart of a long race is mostly such runs.
+// A line is also thinned to what the plot's width can show (thinToWidth).
 std::vector<PlotPoint> plotSeries(const LineChart& chart, const ChartFrame& frame, const ChartSeries& series);
+
+// Points in the drawing (x ascending), at most four per two pixels of
+// width: where more share those pixels, the first, the lowest, the highest
+// and the last of them, in their order, so that the line keeps its shape
+// and its ends: a plot 832 pixels wide draws at most 1,668 points a line,
+// however long the race.
+std::vector<PlotPoint> thinToWidth(std::vector<PlotPoint> points);
 
 // Heights (y) for labels at the given anchors, in tenths: labels that share
 // an x keep their order but stand at least minGap apart, within [lo, hi]

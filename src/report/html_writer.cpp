@@ -8,7 +8,6 @@
 #include "report/race_charts.h"
 #include "document/cells.h"
 #include "text/format.h"
-#include "text/html_text.h"
 
 using html::cell;
 using html::closeTable;
@@ -27,7 +26,7 @@ void fact(std::string& out, std::string_view term, std::string_view value) {
     out += "<dt>";
     out += term;
     out += "</dt><dd>";
-    appendHtmlText(out, value);
+    appendHtmlName(out, value);
     out += "</dd>\n";
 }
 
@@ -131,12 +130,12 @@ void HtmlWriter::entryList(const std::vector<const Entry*>& byNumber) {
         row += "<td>";
         for (std::size_t i = 0; i < entry->drivers.size(); ++i) {
             if (i > 0) row += "<br>";
-            appendHtmlText(row, displayName(entry->drivers[i]));
+            appendHtmlName(row, displayName(entry->drivers[i]));
         }
         row += "</td><td>";
         for (std::size_t i = 0; i < entry->drivers.size(); ++i) {
             if (i > 0) row += "<br>";
-            appendHtmlText(row, entry->drivers[i].nat);
+            appendHtmlName(row, entry->drivers[i].nat);
         }
         row += "</td>";
         cell(row, entry->team);
@@ -188,7 +187,7 @@ void HtmlWriter::bestLaps(std::string_view title, const std::vector<BestLapResul
         timeCell(row, r.clock);
         numberCell(row, r.lapsValid);
         numberCell(row, r.lapsTotal);
-        cell(row, lapRemark(r.flags));
+        html::textCell(row, lapRemark(r.flags));
         row += "</tr>\n";
         out_.endRow();
     }
@@ -262,7 +261,7 @@ void HtmlWriter::lapListings(const std::vector<SessionReport>& sessions) {
             const Entry& entry = entries_.find(car.carId);
             std::string& out = out_.buffer();
             appendFormat(out, "<details><summary>%d ", entry.number);
-            appendHtmlText(out, displayName(entry.drivers.find(car.driverId)));
+            appendHtmlName(out, displayName(entry.drivers.find(car.driverId)));
             const std::size_t laps = car.laps.empty() ? 0 : car.laps.size() - 1;
             appendFormat(out, " \xC2\xB7 %u %s</summary>\n", laps, laps == 1 ? "lap" : "laps");
             openTable(out, "laps", "<th>Lap</th><th>Time</th><th>Clock</th><th>Remark</th>");

@@ -66,7 +66,7 @@ void appendOfficialTable(std::string& out, const OfficialResult& result) {
         numberCell(out, c.number);
         cell(out, c.driver);
         out += "<td class=\"wide\">";
-        appendHtmlText(out, c.team);
+        appendHtmlName(out, c.team);
         out += "</td>";
         appendFormat(out, "<td class=\"n wide\">%d</td>", c.laps);
         numberCell(out, gapText(c, i == 0));
@@ -283,7 +283,13 @@ private:
             if (result)
                 for (const OfficialCar& c : result->cars)
                     if (c.fastestLap) fastest = &c;
-            cell(out, fastest ? fastest->driver + " " + formatLapTime(fastest->bestLapMs) : "");
+            out += "<td>";
+            if (fastest) {
+                appendHtmlName(out, fastest->driver);
+                out += ' ';
+                out += formatLapTime(fastest->bestLapMs);
+            }
+            out += "</td>";
             out += "</tr>\n";
         }
         closeTable(out);
@@ -302,9 +308,9 @@ private:
         for (const DriverStanding& d : s.drivers) {
             out += "<li><a href=\"";
             appendHtmlText(out, pages_.at(d.driver));
-            out += "\"><bdi>";
-            appendHtmlText(out, d.driver);
-            out += "</bdi></a></li>\n";
+            out += "\">";
+            appendHtmlName(out, d.driver);
+            out += "</a></li>\n";
         }
         out += "</ul>\n</section>\n";
         appendHtmlPageEnd(out);
@@ -327,11 +333,11 @@ private:
         if (r + 1 < standings_.rounds.size()) links.emplace_back(roundPage(standings_.rounds[r + 1].number), "Next round");
         std::string head;
         appendNav(head, links);
-        head += "<h2>";
-        appendHtmlText(head, roundTitle(info));
+        appendFormat(head, "<h2>Round %d: ", info.number);
+        appendHtmlName(head, info.name.empty() ? info.track : info.name);
         if (!info.date.empty()) {
             head += " · ";
-            appendHtmlText(head, info.date);
+            appendHtmlName(head, info.date);
         }
         head += "</h2>\n";
         appendOfficialTable(head, result);
@@ -368,8 +374,8 @@ private:
             numberCell(out, result.position ? std::to_string(result.position) : "-");
             numberCell(out, result.dropped ? formatText("(%d)", result.points) : std::to_string(result.points));
             numberCell(out, car && car->bestLapMs ? formatLapTime(car->bestLapMs) : "-");
-            cell(out, statusName(result.status));
-            cell(out, car ? car->penalty : "");
+            html::textCell(out, statusName(result.status));
+            html::textCell(out, car ? car->penalty : "");
             out += "</tr>\n";
         }
         closeTable(out);
