@@ -99,7 +99,7 @@ TEST(CApi, FailuresAreStatusesWithTheProgramsMessages) {
     };
     for (const auto& c : cases) {
         gridtally_options options{};
-        options.format = static_cast<gridtally_format>(c.format);
+        options.format = c.format;
         options.carset_path = c.carset;
         const Outcome o = report(gridtally_replay{c.path.c_str(), nullptr, 0}, options);
         EXPECT_EQ(o.status, c.status) << c.path;

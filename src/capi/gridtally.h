@@ -60,7 +60,8 @@ enum {
 typedef void (*gridtally_warning_fn)(void* user, const char* text);
 
 typedef struct gridtally_options {
-    gridtally_format format;     /* reports */
+    int format;                  /* reports: a gridtally_format; an int, so that any
+                                    value a caller stores is one C++ may read */
     unsigned flags;
     const char* carset_path;     /* --cst; NULL or "" for none */
     unsigned threads;            /* rows: replays read at once; 0 for 1 */
