@@ -26,6 +26,7 @@ if(WIN32)
   install(FILES examples/monza67.rpy examples/gem67.cst DESTINATION examples)
   gridtally_install_crlf(examples/season/season.ini examples/season season.ini)
   install(DIRECTORY examples/season/rounds DESTINATION examples/season)
+  install(FILES examples/season/logo.svg DESTINATION examples/season)
 
   # The batch file as it ships (CR LF) under Wine, on the sample files.
   if(GRIDTALLY_TESTS)

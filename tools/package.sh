@@ -71,6 +71,7 @@ cat >"$work/wanted" <<'EOF'
 ./share/doc/gridtally/docs/monza67.png
 ./share/doc/gridtally/docs/performance.md
 ./share/doc/gridtally/docs/report.schema.json
+./share/doc/gridtally/docs/round.schema.json
 ./share/doc/gridtally/docs/season.schema.json
 ./share/doc/gridtally/examples/README.md
 ./share/doc/gridtally/examples/archive/dask_archive.py
@@ -81,6 +82,7 @@ cat >"$work/wanted" <<'EOF'
 ./share/doc/gridtally/examples/gem67.cst
 ./share/doc/gridtally/examples/library/report.c
 ./share/doc/gridtally/examples/monza67.rpy
+./share/doc/gridtally/examples/season/logo.svg
 ./share/doc/gridtally/examples/season/rounds/01-kyalami.rpy
 ./share/doc/gridtally/examples/season/rounds/02-monaco.rpy
 ./share/doc/gridtally/examples/season/rounds/03-zandvoort.rpy
@@ -159,6 +161,7 @@ cat >"$work/wanted" <<'EOF'
 ./examples/README.txt
 ./examples/gem67.cst
 ./examples/monza67.rpy
+./examples/season/logo.svg
 ./examples/season/rounds/01-kyalami.rpy
 ./examples/season/rounds/02-monaco.rpy
 ./examples/season/rounds/03-zandvoort.rpy
