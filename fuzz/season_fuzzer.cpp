@@ -13,9 +13,10 @@
 #include <vector>
 
 #include "fuzzsupport.h"
-#include "report/standings.h"
+#include "standings/standings_writer.h"
 #include "rpybuilder.h"
 #include "season/season.h"
+#include "weekend/weekend_builder.h"
 
 namespace {
 
