@@ -38,7 +38,9 @@ std::string gapText(const OfficialCar& car, bool leader) {
     if (car.retired) return "DNF";
     if (car.lapsBehind != 0) return formatText("+%d lap%s", car.lapsBehind, car.lapsBehind == 1 ? "" : "s");
     if (leader) return formatLapTime(static_cast<std::uint32_t>(car.timeMs));
-    return "+" + formatLapTime(static_cast<std::uint32_t>(car.gapMs));
+    std::string gap = "+";  // appended, not "+" + ...: g++ 12 -O2 warns on that (-Wrestrict)
+    gap += formatLapTime(static_cast<std::uint32_t>(car.gapMs));
+    return gap;
 }
 
 std::string positionText(const OfficialCar& car) {
