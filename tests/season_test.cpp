@@ -198,6 +198,48 @@ TEST(Season, ScoringRules) {
     }
 }
 
+// The chart's figures: after round k, the drop rule of the rounds held up to
+// k, never the final drops applied backwards.
+TEST(Season, PointsAfterEachRoundAsTheStandingsStoodThen) {
+    struct Round {
+        std::int64_t points; // with the adjustment
+        std::int64_t adjustment = 0;
+        bool absent = false;
+    };
+    struct Case {
+        const char* rule;
+        std::size_t counted;
+        std::vector<Round> rounds;
+        std::vector<std::int64_t> totals;
+    };
+    const std::vector<Case> cases{
+        {"best 4 of 6: the second round counts until a fifth is held", 4, {{9}, {6}, {9}, {9}, {0}},
+         {9, 15, 24, 33, 33}},
+        {"best 2 of 3: the lowest drops once the third is held", 2, {{3}, {2}, {3}}, {3, 5, 6}},
+        {"an absent round scores 0 and drops first", 2, {{3}, {0, 0, true}, {2}}, {3, 3, 5}},
+        {"a points penalty counts whichever round drops", 1, {{-2, -5}, {2}}, {-2, -2}},
+        {"nothing drops: a running sum", 3, {{1}, {0, 0, true}, {4}}, {1, 1, 5}},
+    };
+    for (const Case& c : cases) {
+        Standings s;
+        s.countedRounds = c.counted;
+        s.rounds.resize(c.rounds.size());
+        DriverStanding d;
+        for (std::size_t i = 0; i < c.rounds.size(); ++i) {
+            if (c.rounds[i].absent) continue;
+            RoundResult r;
+            r.round = i;
+            r.status = RoundStatus::CLASSIFIED;
+            r.position = 1;
+            r.points = c.rounds[i].points;
+            r.adjustment = c.rounds[i].adjustment;
+            r.dropped = i == 0; // as the final standings may mark it: ignored
+            d.results.push_back(r);
+        }
+        EXPECT_EQ(pointsAfterEachRound(s, d), c.totals) << c.rule;
+    }
+}
+
 TEST(Season, BadInputNamesFileAndLineOrRoundAndWritesNothing) {
     const std::string good = "[Season]\nPoints=3,2\n[Round1]\nReplay=r1.rpy\n";
     // Round 1 of 1000 has 16001 drivers: refused before round 2 is read.

@@ -8,7 +8,8 @@ HTML5 without a single parse error, holds a script or an event attribute,
 links to a local file that is not there or fetches anything from elsewhere
 (only the canonical address may name the site's public place);
 when the points of a driver's rounds in the round files do not add up to
-the total in season.json; or when a round-N.json does not validate against
+the total in season.json, or season.json's rounds do not carry the round
+files' official results; or when a round-N.json does not validate against
 round.schema.json (the official result) and report.schema.json (the rest).
 Exits with status 77 when html5lib or jsonschema is not installed.
 """
@@ -52,8 +53,11 @@ def points_problems(folder):
     official = {}  # (round, driver): official entry
     for path in sorted(folder.glob("round-*.json")):
         number = int(path.stem.split("-")[1])
-        for car in json.loads(path.read_text(encoding="utf-8"))["official"]:
+        cars = json.loads(path.read_text(encoding="utf-8"))["official"]
+        for car in cars:
             official[(number, car["driver"])] = car
+        if next((r.get("official") for r in season["rounds"] if r["round"] == number), None) != cars:
+            yield f"season.json: round {number} does not carry the official result of {path.name}"
     for standing in season["standings"]:
         driver, summed = standing["driver"], 0
         for result in standing["results"]:

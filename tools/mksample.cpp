@@ -520,9 +520,10 @@ std::string seasonText() {
             "Name=Season Closer\r\nDate=1967-10-22\r\nTrack=Mexico City\r\n";
     text += "\r\n[Aliases]                 ; name in a replay = name in the standings\r\n"
             "Al Dunmore=Alastair Dunmore\r\n"
-            "\r\n[Penalties]               ; round.driver = +N s, DSQ or -N points\r\n"
+            "\r\n[Penalties]               ; round.driver = +N s, DSQ, -N or +N points\r\n"
             "2.Hank Loughran=+30s      ; jumped the start\r\n"
-            "3.Walt Brennecke=DSQ      ; car under the weight limit\r\n";
+            "3.Walt Brennecke=DSQ      ; car under the weight limit\r\n"
+            "5.Renzo Bellandi=+2 points ; stopped to help at an accident\r\n";
     return text;
 }
 

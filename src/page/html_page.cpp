@@ -182,7 +182,8 @@ void appendTenths(std::string& out, std::int64_t tenths) {
     out.append(buf, p);
 }
 
-void appendHtmlPageStart(std::string& out, std::string_view title, std::string_view subtitle) {
+void appendHtmlPageStart(std::string& out, std::string_view title, std::string_view subtitle,
+                         std::string_view extraStyle) {
     out += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
     appendFormat(out, "<meta name=\"generator\" content=\"gridtally %s\">\n<title>", programVersion);
@@ -193,6 +194,7 @@ void appendHtmlPageStart(std::string& out, std::string_view title, std::string_v
     }
     out += "</title>\n<style>\n";
     out += pageStyle;
+    out += extraStyle;
     out += "</style>\n</head>\n<body>\n<header>\n<h1>";
     appendHtmlName(out, title);
     out += "</h1>\n";

@@ -11,8 +11,9 @@
 
 // Doctype, head (title, style) and the page header with its heading and an
 // optional subtitle; opens <main>. Texts are escaped here, and isolated in
-// the header, as they may hold names.
-void appendHtmlPageStart(std::string& out, std::string_view title, std::string_view subtitle);
+// the header, as they may hold names. extraStyle follows the page style.
+void appendHtmlPageStart(std::string& out, std::string_view title, std::string_view subtitle,
+                         std::string_view extraStyle = {});
 
 // Closes <main>, writes the footer naming the program and ends the page.
 void appendHtmlPageEnd(std::string& out);

@@ -249,6 +249,7 @@ Standings computeStandings(const SeasonFile& season, const std::vector<RoundRace
     const std::size_t rounds = races.size();
     const std::size_t counted = season.rounds.size() - std::min<std::size_t>(season.rules.drop, season.rounds.size());
     const auto drop = static_cast<std::uint32_t>(rounds > counted ? rounds - counted : 0);
+    standings.countedRounds = counted;
     std::map<std::uint32_t, const SeasonRound*> byNumber;
     for (const SeasonRound& round : season.rounds) {
         byNumber.emplace(round.number, &round);
@@ -310,6 +311,29 @@ Standings computeStandings(const SeasonFile& season, const std::vector<RoundRace
     standings.drivers = ranked(drivers, driverRecords);
     standings.teams = ranked(teams, teamRecords);
     return standings;
+}
+
+std::vector<std::int64_t> pointsAfterEachRound(const Standings& standings, const DriverStanding& driver) {
+    std::vector<std::int64_t> totals;
+    totals.reserve(standings.rounds.size());
+    std::vector<RoundResult> held; // the rounds raced up to the one in hand, as scored, none dropped
+    std::int64_t sum = 0;
+    auto next = driver.results.begin();
+    for (std::size_t k = 1; k <= standings.rounds.size(); ++k) {
+        for (; next != driver.results.end() && next->round < k; ++next) {
+            if (next->status == RoundStatus::ABSENT) continue; // an absent round Drop marked at the end
+            held.push_back(*next);
+            held.back().dropped = false;
+            sum += next->points;
+        }
+        if (k <= standings.countedRounds) {
+            totals.push_back(sum);
+        } else {
+            std::vector<RoundResult> scored = held;
+            totals.push_back(countedPoints(scored, k, static_cast<std::uint32_t>(k - standings.countedRounds)));
+        }
+    }
+    return totals;
 }
 
 const char* statusName(RoundStatus status) {

@@ -88,6 +88,9 @@ struct Standings {
     std::vector<DriverStanding> drivers; // first place first
     std::vector<TeamStanding> teams;
     std::vector<OfficialResult> official; // one per round
+    // How many of the rounds held count for each driver: the season's R
+    // rounds less Drop; while no more are held, all of them.
+    std::size_t countedRounds = 0;
 };
 
 // Scores the races (one per held round of the season, in its order; the
@@ -98,6 +101,11 @@ struct Standings {
 // cars of one round one driver, is a SeasonFileError; a replay whose race
 // has two cars with one driver's name, a std::runtime_error.
 Standings computeStandings(const SeasonFile& season, const std::vector<RoundRace>& races);
+
+// A driver's points after each held round (one per Standings::rounds) as
+// the standings stood then: the best countedRounds of the rounds held up to
+// it, not the final drops applied backwards.
+std::vector<std::int64_t> pointsAfterEachRound(const Standings& standings, const DriverStanding& driver);
 
 // The text of a status as the open formats write it: "classified",
 // "not classified", "DSQ", "absent".

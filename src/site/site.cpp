@@ -10,6 +10,7 @@
 #include "replay/replay_file.h"
 #include "report/report.h"
 #include "season/season.h"
+#include "standings/standings_rows.h"
 #include "standings/standings_writer.h"
 #include "text/csv_text.h"
 #include "text/format.h"
@@ -132,10 +133,22 @@ std::string officialJson(const OfficialResult& result) {
     return out + "\n  ]";
 }
 
-std::string standingsText(const Standings& standings, ReportFormat format, bool teams) {
-    StringSink sink;
+// A file written as a report stream passes it on, a piece at a time: the
+// tables of a season of many rounds and drivers never sit whole in memory.
+class FileSink final : public ReportSink {
+public:
+    explicit FileSink(const std::string& path) : file_(path, false) {}
+    void write(std::string_view text) override { file_.write(text); }
+    void commit() { file_.commit(); }
+
+private:
+    platform::OutputFile file_;
+};
+
+void writeStandingsFile(const std::string& path, const Standings& standings, ReportFormat format, bool teams) {
+    FileSink sink(path);
     writeStandings(standings, StandingsOptions{format, teams}, sink);
-    return sink.text();
+    sink.commit();
 }
 
 std::string replayReport(const SeasonRound& round, ReportFormat format, Diagnostics& diagnostics) {
@@ -179,10 +192,10 @@ public:
     void write() {
         platform::writeFile(join(folder_, markerName), "gridtally site\n");
         platform::writeFile(join(folder_, "site.css"), siteStyle());
-        writePage("index.html", index(), standings_.season);
-        platform::writeFile(join(folder_, "season.json"), standingsText(standings_, ReportFormat::JSON, false));
-        platform::writeFile(join(folder_, "standings.csv"), standingsText(standings_, ReportFormat::CSV, false));
-        platform::writeFile(join(folder_, "teams.csv"), standingsText(standings_, ReportFormat::CSV, true));
+        index();
+        seasonJson();
+        writeStandingsFile(join(folder_, "standings.csv"), standings_, ReportFormat::CSV, false);
+        writeStandingsFile(join(folder_, "teams.csv"), standings_, ReportFormat::CSV, true);
         for (std::size_t r = 0; r < standings_.rounds.size(); ++r) round(r);
         platform::makeDirectory(join(folder_, "drivers"));
         for (std::size_t i = 0; i < standings_.drivers.size(); ++i) driver(standings_.drivers[i], i + 1);
@@ -195,6 +208,12 @@ private:
     // the page's own, and, with the site's address, the canonical and Open
     // Graph tags that give a pasted link its title and picture.
     void writePage(const std::string& name, std::string page, const std::string& title) const {
+        const std::size_t end = page.find("</head>");
+        page.insert(end == std::string::npos ? 0 : end, siteHead(name, title));
+        platform::writeFile(join(folder_, name), page);
+    }
+
+    std::string siteHead(const std::string& name, const std::string& title) const {
         const std::string up = name.find('/') == std::string::npos ? "" : "../";
         std::string head = "<link rel=\"stylesheet\" href=\"" + up + "site.css\">\n";
         const SeasonIdentity& identity = standings_.identity;
@@ -219,9 +238,7 @@ private:
             meta("og:url", base + name);
             if (!identity.logoPath.empty()) meta("og:image", base + fileName(identity.logoPath));
         }
-        const std::size_t end = page.find("</head>");
-        page.insert(end == std::string::npos ? 0 : end, head);
-        platform::writeFile(join(folder_, name), page);
+        return head;
     }
 
     // The site's additions to the page style: the league's colour, the
@@ -248,16 +265,20 @@ private:
     }
 
     void pageStart(std::string& out, const std::string& title, const std::string& subtitle) const {
-        appendHtmlPageStart(out, title, subtitle);
+        appendHtmlPageStart(out, title, subtitle, standingsPageStyle);
     }
 
-    std::string index() const {
+    // Written as it is made: the standings of a long season are large.
+    void index() const {
         const Standings& s = standings_;
-        std::string out;
+        FileSink sink(join(folder_, "index.html"));
+        ReportStream stream(sink);
+        std::string& out = stream.buffer();
         const std::size_t total = s.rounds.size() + s.upcoming.size();
         pageStart(out, s.season,
                   (s.identity.league.empty() ? "" : s.identity.league + " · ") +
                       formatText("after %d of %d rounds", s.rounds.size(), total));
+        out.insert(out.find("</head>"), siteHead("index.html", s.season));
         if (!s.identity.logoPath.empty()) {
             out += "<p><img class=\"logo\" alt=\"\" src=\"";
             appendHtmlText(out, fileName(s.identity.logoPath));
@@ -293,30 +314,42 @@ private:
             }
             out += "</td>";
             out += "</tr>\n";
+            stream.endRow();
         }
-        closeTable(out);
-        out += "</section>\n";
-        // The standings page's tables and chart.
-        StringSink sink;
-        {
-            ReportStream stream(sink);
-            const auto writer = standingsHtmlWriter(stream);
-            writer->drivers(s);
-            writer->teams(s);
-            stream.flush();
-        }
-        out += sink.text();
-        out += "<section>\n<h2>Drivers</h2>\n<ul>\n";
+        closeTable(stream.buffer());
+        stream += "</section>\n";
+        // The standings page's tables and chart, the rounds linked to their pages.
+        const auto writer = standingsHtmlWriter(stream, true);
+        writer->drivers(s);
+        writer->teams(s);
+        stream += "<section>\n<h2>Drivers</h2>\n<ul>\n";
         for (const DriverStanding& d : s.drivers) {
-            out += "<li><a href=\"";
-            appendHtmlText(out, pages_.at(d.driver));
-            out += "\">";
-            appendHtmlName(out, d.driver);
-            out += "</a></li>\n";
+            std::string& line = stream.buffer();
+            line += "<li><a href=\"";
+            appendHtmlText(line, pages_.at(d.driver));
+            line += "\">";
+            appendHtmlName(line, d.driver);
+            line += "</a></li>\n";
+            stream.endRow();
         }
-        out += "</ul>\n</section>\n";
-        appendHtmlPageEnd(out);
-        return out;
+        stream += "</ul>\n</section>\n";
+        appendHtmlPageEnd(stream.buffer());
+        stream.flush();
+        sink.commit();
+    }
+
+    // The standings as --format=json writes them, each round with its
+    // official result as its round-N.json holds it.
+    void seasonJson() const {
+        FileSink sink(join(folder_, "season.json"));
+        ReportStream stream(sink);
+        const auto writer = standingsJsonWriter(stream, [this](std::string& out, std::size_t round) {
+            out += ", \"official\": ";
+            out += officialJson(standings_.official[round]);
+        });
+        writeStandings(*writer, standings_);
+        stream.flush();
+        sink.commit();
     }
 
     const OfficialResult* official(std::uint32_t number) const {
@@ -361,7 +394,7 @@ private:
         appendNav(out, {{"../index.html", "Season"}});
         out += "<section>\n<h2>Rounds</h2>\n";
         openTable(out, "",
-                  "<th class=\"n\">Round</th><th>Track</th><th class=\"n\">Pos</th><th class=\"n\">Points</th>"
+                  "<th class=\"n\">Round</th><th>Track</th><th class=\"rc\">Result</th><th class=\"n\">Points</th>"
                   "<th class=\"n\">Best lap</th><th>Status</th><th>Penalty</th>");
         for (std::size_t r = 0; r < standings_.rounds.size(); ++r) {
             const RoundInfo& info = standings_.rounds[r];
@@ -373,7 +406,7 @@ private:
             out += "<tr>";
             appendFormat(out, "<td class=\"n\"><a href=\"../%s\">%d</a></td>", roundPage(info.number), info.number);
             cell(out, info.track);
-            numberCell(out, result.position ? std::to_string(result.position) : "-");
+            appendStandingsHtmlCell(out, result, car ? std::string_view(car->penalty) : std::string_view());
             numberCell(out, result.dropped ? formatText("(%d)", result.points) : std::to_string(result.points));
             numberCell(out, car && car->bestLapMs ? formatLapTime(car->bestLapMs) : "-");
             html::textCell(out, statusName(result.status));
@@ -381,7 +414,10 @@ private:
             out += "</tr>\n";
         }
         closeTable(out);
-        appendFormat(out, "<p>Total: %d points; position %d. A dropped round's points are in brackets.</p>\n</section>\n",
+        appendFormat(out,
+                     "<p>Total: %d points; position %d. Each round: the position, then the points in small type; a "
+                     "dropped round's points are in brackets; FL: fastest-lap bonus; pen, bon: a penalty or a bonus "
+                     "(its title says which).</p>\n</section>\n",
                      d.points, place);
         appendHtmlPageEnd(out);
         writePage(pages_.at(d.driver), std::move(out), d.driver);

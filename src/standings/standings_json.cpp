@@ -1,5 +1,7 @@
 #include "standings/standings_writer.h"
 
+#include <utility>
+
 #include "document/cells.h"
 #include "document/json_document.h"
 #include "standings/standings_columns.h"
@@ -9,7 +11,7 @@ namespace {
 
 class StandingsJsonWriter final : public StandingsWriter {
 public:
-    explicit StandingsJsonWriter(ReportStream& out) : out_(out) {}
+    StandingsJsonWriter(ReportStream& out, RoundFields roundExtra) : out_(out), roundExtra_(std::move(roundExtra)) {}
 
     void begin() override { appendJsonStart(out_.buffer()); }
     void season(const Standings& standings) override;
@@ -31,6 +33,7 @@ private:
                Columns<StandingRow<Standing>> columns, Columns<StandingRound<Standing>> roundColumns);
 
     ReportStream& out_;
+    RoundFields roundExtra_;
     bool firstRow_ = true;
 };
 
@@ -78,7 +81,8 @@ void StandingsJsonWriter::season(const Standings& standings) {
     out_ += ",\n  \"season\": ";
     appendJsonString(out_.buffer(), standings.season);
     beginArray("rounds");
-    for (const RoundInfo& round : standings.rounds) {
+    for (std::size_t i = 0; i < standings.rounds.size(); ++i) {
+        const RoundInfo& round = standings.rounds[i];
         std::string& out = beginRow();
         out += "{\"round\": ";
         appendInteger(out, round.number);
@@ -86,13 +90,15 @@ void StandingsJsonWriter::season(const Standings& standings) {
         appendJsonString(out, round.replay);
         out += ", \"track\": ";
         appendJsonString(out, round.track);
+        if (roundExtra_) roundExtra_(out, i);
         out += "}";
+        out_.endRow();
     }
     endArray();
 }
 
 } // namespace
 
-std::unique_ptr<StandingsWriter> standingsJsonWriter(ReportStream& out) {
-    return std::make_unique<StandingsJsonWriter>(out);
+std::unique_ptr<StandingsWriter> standingsJsonWriter(ReportStream& out, RoundFields roundExtra) {
+    return std::make_unique<StandingsJsonWriter>(out, std::move(roundExtra));
 }

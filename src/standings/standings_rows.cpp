@@ -1,6 +1,8 @@
 #include "standings/standings_rows.h"
 
+#include "document/cells.h"
 #include "text/format.h"
+#include "text/html_text.h"
 
 std::string standingsCell(const RoundResult& result) {
     std::string cell;
@@ -35,16 +37,43 @@ StandingsRow teamRow(const Standings& standings, const TeamStanding& team) {
     return row;
 }
 
-std::vector<StandingsRow> driverRows(const Standings& standings) {
-    std::vector<StandingsRow> rows;
-    rows.reserve(standings.drivers.size());
-    for (const DriverStanding& d : standings.drivers) rows.push_back(driverRow(standings, d));
-    return rows;
+void appendStandingsHtmlCell(std::string& out, const RoundResult& result, std::string_view penalty) {
+    const char* cls = "";
+    switch (result.status) {
+    case RoundStatus::ABSENT: cls = "abs"; break;
+    case RoundStatus::NOT_CLASSIFIED: cls = "dnf"; break;
+    case RoundStatus::DISQUALIFIED: cls = "dsq"; break;
+    case RoundStatus::CLASSIFIED: cls = result.position == 1 ? "p1" : result.position == 2 ? "p2" : result.position == 3 ? "p3" : ""; break;
+    }
+    appendFormat(out, "<td class=\"rc%s%s%s\">", *cls ? " " : "", cls, result.dropped ? " drop" : "");
+    switch (result.status) {
+    case RoundStatus::ABSENT: out += result.dropped ? "(\xE2\x80\x93)" : "\xE2\x80\x93"; break; // en dash
+    case RoundStatus::CLASSIFIED: appendInteger(out, result.position); break;
+    case RoundStatus::NOT_CLASSIFIED: out += "DNF"; break;
+    case RoundStatus::DISQUALIFIED: out += "DSQ"; break;
+    }
+    if (result.status == RoundStatus::CLASSIFIED || result.points != 0 ||
+        (result.dropped && result.status != RoundStatus::ABSENT))
+    {
+        out += result.dropped ? " <small>(" : " <small>";
+        appendInteger(out, result.points);
+        out += result.dropped ? ")</small>" : "</small>";
+    }
+    if (result.fastestLap) out += "<sup title=\"fastest-lap bonus\">FL</sup>";
+    if (!penalty.empty()) {
+        // "+2 points" alone is a bonus; anything else the stewards took.
+        const bool bonus = penalty.starts_with('+') && (penalty.ends_with(" point") || penalty.ends_with(" points")) &&
+                           penalty.find(',') == std::string_view::npos;
+        out += bonus ? "<sup title=\"bonus: " : "<sup title=\"penalty: ";
+        appendHtmlText(out, penalty);
+        out += bonus ? "\">bon</sup>" : "\">pen</sup>";
+    }
+    out += "</td>";
 }
 
-std::vector<StandingsRow> teamRows(const Standings& standings) {
-    std::vector<StandingsRow> rows;
-    rows.reserve(standings.teams.size());
-    for (const TeamStanding& t : standings.teams) rows.push_back(teamRow(standings, t));
-    return rows;
+std::string_view roundPenalty(const Standings& standings, std::size_t i, const std::string& driver) {
+    if (i >= standings.official.size()) return {};
+    for (const OfficialCar& car : standings.official[i].cars)
+        if (car.driver == driver) return car.penalty;
+    return {};
 }

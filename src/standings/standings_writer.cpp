@@ -13,11 +13,14 @@ std::unique_ptr<StandingsWriter> makeStandingsWriter(const StandingsOptions& opt
 
 void writeStandings(const Standings& standings, const StandingsOptions& options, ReportSink& sink) {
     ReportStream out(sink);
-    const std::unique_ptr<StandingsWriter> writer = makeStandingsWriter(options, out);
-    writer->begin();
-    writer->season(standings);
-    writer->drivers(standings);
-    writer->teams(standings);
-    writer->end();
+    writeStandings(*makeStandingsWriter(options, out), standings);
     out.flush();
+}
+
+void writeStandings(StandingsWriter& writer, const Standings& standings) {
+    writer.begin();
+    writer.season(standings);
+    writer.drivers(standings);
+    writer.teams(standings);
+    writer.end();
 }

@@ -2,8 +2,11 @@
 // interface through which each format writes them.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "document/output_format.h"
 #include "document/report_stream.h"
@@ -39,8 +42,16 @@ std::unique_ptr<StandingsWriter> makeStandingsWriter(const StandingsOptions& opt
 // chart.
 std::unique_ptr<StandingsWriter> standingsTextWriter(ReportStream& out);
 std::unique_ptr<StandingsWriter> standingsSemikvWriter(ReportStream& out);
-std::unique_ptr<StandingsWriter> standingsJsonWriter(ReportStream& out);
+// roundExtra, when given, adds fields to each round's object after its own.
+using RoundFields = std::function<void(std::string& out, std::size_t round)>;
+std::unique_ptr<StandingsWriter> standingsJsonWriter(ReportStream& out, RoundFields roundExtra = {});
 std::unique_ptr<StandingsWriter> standingsCsvWriter(const StandingsOptions& options, ReportStream& out);
-std::unique_ptr<StandingsWriter> standingsHtmlWriter(ReportStream& out);
+// roundPages: the round headings link to round-N.html, as on a league site.
+std::unique_ptr<StandingsWriter> standingsHtmlWriter(ReportStream& out, bool roundPages = false);
+// The page style the standings tables and chart need; a page that holds
+// them adds it to its own.
+extern const std::string_view standingsPageStyle;
 
 void writeStandings(const Standings& standings, const StandingsOptions& options, ReportSink& sink);
+// Every section of the standings through the given writer.
+void writeStandings(StandingsWriter& writer, const Standings& standings);
