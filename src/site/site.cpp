@@ -396,9 +396,11 @@ private:
         openTable(out, "",
                   "<th class=\"n\">Round</th><th>Track</th><th class=\"rc\">Result</th><th class=\"n\">Points</th>"
                   "<th class=\"n\">Best lap</th><th>Status</th><th>Penalty</th>");
-        for (std::size_t r = 0; r < standings_.rounds.size(); ++r) {
+        // The rounds raced and the missed rounds that dropped: a driver of one
+        // round in a long season gets a short page.
+        for (const RoundResult& result : d.results) {
+            const std::size_t r = result.round;
             const RoundInfo& info = standings_.rounds[r];
-            const RoundResult result = d.in(r);
             const OfficialCar* car = nullptr;
             if (result.status != RoundStatus::ABSENT)
                 for (const OfficialCar& c : standings_.official[r].cars)
@@ -414,6 +416,8 @@ private:
             out += "</tr>\n";
         }
         closeTable(out);
+        if (const std::size_t missed = standings_.rounds.size() - d.results.size())
+            appendFormat(out, "<p>Absent from the other %d round%s.</p>\n", missed, missed == 1 ? "" : "s");
         appendFormat(out,
                      "<p>Total: %d points; position %d. Each round: the position, then the points in small type; a "
                      "dropped round's points are in brackets; FL: fastest-lap bonus; pen, bon: a penalty or a bonus "

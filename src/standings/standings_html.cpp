@@ -29,7 +29,8 @@ const std::string_view standingsPageStyle =
 .standings td:nth-child(-n+2),.standings th:nth-child(-n+2){position:sticky;background:var(--bg);z-index:1}
 .standings tbody tr:nth-child(even) td:nth-child(-n+2){background:var(--stripe)}
 .standings td:first-child,.standings th:first-child{left:0;min-width:4em;max-width:4em}
-.standings td:nth-child(2),.standings th:nth-child(2){left:4em;max-width:12em;overflow:hidden;text-overflow:ellipsis}
+.standings td:nth-child(2),.standings th:nth-child(2){left:4em}
+@media (max-width:600px){.standings td:nth-child(2){white-space:normal;min-width:7em;max-width:9em}}
 .season-chart svg{min-width:960px}
 @media print{.standings td,.standings th{position:static}.season-chart svg{min-width:0}}
 )css";
