@@ -48,6 +48,15 @@ TEST(Site, SampleSeasonSiteParsesLinksAndAddsUp) {
     EXPECT_NE(index.find("Mexico City"), std::string::npos);
     // The stewards' decisions reach the round pages.
     EXPECT_NE(testutil::readFile(dir.file("site/round-3.html")).find(">DSQ</span>"), std::string::npos);
+#ifndef _WIN32
+    // On a phone the index fits the window, and every standings row keeps
+    // its position, name and points in view while the rounds scroll.
+    const auto phone = testutil::runCheckScript(
+        "browser_check.py", {"--phone", "--inside", ".standings td:nth-child(-n+3)", dir.file("site/index.html")});
+    if (phone.status != 77) {
+        EXPECT_EQ(phone.status, 0) << phone.out << phone.err;
+    }
+#endif
     const auto check = testutil::runCheckScript(
         "site_check.py", {dir.file("site"), std::string(GRIDTALLY_SOURCE_DIR) + "/docs"});
     if (check.status == 77) GTEST_SKIP() << check.out;

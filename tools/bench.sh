@@ -89,6 +89,7 @@ m_stress_file=$(rss "$bin" --laps --format=semikv --force -o "$tmp/stress.txt" "
 report_bytes=$(stat -c %s "$tmp/stress.txt")
 # A season of 400 rounds of 64 cars, every driver in one round only.
 m_crowd=$(rss "$bin" --season "$inputs/crowd/season.ini" --format=csv)
+m_crowd_html=$(rss "$bin" --season "$inputs/crowd/season.ini" --format=html)
 
 # The archive mode against a shell loop of single runs (of a tenth of the
 # replays, which is long enough), paired in the same rounds; warm cache.
@@ -105,7 +106,7 @@ awk -v tt="$t_typical" -v tr="$t_trailing" -v mt="$m_typical" -v mr="$m_trailing
     -v sj="$t_stress_json" -v wj="$w_json" -v rj="$r_json" \
     -v mo="$m_stress_out" -v mf="$m_stress_file" -v rb="$report_bytes" \
     -v sh="$t_stress_html" -v wh="$w_html" -v rh="$r_html" \
-    -v ta="$t_archive" -v tl="$t_loop" -v na="$archive_replays" -v nl="$loop_replays" -v ma="$m_archive" -v mc="$m_crowd" '
+    -v ta="$t_archive" -v tl="$t_loop" -v na="$archive_replays" -v nl="$loop_replays" -v ma="$m_archive" -v mc="$m_crowd" -v mh="$m_crowd_html" '
 function run(what, seconds, kib) {
   printf "%-40s %8.1f ms", what, seconds * 1000
   if (kib != "") printf " %8.1f MiB", kib / 1024
@@ -129,6 +130,7 @@ BEGIN {
   printf "%-40s %11s %8.1f MiB\n", "stress --laps --format=semikv -o file", "", mf / 1024
   printf "%-40s %11s %8.1f MiB\n", "  (report size)", "", rb / 1048576
   printf "%-40s %11s %8.1f MiB\n", "season 400 rounds x 64 cars, csv", "", mc / 1024
+  printf "%-40s %11s %8.1f MiB\n", "season 400 rounds x 64 cars, html", "", mh / 1024
   printf "%-40s %8.2fx\n", "stress / tenth, wall (txt)", wx
   printf "%-40s %8.2fx\n", "stress / tenth, wall (semikv)", wk
   printf "%-40s %8.2fx\n", "stress json / semikv, wall", wj
@@ -148,6 +150,7 @@ BEGIN {
   check("stress semikv, peak RSS / report size", (mo > mf ? mo : mf) * 1024 / rb, 4, "x")
   check("stress html / txt, wall", wh, 2, "x")
   check("season 400 x 64, csv peak RSS (MiB)", mc / 1024, 150, "")
+  check("season 400 x 64, html peak RSS (MiB)", mh / 1024, 150, "")
   check("100,000 replays/min / archive rate", 100000 / archive, 1, "x")
   check("20 x shell loop rate / archive rate", 20 * loop / archive, 1, "x")
   exit failed

@@ -179,7 +179,8 @@ void StandingsHtmlWriter::drivers(const Standings& standings) {
         numberCell(line, d.points);
         for (std::size_t i = 0; i < standings.rounds.size(); ++i) {
             const RoundResult r = d.in(i);
-            appendStandingsHtmlCell(line, r, r.status == RoundStatus::ABSENT ? "" : roundPenalty(standings, i, d.driver));
+            const bool absent = r.status == RoundStatus::ABSENT;
+            appendStandingsHtmlCell(line, r, absent ? std::string_view() : roundPenalty(standings, i, d.driver));
         }
         line += "</tr>\n";
         out_.endRow();

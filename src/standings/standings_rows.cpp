@@ -43,7 +43,11 @@ void appendStandingsHtmlCell(std::string& out, const RoundResult& result, std::s
     case RoundStatus::ABSENT: cls = "abs"; break;
     case RoundStatus::NOT_CLASSIFIED: cls = "dnf"; break;
     case RoundStatus::DISQUALIFIED: cls = "dsq"; break;
-    case RoundStatus::CLASSIFIED: cls = result.position == 1 ? "p1" : result.position == 2 ? "p2" : result.position == 3 ? "p3" : ""; break;
+    case RoundStatus::CLASSIFIED: {
+        constexpr const char* podium[] = {"", "p1", "p2", "p3"};
+        cls = result.position <= 3 ? podium[result.position] : "";
+        break;
+    }
     }
     appendFormat(out, "<td class=\"rc%s%s%s\">", *cls ? " " : "", cls, result.dropped ? " drop" : "");
     switch (result.status) {
@@ -53,8 +57,7 @@ void appendStandingsHtmlCell(std::string& out, const RoundResult& result, std::s
     case RoundStatus::DISQUALIFIED: out += "DSQ"; break;
     }
     if (result.status == RoundStatus::CLASSIFIED || result.points != 0 ||
-        (result.dropped && result.status != RoundStatus::ABSENT))
-    {
+        (result.dropped && result.status != RoundStatus::ABSENT)) {
         out += result.dropped ? " <small>(" : " <small>";
         appendInteger(out, result.points);
         out += result.dropped ? ")</small>" : "</small>";
