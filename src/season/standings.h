@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <utility>
@@ -90,7 +91,7 @@ struct Standings {
     std::vector<OfficialResult> official; // one per round
     // How many of the rounds held count for each driver: the season's R
     // rounds less Drop; while no more are held, all of them.
-    std::size_t countedRounds = 0;
+    std::size_t countedRounds = std::numeric_limits<std::size_t>::max();
 };
 
 // Scores the races (one per held round of the season, in its order; the

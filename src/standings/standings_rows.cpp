@@ -38,6 +38,11 @@ StandingsRow teamRow(const Standings& standings, const TeamStanding& team) {
 }
 
 void appendStandingsHtmlCell(std::string& out, const RoundResult& result, std::string_view penalty) {
+    // Most cells of a season of many occasional drivers.
+    if (result.status == RoundStatus::ABSENT && !result.dropped) {
+        out += "<td class=\"rc abs\">\xE2\x80\x93</td>"; // en dash
+        return;
+    }
     const char* cls = "";
     switch (result.status) {
     case RoundStatus::ABSENT: cls = "abs"; break;
@@ -49,9 +54,14 @@ void appendStandingsHtmlCell(std::string& out, const RoundResult& result, std::s
         break;
     }
     }
-    appendFormat(out, "<td class=\"rc%s%s%s\">", *cls ? " " : "", cls, result.dropped ? " drop" : "");
+    out += "<td class=\"rc";
+    if (*cls) {
+        out += ' ';
+        out += cls;
+    }
+    out += result.dropped ? " drop\">" : "\">";
     switch (result.status) {
-    case RoundStatus::ABSENT: out += result.dropped ? "(\xE2\x80\x93)" : "\xE2\x80\x93"; break; // en dash
+    case RoundStatus::ABSENT: out += "(\xE2\x80\x93)"; break;
     case RoundStatus::CLASSIFIED: appendInteger(out, result.position); break;
     case RoundStatus::NOT_CLASSIFIED: out += "DNF"; break;
     case RoundStatus::DISQUALIFIED: out += "DSQ"; break;
