@@ -30,7 +30,6 @@ const std::string_view standingsPageStyle =
 .standings tbody tr:nth-child(even) td:nth-child(-n+2){background:var(--stripe)}
 .standings td:first-child,.standings th:first-child{left:0;min-width:4em;max-width:4em}
 .standings td:nth-child(2),.standings th:nth-child(2){left:4em}
-@media (max-width:600px){.standings td:nth-child(2){white-space:normal;min-width:7em;max-width:9em}}
 .season-chart svg{min-width:960px}
 @media print{.standings td,.standings th{position:static}.season-chart svg{min-width:0}}
 )css";
