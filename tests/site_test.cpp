@@ -54,6 +54,25 @@ TEST(Site, SampleSeasonSiteParsesLinksAndAddsUp) {
     EXPECT_EQ(check.status, 0) << check.out << check.err;
 }
 
+// On a phone 390 CSS px wide no page of the site scrolls sideways, and each
+// round's official result shows every driver and their points.
+TEST(Site, SampleSiteFitsAPhone) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the browser check runs on the build machine, not under Wine";
+#endif
+    TempDir dir;
+    copySample(dir);
+    ASSERT_EQ(site(dir, "league/season.ini", "site").status, 0);
+    std::vector<std::string> rounds{"--phone", "--inside", ".official .dr", "--inside", ".official .pts"};
+    for (int r = 1; r <= 5; ++r) rounds.push_back(dir.file("site/round-" + std::to_string(r) + ".html"));
+    for (const auto& args : {rounds, std::vector<std::string>{"--phone", dir.file("site/index.html"),
+                                                               dir.file("site/drivers/niccolo-ferrandi.html")}}) {
+        const auto check = testutil::runCheckScript("browser_check.py", args);
+        if (check.status == 77) GTEST_SKIP() << check.out;
+        EXPECT_EQ(check.status, 0) << check.out << check.err;
+    }
+}
+
 // Only a folder gridtally wrote, or an empty one, is replaced, and only by
 // a run that succeeds.
 TEST(Site, FolderReplacedWholeOnlyWhenOursAndOnlyOnSuccess) {
