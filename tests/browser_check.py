@@ -319,7 +319,7 @@ def full_check(tab, page, out, expected_pages, docs_screenshot):
     if docs_screenshot:
         # The README's picture: the last race, from its heading to the end
         # of its charts.
-        top = tab.quads("section[id^=session-]")[-1][1] - 16
+        top = tab.quads("section[id^=session-]:has(figure)")[-1][1] - 16
         bottom = tab.quads("section[id^=session-] figure")[-1][5] + 16
         shot = tab.call("Page.captureScreenshot", {
             "format": "png", "captureBeyondViewport": True,

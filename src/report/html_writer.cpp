@@ -164,7 +164,9 @@ void HtmlWriter::openSession(const SessionReport& session) {
     sessionOpen_ = true;
 }
 
-void HtmlWriter::endSession(const SessionReport&) {
+void HtmlWriter::endSession(const SessionReport& session) {
+    if (!raceRows_.empty()) raceCharts(session, raceRows_);
+    raceRows_.clear();
     if (sessionOpen_) sessionOut() += "</section>\n";
     sessionOpen_ = false;
 }
@@ -237,7 +239,7 @@ void HtmlWriter::raceResults(const SessionReport& session, const std::vector<Rac
     out += "<h3>Race Results</h3>\n";
     appendResultTable(out, table, false);
     out_.endRow();
-    raceCharts(session, rows);
+    raceRows_ = rows; // for the charts, after the fastest laps
 }
 
 void HtmlWriter::raceCharts(const SessionReport& session, const std::vector<RaceResult>& rows) {

@@ -42,4 +42,5 @@ private:
     std::string facts_;     // carset, replay and event facts
     std::string entryList_;
     std::string later_;     // sessions other than races
+    std::vector<RaceResult> raceRows_; // the race's classification, until its charts
 };
