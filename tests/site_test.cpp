@@ -48,6 +48,16 @@ TEST(Site, SampleSeasonSiteParsesLinksAndAddsUp) {
     EXPECT_NE(index.find("Mexico City"), std::string::npos);
     // The stewards' decisions reach the round pages.
     EXPECT_NE(testutil::readFile(dir.file("site/round-3.html")).find(">DSQ</span>"), std::string::npos);
+    // A round's page is titled by the round, its official result in the
+    // place of the replay's race table, ahead of the rest of the race.
+    const std::string round = testutil::readFile(dir.file("site/round-2.html"));
+    EXPECT_NE(round.find("<h1><bdi>Round 2: Monte Carlo Cup</bdi></h1>\n<p class=\"sub\"><bdi>1967-05-07</bdi>"),
+              std::string::npos);
+    EXPECT_EQ(round.find("<h3>Race Results</h3>"), std::string::npos);
+    const std::size_t official = round.find("<h3 id=\"official\">Official result</h3>");
+    EXPECT_LT(round.find("<nav>"), official);
+    EXPECT_LT(official, round.find("<h3>Race Fastest Laps</h3>"));
+    EXPECT_LT(round.find("<figure>"), round.find("<h2>Entry List</h2>"));
     const auto check = testutil::runCheckScript(
         "site_check.py", {dir.file("site"), std::string(GRIDTALLY_SOURCE_DIR) + "/docs"});
     if (check.status == 77) GTEST_SKIP() << check.out;
