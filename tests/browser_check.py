@@ -21,8 +21,9 @@ to OUTDIR, and fails (status 1) when:
 The phone check loads each page on a phone 390 CSS px wide unless told (its
 viewport tag honoured) and fails when a page is wider than the window, when an
 element that a --inside selector matches is hidden or reaches outside the
-window, when a selector matches nothing, or when a page asks for anything
-but local files.
+window, when a selector matches nothing, when a chart's text renders under
+11 CSS px or reaches outside its chart (a chart may scroll in its own box),
+or when a page asks for anything but local files.
 
 --screenshots writes OUTDIR/<page>-<width>.png of each page in light mode,
 the whole page or its top H CSS px (widths below 600 as a phone).
@@ -52,6 +53,7 @@ FLAGS = [
     "--disable-extensions", "--disable-default-apps", "--mute-audio", "--hide-scrollbars",
     "--blink-settings=scriptEnabled=false", "--remote-debugging-pipe",
 ]
+MIN_CHART_TEXT = 11  # CSS px, on a phone too
 PAPER = {"A4": (8.27, 11.69), "Letter": (8.5, 11.0)}
 
 
@@ -243,6 +245,21 @@ class Tab:
         return self.call("Runtime.evaluate", {
             "expression": "document.documentElement.scrollWidth", "returnByValue": True})["result"]["value"]
 
+    def chart_texts(self):
+        """[rendered font size in CSS px, whether it reaches outside its
+        chart, text] of every text of every SVG on the page."""
+        return self.call("Runtime.evaluate", {"returnByValue": True, "expression": """
+            Array.from(document.querySelectorAll('svg')).flatMap(svg => {
+                const box = svg.getBoundingClientRect(), view = svg.viewBox.baseVal;
+                const scale = view && view.width ? box.width / view.width : 1;
+                return Array.from(svg.querySelectorAll('text')).map(t => {
+                    const r = t.getBoundingClientRect();
+                    return [parseFloat(getComputedStyle(t).fontSize) * scale,
+                            r.left < box.left - 0.5 || r.right > box.right + 0.5 ||
+                            r.top < box.top - 0.5 || r.bottom > box.bottom + 0.5, t.textContent];
+                });
+            })"""})["result"]["value"]
+
     def quads(self, selector):
         """Border quads (x1, y1, ... x4, y4) of what the selector matches;
         None for an element that is not laid out (hidden)."""
@@ -302,7 +319,7 @@ def full_check(tab, page, out, expected_pages, docs_screenshot):
     if docs_screenshot:
         # The README's picture: the last race, from its heading to the end
         # of its charts.
-        top = tab.quads("section[id^=session-]")[-1][1] - 16
+        top = tab.quads("section[id^=session-]:has(figure)")[-1][1] - 16
         bottom = tab.quads("section[id^=session-] figure")[-1][5] + 16
         shot = tab.call("Page.captureScreenshot", {
             "format": "png", "captureBeyondViewport": True,
@@ -369,6 +386,16 @@ def phone_check(tab, pages, width, selectors):
                 left, right = outside[0]
                 failures.append(f"{page.name}: {len(outside)} of {len(boxes)} {selector} are outside the "
                                 f"window, the first from x={left:.0f} to x={right:.0f}")
+        texts = tab.chart_texts()
+        small = [t for t in texts if t[0] < MIN_CHART_TEXT - 0.01]
+        cut = [t for t in texts if t[1]]
+        if texts:
+            print(f"  chart texts: {len(texts)}, smallest {min(t[0] for t in texts):.1f} px, {len(cut)} cut off")
+        if small:
+            failures.append(f"{page.name}: {len(small)} chart texts under {MIN_CHART_TEXT} px, "
+                            f"{small[0][2]!r} at {small[0][0]:.1f} px")
+        if cut:
+            failures.append(f"{page.name}: {len(cut)} chart texts reach outside their chart, the first {cut[0][2]!r}")
         failures += [f"{page.name}: {f}" for f in event_failures(tab.browser, local)]
     return failures
 

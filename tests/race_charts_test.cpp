@@ -2,6 +2,8 @@
 // crossing, what the scales are, and where points and labels land.
 #include "report/race_charts.h"
 
+#include "page/result_table.h"
+
 #include <gtest/gtest.h>
 
 #include "timed_cars.h"
@@ -55,16 +57,16 @@ TEST(RaceCharts, TracesFollowEachCarCrossingByCrossing) {
         std::vector<std::uint32_t> positions;
         std::vector<std::uint32_t> gaps;
         std::size_t unlapped;
-        const char* status;
+        const char* gap; // as the result table shows it
     };
     const std::vector<Expected> expected = {
-        {1, 1, false, {1, 1, 1, 1}, {0, 0, 0, 0}, 4, ""},
+        {1, 1, false, {1, 1, 1, 1}, {0, 0, 0, 0}, 4, "4:30.000"},
         // Level with #1 at lap 1: the lower number goes first.
-        {2, 7, false, {2, 2, 2, 2}, {200, 0, 1'000, 1'000}, 4, ""},
+        {2, 7, false, {2, 2, 2, 2}, {200, 0, 1'000, 1'000}, 4, "+1.000"},
         // The leader completed lap 3 before #3 completed lap 2.
         {3, 3, false, {3, 4, 3}, {400, 49'000, 99'000}, 2, "+1 lap"},
-        {5, 5, true, {5, 3}, {800, 4'000}, 2, "DNF (1 lap)"},
-        {4, 4, true, {4}, {600}, 1, "DNF (0 laps)"},
+        {5, 5, true, {5, 3}, {800, 4'000}, 2, "DNF"},
+        {4, 4, true, {4}, {600}, 1, "DNF"},
     };
     ASSERT_EQ(traces.size(), expected.size()); // #6 has no crossing, no row, no trace
     ASSERT_EQ(rows.size(), expected.size());
@@ -77,11 +79,12 @@ TEST(RaceCharts, TracesFollowEachCarCrossingByCrossing) {
         EXPECT_EQ(traces[i].positions, e.positions);
         EXPECT_EQ(traces[i].gaps, e.gaps);
         EXPECT_EQ(traces[i].unlapped, e.unlapped);
-        EXPECT_EQ(raceStatus(rows[i]), e.status);
+        const RaceResult& r = rows[i];
+        EXPECT_EQ(resultGap(i == 0, r.retired, r.lapsBehind, r.clock, std::uint32_t(r.gap)), e.gap);
     }
-    RaceResult farBehind;
-    farBehind.lapsBehind = 3;
-    EXPECT_EQ(raceStatus(farBehind), "+3 laps");
+    // Far behind, and places won and lost.
+    EXPECT_EQ(resultGap(false, false, 3, 0, 0), "+3 laps");
+    EXPECT_EQ(gainedText(2) + gainedText(-1) + gainedText(0), "+2-10");
 }
 
 TEST(RaceCharts, LapAndGapChartsOfTheTraces) {

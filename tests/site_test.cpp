@@ -57,10 +57,39 @@ TEST(Site, SampleSeasonSiteParsesLinksAndAddsUp) {
         EXPECT_EQ(phone.status, 0) << phone.out << phone.err;
     }
 #endif
+    // A round's page is titled by the round, its official result in the
+    // place of the replay's race table, ahead of the rest of the race.
+    const std::string round = testutil::readFile(dir.file("site/round-2.html"));
+    EXPECT_NE(round.find("<h1><bdi>Round 2: Monte Carlo Cup</bdi></h1>\n<p class=\"sub\"><bdi>1967-05-07</bdi>"),
+              std::string::npos);
+    EXPECT_EQ(round.find("<h3>Race Results</h3>"), std::string::npos);
+    const std::size_t official = round.find("<h3 id=\"official\">Official result</h3>");
+    EXPECT_LT(round.find("<nav>"), official);
+    EXPECT_LT(official, round.find("<h3>Race Fastest Laps</h3>"));
+    EXPECT_LT(round.find("<figure>"), round.find("<h2>Entry List</h2>"));
     const auto check = testutil::runCheckScript(
         "site_check.py", {dir.file("site"), std::string(GRIDTALLY_SOURCE_DIR) + "/docs"});
     if (check.status == 77) GTEST_SKIP() << check.out;
     EXPECT_EQ(check.status, 0) << check.out << check.err;
+}
+
+// On a phone 390 CSS px wide no page of the site scrolls sideways, and each
+// round's official result shows every driver and their points.
+TEST(Site, SampleSiteFitsAPhone) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the browser check runs on the build machine, not under Wine";
+#endif
+    TempDir dir;
+    copySample(dir);
+    ASSERT_EQ(site(dir, "league/season.ini", "site").status, 0);
+    std::vector<std::string> rounds{"--phone", "--inside", ".official .dr", "--inside", ".official .pts"};
+    for (int r = 1; r <= 5; ++r) rounds.push_back(dir.file("site/round-" + std::to_string(r) + ".html"));
+    for (const auto& args : {rounds, std::vector<std::string>{"--phone", dir.file("site/index.html"),
+                                                               dir.file("site/drivers/niccolo-ferrandi.html")}}) {
+        const auto check = testutil::runCheckScript("browser_check.py", args);
+        if (check.status == 77) GTEST_SKIP() << check.out;
+        EXPECT_EQ(check.status, 0) << check.out << check.err;
+    }
 }
 
 // Only a folder gridtally wrote, or an empty one, is replaced, and only by

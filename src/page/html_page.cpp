@@ -40,11 +40,16 @@ th{font-weight:600;color:var(--muted);border-bottom-width:2px}
 .n,.laps td:nth-child(-n+3){text-align:right}
 tbody tr:nth-child(even){background:var(--stripe)}
 .st{font-weight:600}
+.result{min-width:100%}
+.result td:first-child,.result .gap{font-weight:600}
+.result .dr{white-space:normal;min-width:8em}
+.fl{display:inline-block;padding:0 5px;border-radius:4px;background:var(--accent);color:var(--bg);font-size:.8em;font-weight:700;text-decoration:none}
+abbr[title]{text-decoration:none}
 .laps .inv{color:var(--muted);text-decoration:line-through}
 figure{margin:16px 0}
 figcaption{color:var(--muted);font-size:.9rem}
 .plot{overflow-x:auto}
-svg{display:block;width:100%;min-width:600px;height:auto}
+svg{display:block;width:100%;min-width:960px;height:auto}
 svg text{fill:var(--muted);font-size:11px;font-family:inherit}
 .axis text.t{fill:var(--fg);font-size:12px}
 .grid line{stroke:var(--rule);stroke-width:1}
@@ -59,11 +64,13 @@ summary{cursor:pointer;padding:2px 0}
 details table{margin:4px 0 10px}
 footer{margin-top:32px;padding-top:8px;padding-bottom:24px;border-top:1px solid var(--rule);color:var(--muted);font-size:.85rem}
 @media (max-width:600px){body{font-size:14px}header,main,footer{padding-left:10px;padding-right:10px}th,td{padding:3px 7px}}
+@media screen and (max-width:719px){.result .wide{display:none}}
 @media print{@page{margin:12mm}
 body{font-size:8pt;background:#fff;color:#000}
 header,main,footer{max-width:none;padding-left:0;padding-right:0}
 .scroll,.plot{overflow:visible}
 svg{min-width:0}
+.fl{background:none;color:inherit;border:1px solid}
 h2,h3{break-after:avoid}
 tr,figure{break-inside:avoid}
 table{white-space:normal}
@@ -214,8 +221,8 @@ void appendHtmlPageEnd(std::string& out) {
 }
 
 void appendLineChart(std::string& out, const LineChart& chart, const ChartFrame& frame, std::string_view caption) {
-    // Below 600 px the chart keeps that width and scrolls sideways, so that
-    // its labels stay legible.
+    // Narrower than its drawing (960 units) the chart keeps that width and
+    // scrolls sideways in its box: its labels never drop below 11 px.
     out += "<figure>\n<div class=\"plot\">";
     appendFormat(out, "<svg viewBox=\"0 0 %d %d\" role=\"img\" aria-labelledby=\"%s-title %s-desc\">\n", frame.width,
                  frame.height, chart.id, chart.id);

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cctype>
+#include <map>
 
 #include "page/html_page.h"
+#include "page/result_table.h"
 #include "report/race_charts.h"
 #include "document/cells.h"
 #include "text/format.h"
@@ -75,21 +77,8 @@ void HtmlWriter::begin(const Weekend& weekend) {
     appendHtmlPageStart(out_.buffer(), title, subtitle);
 }
 
-void HtmlWriter::openFacts() {
-    if (factsOpen_) return;
-    out_ += "<div class=\"facts\">\n";
-    factsOpen_ = true;
-}
-
-void HtmlWriter::closeFacts() {
-    if (!factsOpen_) return;
-    out_ += "</div>\n";
-    factsOpen_ = false;
-}
-
 void HtmlWriter::carset(const CarsetInfo& info) {
-    openFacts();
-    std::string& out = out_.buffer();
+    std::string& out = facts_;
     out += "<section>\n<h2>Carset Info</h2>\n<dl>\n";
     if (!info.name.empty()) fact(out, "Name", info.name);
     if (!info.cardir.empty()) fact(out, "Car folder", info.cardir);
@@ -100,16 +89,14 @@ void HtmlWriter::carset(const CarsetInfo& info) {
 }
 
 void HtmlWriter::replayInfo(const Weekend& weekend) {
-    openFacts();
-    std::string& out = out_.buffer();
+    std::string& out = facts_;
     out += "<section>\n<h2>Replay Info</h2>\n<dl>\n";
     fact(out, "Saver", weekend.saverName + " " + weekend.saverVersion);
     out += "</dl>\n</section>\n";
 }
 
 void HtmlWriter::eventInfo(const Event& event) {
-    openFacts();
-    std::string& out = out_.buffer();
+    std::string& out = facts_;
     out += "<section>\n<h2>Event Info</h2>\n<dl>\n";
     fact(out, "Track", event.track);
     fact(out, "Carset", event.carset);
@@ -117,13 +104,12 @@ void HtmlWriter::eventInfo(const Event& event) {
 }
 
 void HtmlWriter::entryList(const std::vector<const Entry*>& byNumber) {
-    closeFacts();
-    std::string& out = out_.buffer();
+    std::string& out = entryList_;
     out += "<section>\n<h2>Entry List</h2>\n";
     openTable(out, "", "<th class=\"n\">No.</th><th>Driver</th><th>Nat.</th><th>Team</th><th>Chassis</th>"
                        "<th>Engine</th><th class=\"n\">Year</th>");
     for (const Entry* entry : byNumber) {
-        std::string& row = out_.buffer();
+        std::string& row = entryList_;
         row += "<tr>";
         numberCell(row, entry->number);
         // Cars with more than one driver list them one per line.
@@ -143,33 +129,50 @@ void HtmlWriter::entryList(const std::vector<const Entry*>& byNumber) {
         cell(row, entry->engine);
         numberCell(row, entry->year);
         row += "</tr>\n";
-        out_.endRow();
     }
-    closeTable(out_.buffer());
-    out_ += "</section>\n";
+    closeTable(out);
+    out += "</section>\n";
 }
 
-void HtmlWriter::beginSession(const SessionReport&) {
-    closeFacts();
+void HtmlWriter::beginSession(const SessionReport& session) {
     sessionOpen_ = false;
+    race_ = session.session->type == SessionType::RACE;
+}
+
+std::string& HtmlWriter::sessionOut() { return race_ ? out_.buffer() : later_; }
+
+// Races first: what a reader comes for. Then the other sessions, the entry
+// list and the facts of the replay, held back until now (a table a car each
+// at most).
+void HtmlWriter::endSessions() {
+    out_ += later_;
+    out_ += entryList_;
+    if (!facts_.empty()) {
+        out_ += "<div class=\"facts\">\n";
+        out_ += facts_;
+        out_ += "</div>\n";
+    }
+    out_.endRow();
 }
 
 // A session's section opens with its first table; sessions without one
 // (testing) leave no trace, as in the other formats.
 void HtmlWriter::openSession(const SessionReport& session) {
     if (sessionOpen_) return;
-    appendFormat(out_.buffer(), "<section id=\"session-%u\">\n<h2>Session %u (%s)</h2>\n", session.number,
+    appendFormat(sessionOut(), "<section id=\"session-%u\">\n<h2>Session %u (%s)</h2>\n", session.number,
                  session.number, sessionName(*session.session));
     sessionOpen_ = true;
 }
 
-void HtmlWriter::endSession(const SessionReport&) {
-    if (sessionOpen_) out_ += "</section>\n";
+void HtmlWriter::endSession(const SessionReport& session) {
+    if (!raceRows_.empty()) raceCharts(session, raceRows_);
+    raceRows_.clear();
+    if (sessionOpen_) sessionOut() += "</section>\n";
     sessionOpen_ = false;
 }
 
 void HtmlWriter::bestLaps(std::string_view title, const std::vector<BestLapResult>& rows) {
-    std::string& out = out_.buffer();
+    std::string& out = sessionOut();
     appendFormat(out, "<h3>%s</h3>\n", title);
     openTable(out, "", "<th class=\"n\">Pos</th><th class=\"n\">No.</th><th>Driver</th><th>Team</th>"
                        "<th class=\"n\">Time</th><th class=\"n\">Gap</th><th class=\"n\">Lap</th>"
@@ -177,7 +180,7 @@ void HtmlWriter::bestLaps(std::string_view title, const std::vector<BestLapResul
                        "<th>Remark</th>");
     int pos = 0;
     for (const BestLapResult& r : rows) {
-        std::string& row = out_.buffer();
+        std::string& row = sessionOut();
         row += "<tr>";
         numberCell(row, ++pos);
         driverCells(row, entries_.find(r.carId), r.driverId);
@@ -189,9 +192,9 @@ void HtmlWriter::bestLaps(std::string_view title, const std::vector<BestLapResul
         numberCell(row, r.lapsTotal);
         html::textCell(row, lapRemark(r.flags));
         row += "</tr>\n";
-        out_.endRow();
+        if (race_) out_.endRow();
     }
-    closeTable(out_.buffer());
+    closeTable(sessionOut());
 }
 
 void HtmlWriter::practiceResults(const SessionReport& session, const std::vector<BestLapResult>& rows) {
@@ -209,31 +212,34 @@ void HtmlWriter::fastestLaps(const SessionReport& session, const std::vector<Bes
 void HtmlWriter::raceResults(const SessionReport& session, const std::vector<RaceResult>& rows) {
     if (rows.empty()) return;
     openSession(session);
+    const SessionTiming& timing = session.session->timing;
+    const std::map<std::int32_t, std::uint32_t> start = startingPlaces(timing);
+    const std::vector<BestLapResult> best = bestLapResults(timing);
+    std::vector<ResultRow> table;
+    table.reserve(rows.size());
+    bool fastestShown = false;
+    for (const RaceResult& r : rows) {
+        const Entry& entry = entries_.find(r.carId);
+        const std::size_t pos = table.size() + 1;
+        ResultRow row;
+        row.position = std::to_string(pos);
+        row.number = entry.number;
+        row.driver = displayName(entry.drivers.find(r.driverId));
+        row.team = entry.team;
+        row.laps = r.laps;
+        row.gap = resultGap(pos == 1, r.retired, r.lapsBehind, r.clock, static_cast<std::uint32_t>(r.gap));
+        row.bestLapMs = r.bestLapTime;
+        row.fastestLap = !fastestShown && !best.empty() && best.front().carId == r.carId;
+        fastestShown = fastestShown || row.fastestLap;
+        if (const auto place = start.find(r.carId); place != start.end()) row.start = place->second;
+        if (row.start && !r.retired) row.gained = gainedText(std::int64_t(row.start) - std::int64_t(pos));
+        table.push_back(std::move(row));
+    }
     std::string& out = out_.buffer();
     out += "<h3>Race Results</h3>\n";
-    openTable(out, "", "<th class=\"n\">Pos</th><th class=\"n\">No.</th><th>Driver</th><th>Team</th>"
-                       "<th class=\"n\">Laps</th><th class=\"n\">Time</th><th class=\"n\">Gap</th>"
-                       "<th class=\"n\">Diff</th><th>Status</th><th class=\"n\">Best lap</th>");
-    int pos = 0;
-    for (const RaceResult& r : rows) {
-        std::string& row = out_.buffer();
-        row += "<tr>";
-        numberCell(row, ++pos);
-        driverCells(row, entries_.find(r.carId), r.driverId);
-        numberCell(row, r.laps);
-        timeCell(row, r.clock);
-        timeCell(row, r.gap);
-        timeCell(row, r.diff);
-        row += "<td class=\"st\">";
-        row += raceStatus(r);
-        row += "</td>";
-        if (r.bestLapTime == 0) numberCell(row, std::string_view());
-        else timeCell(row, r.bestLapTime);
-        row += "</tr>\n";
-        out_.endRow();
-    }
-    closeTable(out_.buffer());
-    raceCharts(session, rows);
+    appendResultTable(out, table, false);
+    out_.endRow();
+    raceRows_ = rows; // for the charts, after the fastest laps
 }
 
 void HtmlWriter::raceCharts(const SessionReport& session, const std::vector<RaceResult>& rows) {
@@ -280,6 +286,5 @@ void HtmlWriter::lapListings(const std::vector<SessionReport>& sessions) {
 }
 
 void HtmlWriter::end() {
-    closeFacts();
     appendHtmlPageEnd(out_.buffer());
 }

@@ -63,12 +63,6 @@ std::vector<RaceTrace> raceTraces(const SessionTiming& timing, const std::vector
     return traces;
 }
 
-std::string raceStatus(const RaceResult& result) {
-    if (result.retired) return formatText("DNF (%u %s)", result.laps, result.laps == 1 ? "lap" : "laps");
-    if (result.lapsBehind == 0) return "";
-    return formatText("+%u %s", result.lapsBehind, result.lapsBehind == 1 ? "lap" : "laps");
-}
-
 LineChart lapChart(const std::vector<RaceTrace>& traces, std::size_t sessionNumber) {
     LineChart chart = raceChart(traces, "lap-chart", "Lap chart", sessionNumber);
     chart.description = "Each car's position at the end of every lap, first place at the top, from the start "

@@ -1,6 +1,6 @@
 // The story of a race as the results page tells it: each car's place and
-// gap to the leader at every crossing of the line, its status in the
-// classification, and the lap chart and gap chart made of them.
+// gap to the leader at every crossing of the line, and the lap chart and
+// gap chart made of them.
 #pragma once
 
 #include <cstddef>
@@ -31,10 +31,6 @@ struct RaceTrace {
 // One trace per classified car, in the classification's order. Cars that
 // never crossed the line have no row and no trace.
 std::vector<RaceTrace> raceTraces(const SessionTiming& timing, const std::vector<RaceResult>& classification);
-
-// What a reader expects beside the gap: "" on the lead lap, "+1 lap",
-// "+3 laps" for lapped finishers, "DNF (12 laps)" for retired cars.
-std::string raceStatus(const RaceResult& result);
 
 // Position (1 at the top) against lap, one line per car, labelled with the
 // car number at both ends. sessionNumber makes the chart's id unique.

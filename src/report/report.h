@@ -28,7 +28,8 @@ struct SessionReport {
 };
 
 // One call per section, in the order writeReport makes them. Writers own
-// their layout; the order is not theirs to change.
+// their layout: the results page holds some sections back to put the races
+// first.
 class ReportWriter {
 public:
     virtual ~ReportWriter() = default;

@@ -6,6 +6,7 @@
 
 #include "document/cells.h"
 #include "page/html_page.h"
+#include "page/result_table.h"
 #include "platform/platform.h"
 #include "replay/replay_file.h"
 #include "report/report.h"
@@ -32,16 +33,10 @@ std::string join(const std::string& folder, const std::string& name) { return fo
 
 std::string roundPage(std::uint32_t number) { return formatText("round-%d.html", number); }
 
-// The gap column: the leader's time, the gap on the lead lap, laps behind
-// or DNF.
+// The gap column as on the page, and DSQ.
 std::string gapText(const OfficialCar& car, bool leader) {
     if (car.disqualified) return "DSQ";
-    if (car.retired) return "DNF";
-    if (car.lapsBehind != 0) return formatText("+%d lap%s", car.lapsBehind, car.lapsBehind == 1 ? "" : "s");
-    if (leader) return formatLapTime(static_cast<std::uint32_t>(car.timeMs));
-    std::string gap = "+";  // appended, not "+" + ...: g++ 12 -O2 warns on that (-Wrestrict)
-    gap += formatLapTime(static_cast<std::uint32_t>(car.gapMs));
-    return gap;
+    return resultGap(leader, car.retired, car.lapsBehind, car.timeMs, car.gapMs);
 }
 
 std::string positionText(const OfficialCar& car) {
@@ -50,44 +45,18 @@ std::string positionText(const OfficialCar& car) {
     return std::to_string(car.position);
 }
 
-std::string gainedText(const OfficialCar& car) {
-    const std::int64_t g = car.gained();
-    return g > 0 ? formatText("+%d", g) : std::to_string(g);
-}
-
+// The official result in the place of the race's own result table.
 void appendOfficialTable(std::string& out, const OfficialResult& result) {
-    out += "<section id=\"official\">\n<h2>Official result</h2>\n";
-    openTable(out, "official",
-              "<th class=\"n\">Pos</th><th class=\"n\">No.</th><th>Driver</th><th class=\"wide\">Team</th>"
-              "<th class=\"n wide\">Laps</th><th class=\"n\">Gap</th><th class=\"n wide\">Best lap</th>"
-              "<th class=\"n wide\">Start</th><th class=\"n wide\">+/-</th><th class=\"n\">Pts</th>"
-              "<th class=\"wide\">Penalty</th>");
+    out += "<h3 id=\"official\">Official result</h3>\n";
+    std::vector<ResultRow> rows;
+    rows.reserve(result.cars.size());
     for (std::size_t i = 0; i < result.cars.size(); ++i) {
         const OfficialCar& c = result.cars[i];
-        out += "<tr>";
-        numberCell(out, positionText(c));
-        numberCell(out, c.number);
-        cell(out, c.driver);
-        out += "<td class=\"wide\">";
-        appendHtmlName(out, c.team);
-        out += "</td>";
-        appendFormat(out, "<td class=\"n wide\">%d</td>", c.laps);
-        numberCell(out, gapText(c, i == 0));
-        appendFormat(out, "<td class=\"n wide\">%s%s</td>", c.bestLapMs ? formatLapTime(c.bestLapMs) : "-",
-                     c.fastestLap ? " <abbr title=\"fastest lap of the race\">FL</abbr>" : "");
-        appendFormat(out, "<td class=\"n wide\">%s</td><td class=\"n wide\">%s</td>",
-                     c.start ? std::to_string(c.start) : "-", c.classified && c.start ? gainedText(c) : "");
-        appendFormat(out, "<td class=\"n\">%d%s</td>", c.points, c.bonus ? "<sup title=\"fastest-lap bonus\">+</sup>" : "");
-        out += "<td class=\"wide\">";
-        if (!c.penalty.empty()) {
-            out += "<span class=\"badge\">";
-            appendHtmlText(out, c.penalty);
-            out += "</span>";
-        }
-        out += "</td></tr>\n";
+        rows.push_back(ResultRow{positionText(c), c.number, c.driver, c.team, c.laps, gapText(c, i == 0), c.bestLapMs,
+                                 c.fastestLap, c.start, c.classified && c.start ? gainedText(c.gained()) : "",
+                                 c.points, c.bonus, c.penalty});
     }
-    closeTable(out);
-    out += "</section>\n";
+    appendResultTable(out, rows, true);
 }
 
 // The official result as CSV: the page's columns.
@@ -242,7 +211,7 @@ private:
     }
 
     // The site's additions to the page style: the league's colour, the
-    // official result's narrow columns hidden on a phone, badges, links.
+    // penalty badges, links.
     std::string siteStyle() const {
         std::string css;
         if (!standings_.identity.accent.empty())
@@ -252,8 +221,6 @@ private:
                "img.logo{height:64px;width:auto}\n"
                ".badge{display:inline-block;padding:0 6px;border:1px solid currentColor;border-radius:9px;"
                "font-size:.85em;font-weight:600}\n"
-               ".official td:nth-child(3){white-space:normal;min-width:8em}\n"
-               "@media (max-width:719px){.official .wide{display:none}}\n"
                "@media print{nav{display:none}}\n";
         return css;
     }
@@ -366,20 +333,22 @@ private:
         std::vector<std::pair<std::string, std::string>> links{{"index.html", "Season"}};
         if (r > 0) links.emplace_back(roundPage(standings_.rounds[r - 1].number), "Previous round");
         if (r + 1 < standings_.rounds.size()) links.emplace_back(roundPage(standings_.rounds[r + 1].number), "Next round");
-        std::string head;
-        appendNav(head, links);
-        appendFormat(head, "<h2>Round %d: ", info.number);
-        appendHtmlName(head, info.name.empty() ? info.track : info.name);
-        if (!info.date.empty()) {
-            head += " · ";
-            appendHtmlName(head, info.date);
-        }
-        head += "</h2>\n";
-        appendOfficialTable(head, result);
-        // The replay's page with the official result first.
-        std::string page = replayReport(source, ReportFormat::HTML, diagnostics_);
-        const std::size_t main = page.find("<main>\n");
-        page.insert(main == std::string::npos ? 0 : main + 7, head);
+        // The replay's page under the round's own heading, the official
+        // result in the place of the race's table (the last race's: the one
+        // the season scores).
+        std::string page;
+        pageStart(page, roundTitle(info), info.date);
+        appendNav(page, links);
+        std::string replay = replayReport(source, ReportFormat::HTML, diagnostics_);
+        const std::size_t main = replay.find("<main>\n");
+        replay.erase(0, main == std::string::npos ? 0 : main + 7);
+        std::string official;
+        appendOfficialTable(official, result);
+        const std::size_t table = replay.rfind("<h3>Race Results</h3>\n");
+        const std::size_t tableEnd = table == std::string::npos ? table : replay.find("</table></div>\n", table);
+        if (tableEnd == std::string::npos) replay.insert(0, official);
+        else replay.replace(table, tableEnd + 15 - table, official);
+        page += replay;
         writePage(roundPage(info.number), std::move(page), roundTitle(info));
         std::string json = replayReport(source, ReportFormat::JSON, diagnostics_);
         const std::size_t end = json.find_last_of('}');
