@@ -73,6 +73,10 @@ cat >"$work/wanted" <<'EOF'
 ./share/doc/gridtally/docs/report.schema.json
 ./share/doc/gridtally/docs/round.schema.json
 ./share/doc/gridtally/docs/season.schema.json
+./share/doc/gridtally/docs/site-index-1280.png
+./share/doc/gridtally/docs/site-index-390.png
+./share/doc/gridtally/docs/site-round-1280.png
+./share/doc/gridtally/docs/site-round-390.png
 ./share/doc/gridtally/examples/README.md
 ./share/doc/gridtally/examples/archive/dask_archive.py
 ./share/doc/gridtally/examples/archive/drivers.sql
