@@ -66,11 +66,12 @@ const Column<RaceRow> race[] = {
 
 TimedLap lapOf(const CrossingRow& r) { return r.car.laps[r.lap]; }
 
+// semikv writes its lap lines by hand (semikv_writer.cpp).
 const Column<CrossingRow> crossing[] = {
-    {"lap", "lap", "lap", [](const CrossingRow& r) { return C::integer(static_cast<std::int64_t>(r.lap)); }},
-    {"lapTime", "lap_time", "laptime", [](const CrossingRow& r) { return C::time(lapTimeAt(r.car, r.lap)); }},
-    {"clock", "clock", "clock", [](const CrossingRow& r) { return C::time(lapOf(r).clock); }},
-    {"remark", "remark", "remark", [](const CrossingRow& r) { return C::string(lapRemark(lapOf(r).flags)); }},
+    {"lap", "lap", nullptr, [](const CrossingRow& r) { return C::integer(static_cast<std::int64_t>(r.lap)); }},
+    {"lapTime", "lap_time", nullptr, [](const CrossingRow& r) { return C::time(lapTimeAt(r.car, r.lap)); }},
+    {"clock", "clock", nullptr, [](const CrossingRow& r) { return C::time(lapOf(r).clock); }},
+    {"remark", "remark", nullptr, [](const CrossingRow& r) { return C::string(lapRemark(lapOf(r).flags)); }},
     {"lapTimeMs", "lap_time_ms", nullptr,
      [](const CrossingRow& r) { return C::milliseconds(lapTimeAt(r.car, r.lap)); }},
     {"clockMs", "clock_ms", nullptr, [](const CrossingRow& r) { return C::milliseconds(lapOf(r).clock); }},
