@@ -12,9 +12,19 @@ std::filesystem::path fsPath(const std::string& utf8) {
 
 namespace {
 
+// '/' between folders on every system: Windows takes it as well as '\',
+// and found and listed paths then sort and compare alike on every machine.
+// Elsewhere a '\' is part of a name and stays.
+std::string slashed(std::string path) {
+#ifdef _WIN32
+    std::replace(path.begin(), path.end(), '\\', '/');
+#endif
+    return path;
+}
+
 std::string utf8Of(const std::filesystem::path& path) {
     const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
+    return slashed(std::string(text.begin(), text.end()));
 }
 
 bool isReplayName(const std::filesystem::path& path) {
@@ -42,7 +52,7 @@ std::vector<std::string> replayPaths(const std::vector<std::string>& arguments) 
         if (std::filesystem::is_directory(fsPath(argument), error))
             addFolder(argument, paths);
         else
-            paths.push_back(argument);
+            paths.push_back(slashed(argument));
     }
     std::sort(paths.begin(), paths.end());
     paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
