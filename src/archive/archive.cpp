@@ -67,16 +67,21 @@ void ArchiveSink::take(ReplayRows& rows, ArchiveTable table, const ArchiveRow& r
     }
 }
 
-ReplayRows readReplayRows(const std::string& path, const ArchiveOptions& options, const ArchiveSink& sink) {
+ReplayRows readReplayRows(const ArchiveInput& input, const ArchiveOptions& options, const ArchiveSink& sink) {
+    const std::string& path = input.path;
     ReplayRows rows;
-    ReplayFacts facts{path, fileSize(path), {}};
+    ReplayFacts facts{path, input.bytes ? std::optional<std::uint64_t>(input.bytes->size()) : fileSize(path), {}};
     WarningList warnings(facts.warnings);
     std::optional<ReplayFile> file;
     std::optional<Weekend> weekend;
     try {
-        if (!platform::exists(path) || platform::isDirectory(path))
-            throw std::runtime_error(formatText("cannot read %s: no such file", path));
-        file.emplace(path);
+        if (input.bytes) {
+            file.emplace(path, *input.bytes);
+        } else {
+            if (!platform::exists(path) || platform::isDirectory(path))
+                throw std::runtime_error(formatText("cannot read %s: no such file", path));
+            file.emplace(path);
+        }
         weekend = buildWeekend(*file, options.carset, warnings);
     } catch (const ReplayAccessError& e) {
         // Worded as the single-replay run words it.
@@ -114,7 +119,7 @@ private:
 };
 
 ReplayRows rowsOf(const ArchiveInput& input, const ArchiveOptions& options, const ArchiveSink& sink) {
-    if (!input.known) return readReplayRows(input.path, options, sink);
+    if (!input.known) return readReplayRows(input, options, sink);
     ReplayRows rows;
     rows.known = true;
     return rows;
