@@ -9,6 +9,11 @@
 // A path as the system takes it, from UTF-8 (the program's paths).
 std::filesystem::path fsPath(const std::string& utf8);
 
+// A replay's path as the archive shows it: '/' between folders on every
+// system, so that found and given paths sort and compare alike on every
+// machine.
+std::string archivePath(std::string path);
+
 // The replays the arguments name: a folder stands for every file below it
 // whose name ends in ".rpy" (any case), anything else for itself. Sorted
 // bytewise and without repeats, so that the rows come out in the same order

@@ -223,7 +223,8 @@ gridtally_status gridtally_replay_rows(const gridtally_replay* replays, size_t c
         for (std::size_t i = 0; i < count; ++i) {
             const gridtally_replay& r = replays[i];
             if (!r.path && !r.bytes) throw Failure{GRIDTALLY_BAD_ARGUMENT, formatText("replay %d is not given", i)};
-            ArchiveInput& input = inputs.emplace_back(ArchiveInput{r.path ? r.path : "<memory>", false, {}});
+            ArchiveInput& input =
+                inputs.emplace_back(ArchiveInput{r.path ? archivePath(r.path) : "<memory>", false, {}});
             if (r.bytes) input.bytes = std::span(static_cast<const std::uint8_t*>(r.bytes), r.size);
         }
         deliverRows(inputs, optionsOrDefault(options), row, user);
