@@ -38,6 +38,15 @@ CarsetChoice carsetChoice(const std::optional<std::string>& carset, bool detectC
 // A file system path as the program takes it: str or os.PathLike.
 std::string pathOf(const py::handle& path) { return py::str(py::module_::import("os").attr("fspath")(path)); }
 
+bool isBytes(const py::handle& source) {
+    return py::isinstance<py::bytes>(source) || py::isinstance<py::bytearray>(source) ||
+           py::isinstance<py::memoryview>(source);
+}
+
+std::string bytesOf(const py::handle& source) {
+    return py::module_::import("builtins").attr("bytes")(source).cast<std::string>();
+}
+
 py::object readReport(const py::object& source, bool laps, const std::optional<std::string>& carset, bool detectCarset) {
     ReportOptions options;
     options.format = ReportFormat::JSON;
@@ -45,9 +54,8 @@ py::object readReport(const py::object& source, bool laps, const std::optional<s
     const CarsetChoice choice = carsetChoice(carset, detectCarset);
     StringSink sink;
     WarningList diagnostics;
-    if (py::isinstance<py::bytes>(source) || py::isinstance<py::bytearray>(source) ||
-        py::isinstance<py::memoryview>(source)) {
-        const std::string bytes = py::module_::import("builtins").attr("bytes")(source).cast<std::string>();
+    if (isBytes(source)) {
+        const std::string bytes = bytesOf(source);
         const std::span data(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
         py::gil_scoped_release unlocked;
         writeReplayReport("<bytes>", data, choice, options, sink, diagnostics);
@@ -66,11 +74,15 @@ py::object readReport(const py::object& source, bool laps, const std::optional<s
 // hands out their rows one by one.
 class RowIterator {
 public:
-    RowIterator(std::vector<std::string> paths, ArchiveOptions options)
-        : paths_(std::move(paths)), options_(std::move(options)), loads_(py::module_::import("json").attr("loads")) {}
+    // Replays from memory name bytes, which live as long as the iterator.
+    RowIterator(std::vector<ArchiveInput> inputs, std::deque<std::string> bytes, ArchiveOptions options)
+        : inputs_(std::move(inputs)), bytes_(std::move(bytes)), options_(std::move(options)),
+          loads_(py::module_::import("json").attr("loads")) {}
+    RowIterator(RowIterator&&) = default; // the bytes stay where the inputs point
+    RowIterator(const RowIterator&) = delete;
 
     py::object next() {
-        while (lines_.empty() && next_ < paths_.size()) readBatch();
+        while (lines_.empty() && next_ < inputs_.size()) readBatch();
         if (lines_.empty()) throw py::stop_iteration();
         py::object row = loads_(lines_.front());
         lines_.pop_front();
@@ -79,15 +91,16 @@ public:
 
 private:
     void readBatch() {
-        const std::size_t count = std::min(paths_.size() - next_, std::size_t(options_.threads) * 4);
-        const std::span batch(paths_.data() + next_, count);
+        const std::size_t count = std::min(inputs_.size() - next_, std::size_t(options_.threads) * 4);
+        const std::span<const ArchiveInput> batch(inputs_.data() + next_, count);
         next_ += count;
         py::gil_scoped_release unlocked;
         readArchiveLines(batch, options_,
                          [this](ArchiveTable, std::string_view line) { lines_.emplace_back(line); });
     }
 
-    std::vector<std::string> paths_;
+    std::vector<ArchiveInput> inputs_;
+    std::deque<std::string> bytes_;
     ArchiveOptions options_;
     py::object loads_;
     std::size_t next_ = 0;
@@ -97,16 +110,27 @@ private:
 RowIterator archiveRows(const py::object& paths, bool laps, unsigned threads, const std::optional<std::string>& carset,
                  bool detectCarset) {
     std::vector<std::string> arguments;
-    if (py::isinstance<py::str>(paths) || py::hasattr(paths, "__fspath__")) {
+    std::deque<std::string> bytes; // replays in memory, after those of the paths
+    if (isBytes(paths)) {
+        bytes.push_back(bytesOf(paths));
+    } else if (py::isinstance<py::str>(paths) || py::hasattr(paths, "__fspath__")) {
         arguments.push_back(pathOf(paths));
     } else {
-        for (const py::handle path : paths) arguments.push_back(pathOf(path));
+        for (const py::handle path : paths) {
+            if (isBytes(path)) bytes.push_back(bytesOf(path));
+            else arguments.push_back(pathOf(path));
+        }
     }
+    std::vector<ArchiveInput> inputs;
+    for (std::string& path : replayPaths(arguments)) inputs.push_back(ArchiveInput{std::move(path), false, {}});
+    for (const std::string& replay : bytes)
+        inputs.push_back(ArchiveInput{"<bytes>", false, std::span(reinterpret_cast<const std::uint8_t*>(replay.data()),
+                                                                    replay.size())});
     ArchiveOptions options;
     options.laps = laps;
     options.threads = std::max(1u, threads);
     options.carset = carsetChoice(carset, detectCarset);
-    return RowIterator(replayPaths(arguments), options);
+    return RowIterator(std::move(inputs), std::move(bytes), options);
 }
 
 } // namespace
@@ -135,6 +159,7 @@ PYBIND11_MODULE(gridtally, m) {
           "The JSON report of a replay (a path, or its bytes) as a dict.");
     m.def("rows", &archiveRows, py::arg("paths"), py::arg("laps") = false, py::kw_only(), py::arg("threads") = 1,
           py::arg("carset") = py::none(), py::arg("detect_carset") = false,
-          "The archive rows of the replays (paths and folders) as dicts, each naming its table, in the order "
-          "of gridtally --archive; a broken replay gives its replays row with the error.");
+          "The archive rows of the replays (paths and folders, and bytes: those after the paths, named "
+          "<bytes>) as dicts, each naming its table, in the order of gridtally --archive; a broken replay "
+          "gives its replays row with the error.");
 }

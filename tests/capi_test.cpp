@@ -125,35 +125,42 @@ TEST(CApi, RowsAreTheArchiveStreamWhateverTheThreads) {
     ASSERT_EQ(cli.status, 1) << cli.err;
     const std::string folder = dir.path();
     const char* paths[] = {folder.c_str()};
+    // The same replays one by one: a file, and two from memory named by
+    // their paths.
+    const std::string a = dir.file("a.rpy"), b = dir.file("b.rpy"), c = dir.file("c.rpy");
+    const std::string bBytes = testutil::readFile(b), cBytes = testutil::readFile(c);
+    const gridtally_replay replays[] = {
+        {a.c_str(), nullptr, 0}, {b.c_str(), bBytes.data(), bBytes.size()}, {c.c_str(), cBytes.data(), cBytes.size()}};
     for (unsigned threads : {1u, 2u}) {
-        gridtally_options options{};
-        options.flags = GRIDTALLY_WITH_LAPS;
-        options.threads = threads;
-        struct Seen {
-            std::string text;
-            std::vector<int> tables;
-        } seen;
-        gridtally_error error{};
-        const gridtally_status status = gridtally_rows(
-            paths, 1, &options,
-            [](void* user, gridtally_table table, const char* line, size_t length) {
+        for (bool oneByOne : {false, true}) {
+            gridtally_options options{};
+            options.flags = GRIDTALLY_WITH_LAPS;
+            options.threads = threads;
+            struct Seen {
+                std::string text;
+                std::vector<int> tables;
+            } seen;
+            const gridtally_row_fn take = [](void* user, gridtally_table table, const char* line, size_t length) {
                 auto& s = *static_cast<Seen*>(user);
                 s.text.append(line, length);
                 s.tables.push_back(table);
                 return 0;
-            },
-            &seen, &error);
-        EXPECT_EQ(status, GRIDTALLY_BROKEN_REPLAY);
-        EXPECT_STREQ(error.message, "1 of 3 replays are broken");
-        gridtally_error_free(&error);
-        EXPECT_EQ(seen.text, cli.out) << threads;
-        // The table of each line is the one it names.
-        const char* names[] = {"replays", "results", "laps"};
-        std::size_t at = 0;
-        for (int table : seen.tables) {
-            EXPECT_EQ(seen.text.compare(at, 10, "{\"table\":\""), 0);
-            EXPECT_EQ(seen.text.compare(at + 10, std::strlen(names[table]), names[table]), 0);
-            at = seen.text.find('\n', at) + 1;
+            };
+            gridtally_error error{};
+            const gridtally_status status = oneByOne ? gridtally_replay_rows(replays, 3, &options, take, &seen, &error)
+                                                     : gridtally_rows(paths, 1, &options, take, &seen, &error);
+            EXPECT_EQ(status, GRIDTALLY_BROKEN_REPLAY);
+            EXPECT_STREQ(error.message, "1 of 3 replays are broken");
+            gridtally_error_free(&error);
+            EXPECT_EQ(seen.text, cli.out) << threads << oneByOne;
+            // The table of each line is the one it names.
+            const char* names[] = {"replays", "results", "laps"};
+            std::size_t at = 0;
+            for (int table : seen.tables) {
+                EXPECT_EQ(seen.text.compare(at, 10, "{\"table\":\""), 0);
+                EXPECT_EQ(seen.text.compare(at + 10, std::strlen(names[table]), names[table]), 0);
+                at = seen.text.find('\n', at) + 1;
+            }
         }
     }
 }

@@ -306,6 +306,29 @@ TEST(Limits, LapTableMemoryFollowsTheLapRecords) {
     EXPECT_LT(r.peakMemoryKb - baseKb, 4.5 * (lapBytes / 1024)) << "process alone " << baseKb << " KB";
 }
 
+TEST(Limits, ArchiveRowsWaitingForTheirTurnStayFew) {
+    if (const char* why = memoryUnmeasured()) GTEST_SKIP() << why;
+    // A long replay first: while one thread reads it, the other reads the
+    // large ones after it, whose rows (10 MB each) must wait for their turn.
+    // One large replay or eight behind it: the same few wait.
+    TempDir dir;
+    const long baseKb = processAloneKb(dir);
+    const std::string longReplay = buildReplay(raceReplay(40, 6000));
+    const std::string largeReplay = buildReplay(raceReplay(40, 1000));
+    dir.write("few/0.rpy", longReplay);
+    dir.write("few/1.rpy", largeReplay);
+    dir.write("many/0.rpy", longReplay);
+    for (int i = 1; i <= scale; ++i) dir.write("many/" + std::to_string(i) + ".rpy", largeReplay);
+    auto peakKb = [&](const std::string& folder) {
+        const RunResult r = runGridtally({"--archive", "--laps", "-j2", "-o", folder + "-rows", folder}, in(dir));
+        EXPECT_EQ(r.status, 0) << r.err;
+        return r.peakMemoryKb - baseKb;
+    };
+    const long few = peakKb("few"), many = peakKb("many");
+    // A window of eight replays let seven wait: 1.8 times the peak.
+    EXPECT_LT(many, 1.3 * few) << "1 large replay: " << few << " KB, " << scale << ": " << many << " KB";
+}
+
 TEST(Limits, ReplayOfMoreThan100MillionCrossingsIsRefusedAtOnce) {
     TempDir dir;
     writeSparseLaps(dir, "huge.rpy", 4 * 100'000'001u);

@@ -50,6 +50,11 @@ def main():
             assert rows == expected, threads
         assert {row["table"] for row in expected} == {"replays", "results", "laps"}
         assert all("laps" != row["table"] for row in gridtally.rows(str(league)))
+        # A replay's bytes give its rows, the path named <bytes>.
+        assert expected[0]["path"] == str(replays[0])
+        first = [dict(expected[0], path="<bytes>")]
+        first += [row for row in expected[1:] if row.get("replay") == expected[0]["key"]]
+        assert list(gridtally.rows(replays[0].read_bytes(), laps=True)) == first
     print(f"read() and rows() agree with the program on {len(replays)} replays")
     return 0
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <stdexcept>
 #include <thread>
+#include <variant>
 #include <vector>
 
 #include "archive/archive_inputs.h"
@@ -67,16 +68,21 @@ void ArchiveSink::take(ReplayRows& rows, ArchiveTable table, const ArchiveRow& r
     }
 }
 
-ReplayRows readReplayRows(const std::string& path, const ArchiveOptions& options, const ArchiveSink& sink) {
+ReplayRows readReplayRows(const ArchiveInput& input, const ArchiveOptions& options, const ArchiveSink& sink) {
+    const std::string& path = input.path;
     ReplayRows rows;
-    ReplayFacts facts{path, fileSize(path), {}};
+    ReplayFacts facts{path, input.bytes ? std::optional<std::uint64_t>(input.bytes->size()) : fileSize(path), {}};
     WarningList warnings(facts.warnings);
     std::optional<ReplayFile> file;
     std::optional<Weekend> weekend;
     try {
-        if (!platform::exists(path) || platform::isDirectory(path))
-            throw std::runtime_error(formatText("cannot read %s: no such file", path));
-        file.emplace(path);
+        if (input.bytes) {
+            file.emplace(path, *input.bytes);
+        } else {
+            if (!platform::exists(path) || platform::isDirectory(path))
+                throw std::runtime_error(formatText("cannot read %s: no such file", path));
+            file.emplace(path);
+        }
         weekend = buildWeekend(*file, options.carset, warnings);
     } catch (const ReplayAccessError& e) {
         // Worded as the single-replay run words it.
@@ -113,20 +119,40 @@ private:
     ArchiveCounts& counts_;
 };
 
+// About what a replay's rows take in memory.
+std::size_t heldBytes(const ReplayRows& rows) {
+    std::size_t bytes = 0;
+    for (const std::string& line : rows.text) bytes += sizeof line + line.capacity();
+    auto cells = [&bytes](const ArchiveRow& row) {
+        bytes += sizeof row + row.capacity() * sizeof(ArchiveCell);
+        for (const ArchiveCell& cell : row)
+            if (const auto* text = std::get_if<std::string>(&cell)) bytes += text->capacity();
+    };
+    cells(rows.replay);
+    for (const ArchiveRow& row : rows.results) cells(row);
+    for (const ArchiveRow& row : rows.laps) cells(row);
+    return bytes;
+}
+
 ReplayRows rowsOf(const ArchiveInput& input, const ArchiveOptions& options, const ArchiveSink& sink) {
-    if (!input.known) return readReplayRows(input.path, options, sink);
+    if (!input.known) return readReplayRows(input, options, sink);
     ReplayRows rows;
     rows.known = true;
     return rows;
 }
 
 // Workers take the next input while it lies within the window past the last
-// one written; the calling thread writes the slots in order.
+// one written and the rows waiting for their turn stay within a budget of
+// bytes; the calling thread writes the slots in order. The input the writer
+// waits for is always taken, so a replay of any size gets through, and
+// large ones wait one at a time rather than a window full of them.
 class OrderedRun {
 public:
+    static constexpr std::size_t budgetPerThread = std::size_t(4) << 20;
+
     OrderedRun(std::span<const ArchiveInput> inputs, const ArchiveOptions& options, ArchiveSink& sink)
         : inputs_(inputs), options_(options), sink_(sink), window_(std::size_t(options.threads) * 4),
-          slots_(window_) {}
+          budget_(std::size_t(options.threads) * budgetPerThread), slots_(window_), sizes_(window_) {}
 
     void run(Counter& counter) {
         std::vector<std::thread> workers;
@@ -154,7 +180,10 @@ private:
             std::size_t index;
             {
                 std::unique_lock lock(mutex_);
-                space_.wait(lock, [this] { return stopped_ || next_ >= inputs_.size() || next_ < written_ + window_; });
+                space_.wait(lock, [this] {
+                    return stopped_ || next_ >= inputs_.size() ||
+                           (next_ < written_ + window_ && (next_ == written_ || held_ < budget_));
+                });
                 if (stopped_ || next_ >= inputs_.size()) return;
                 index = next_++;
             }
@@ -165,6 +194,7 @@ private:
             } catch (...) {
                 failure = std::current_exception();
             }
+            const std::size_t bytes = rows ? heldBytes(*rows) : 0;
             const std::lock_guard lock(mutex_);
             if (failure) {
                 if (!failure_) failure_ = failure;
@@ -173,6 +203,8 @@ private:
                 ready_.notify_all();
                 return;
             }
+            held_ += bytes;
+            sizes_[index % window_] = bytes;
             slots_[index % window_] = std::move(rows);
             ready_.notify_all();
         }
@@ -188,6 +220,7 @@ private:
                 if (!slot) return; // a worker failed: run() rethrows
                 rows = std::move(*slot);
                 slot.reset();
+                held_ -= sizes_[index % window_];
                 ++written_;
                 space_.notify_all();
             }
@@ -200,12 +233,15 @@ private:
     const ArchiveOptions& options_;
     ArchiveSink& sink_;
     const std::size_t window_;
+    const std::size_t budget_;
     std::vector<std::optional<ReplayRows>> slots_;
+    std::vector<std::size_t> sizes_; // heldBytes of each slot's rows
     std::mutex mutex_;
     std::condition_variable space_;
     std::condition_variable ready_;
     std::size_t next_ = 0;
     std::size_t written_ = 0;
+    std::size_t held_ = 0; // bytes of the rows in the slots
     bool stopped_ = false;
     std::exception_ptr failure_;
 };

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -14,6 +16,9 @@ struct ArchiveInput {
     // The sink already holds this replay's rows (an unchanged replay of an
     // earlier run): it is not read, and its rows come back empty and known.
     bool known = false;
+    // The replay's bytes, when it is read from memory rather than from path,
+    // which then only names it; they must outlive the run.
+    std::optional<std::span<const std::uint8_t>> bytes;
 };
 
 struct ArchiveOptions {
@@ -43,7 +48,7 @@ struct ArchiveCounts {
 // Reads one replay and hands its rows to the sink's take(); a broken replay
 // gives its replays row with the message the single-replay run prints for
 // it, and no other rows.
-ReplayRows readReplayRows(const std::string& path, const ArchiveOptions& options, const ArchiveSink& sink);
+ReplayRows readReplayRows(const ArchiveInput& input, const ArchiveOptions& options, const ArchiveSink& sink);
 
 // Reads the inputs and writes their rows to the sink. At most a few replays
 // per thread are in flight at any time. An exception from the sink stops

@@ -164,7 +164,7 @@ std::vector<ArchiveInput> ArchiveFolder::plan(const std::vector<std::string>& pa
             entry.broken = old->second.broken;
             if (entry.broken) ++knownBroken_;
         }
-        inputs.push_back(ArchiveInput{paths[i], known});
+        inputs.push_back(ArchiveInput{paths[i], known, {}});
     }
     for (ArchiveTable table : tables()) {
         std::optional<platform::OutputFile>& file = files_[std::size_t(table)];

@@ -10,11 +10,20 @@ std::filesystem::path fsPath(const std::string& utf8) {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
+// Windows takes '/' as well as '\'; elsewhere a '\' is part of a name and
+// stays.
+std::string archivePath(std::string path) {
+#ifdef _WIN32
+    std::replace(path.begin(), path.end(), '\\', '/');
+#endif
+    return path;
+}
+
 namespace {
 
 std::string utf8Of(const std::filesystem::path& path) {
     const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
+    return archivePath(std::string(text.begin(), text.end()));
 }
 
 bool isReplayName(const std::filesystem::path& path) {
@@ -42,7 +51,7 @@ std::vector<std::string> replayPaths(const std::vector<std::string>& arguments) 
         if (std::filesystem::is_directory(fsPath(argument), error))
             addFolder(argument, paths);
         else
-            paths.push_back(argument);
+            paths.push_back(archivePath(argument));
     }
     std::sort(paths.begin(), paths.end());
     paths.erase(std::unique(paths.begin(), paths.end()), paths.end());

@@ -144,6 +144,21 @@ private:
     std::size_t length_ = 0;
 };
 
+// Hands each row of the inputs to row; a broken replay fails the call once
+// every other row was delivered.
+void deliverRows(std::span<const ArchiveInput> inputs, const gridtally_options& given, gridtally_row_fn row,
+                 void* user) {
+    ArchiveOptions archive;
+    archive.laps = (given.flags & GRIDTALLY_WITH_LAPS) != 0;
+    archive.threads = given.threads == 0 ? 1 : given.threads;
+    archive.carset = carsetChoice(given);
+    const ArchiveCounts counts = readArchiveLines(inputs, archive, [&](ArchiveTable table, std::string_view line) {
+        if (row(user, static_cast<gridtally_table>(table), line.data(), line.size()) != 0) throw Stopped{};
+    });
+    if (counts.broken != 0)
+        throw Failure{GRIDTALLY_BROKEN_REPLAY, formatText("%d of %d replays are broken", counts.broken, counts.read)};
+}
+
 } // namespace
 
 extern "C" {
@@ -183,27 +198,36 @@ gridtally_status gridtally_rows(const char* const* paths, size_t count, const gr
                                 gridtally_row_fn row, void* user, gridtally_error* error) {
     return guarded(error, [&] {
         if (!row || (!paths && count != 0)) throw Failure{GRIDTALLY_BAD_ARGUMENT, "no paths or row function given"};
-        const gridtally_options& given = optionsOrDefault(options);
-        ArchiveOptions archive;
-        archive.laps = (given.flags & GRIDTALLY_WITH_LAPS) != 0;
-        archive.threads = given.threads == 0 ? 1 : given.threads;
-        archive.carset = carsetChoice(given);
         std::vector<std::string> arguments;
         for (std::size_t i = 0; i < count; ++i) {
             if (!paths[i]) throw Failure{GRIDTALLY_BAD_ARGUMENT, formatText("path %d is NULL", i)};
             arguments.emplace_back(paths[i]);
         }
-        std::vector<std::string> replays;
+        std::vector<ArchiveInput> inputs;
         try {
-            replays = replayPaths(arguments);
+            for (std::string& path : replayPaths(arguments)) inputs.push_back(ArchiveInput{std::move(path), false, {}});
         } catch (const std::exception& e) {
             throw Failure{GRIDTALLY_FAILED, e.what()};
         }
-        const ArchiveCounts counts = readArchiveLines(replays, archive, [&](ArchiveTable table, std::string_view line) {
-            if (row(user, static_cast<gridtally_table>(table), line.data(), line.size()) != 0) throw Stopped{};
-        });
-        if (counts.broken != 0)
-            throw Failure{GRIDTALLY_BROKEN_REPLAY, formatText("%d of %d replays are broken", counts.broken, counts.read)};
+        deliverRows(inputs, optionsOrDefault(options), row, user);
+        return GRIDTALLY_OK;
+    });
+}
+
+gridtally_status gridtally_replay_rows(const gridtally_replay* replays, size_t count, const gridtally_options* options,
+                                       gridtally_row_fn row, void* user, gridtally_error* error) {
+    return guarded(error, [&] {
+        if (!row || (!replays && count != 0))
+            throw Failure{GRIDTALLY_BAD_ARGUMENT, "no replays or row function given"};
+        std::vector<ArchiveInput> inputs;
+        for (std::size_t i = 0; i < count; ++i) {
+            const gridtally_replay& r = replays[i];
+            if (!r.path && !r.bytes) throw Failure{GRIDTALLY_BAD_ARGUMENT, formatText("replay %d is not given", i)};
+            ArchiveInput& input =
+                inputs.emplace_back(ArchiveInput{r.path ? archivePath(r.path) : "<memory>", false, {}});
+            if (r.bytes) input.bytes = std::span(static_cast<const std::uint8_t*>(r.bytes), r.size);
+        }
+        deliverRows(inputs, optionsOrDefault(options), row, user);
         return GRIDTALLY_OK;
     });
 }

@@ -109,6 +109,13 @@ typedef int (*gridtally_row_fn)(void* user, gridtally_table table, const char* l
 gridtally_status gridtally_rows(const char* const* paths, size_t count, const gridtally_options* options,
                                 gridtally_row_fn row, void* user, gridtally_error* error);
 
+/* The same rows for replays given one by one and kept in this order: each a
+ * file at path (not a folder), or size bytes in memory, whose path (NULL:
+ * "<memory>") then stands for the replay in its replays row. Paths show '/'
+ * between folders, as gridtally_rows shows them. */
+gridtally_status gridtally_replay_rows(const gridtally_replay* replays, size_t count, const gridtally_options* options,
+                                       gridtally_row_fn row, void* user, gridtally_error* error);
+
 /* "0.6.4". */
 const char* gridtally_version(void);
 

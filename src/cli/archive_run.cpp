@@ -124,7 +124,7 @@ ExitStatus runArchive(const CommandLine& cl, ConsoleOutput& out, MessageOutput& 
         ArchiveStream stream([&out](std::string_view text) { out.writeText(text); });
         ProgressSink sink(stream, paths.size(), progress);
         std::vector<ArchiveInput> inputs;
-        for (const std::string& path : paths) inputs.push_back(ArchiveInput{path, false});
+        for (const std::string& path : paths) inputs.push_back(ArchiveInput{path, false, {}});
         counts = readArchive(inputs, options, sink);
         sink.finish();
         if (std::ferror(out.stream())) {

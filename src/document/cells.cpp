@@ -11,11 +11,6 @@ constexpr std::uint32_t msPerHour = 3'600'000;
 constexpr std::uint32_t msPerMinute = 60'000;
 constexpr std::uint32_t msPerSecond = 1'000;
 
-void appendRemark(std::string& remark, const char* word) {
-    if (!remark.empty()) remark += ' ';
-    remark += word;
-}
-
 } // namespace
 
 // Written digit by digit rather than through the formatter: a report with
@@ -63,12 +58,14 @@ void appendInteger(std::string& out, std::int64_t value) {
     out.append(buf, std::to_chars(buf, std::end(buf), value).ptr);
 }
 
-std::string lapRemark(std::uint8_t flags) {
-    std::string remark;
-    if (flags & LapFlag::offTrack) appendRemark(remark, "Off Track");
-    if (flags & LapFlag::invalid) appendRemark(remark, "Invalid");
-    if (flags & LapFlag::unknown) appendRemark(remark, "Unknown");
-    return remark;
+std::string_view lapRemarkText(std::uint8_t flags) {
+    // By the three bits: off track, invalid, unknown.
+    static constexpr std::string_view remarks[] = {
+        "",          "Unknown",           "Invalid",           "Invalid Unknown",
+        "Off Track", "Off Track Unknown", "Off Track Invalid", "Off Track Invalid Unknown"};
+    const int index = ((flags & LapFlag::offTrack) ? 4 : 0) | ((flags & LapFlag::invalid) ? 2 : 0) |
+                      ((flags & LapFlag::unknown) ? 1 : 0);
+    return remarks[index];
 }
 
 std::string sessionTypeName(SessionType type) {

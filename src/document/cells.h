@@ -23,7 +23,8 @@ inline std::string formatLapTime(std::int32_t ms) { return formatLapTime(static_
 void appendInteger(std::string& out, std::int64_t value);
 // Remark of a flag byte: "Off Track", "Invalid", "Unknown" for the set bits,
 // in that order, joined by one space; empty when none is set.
-std::string lapRemark(std::uint8_t flags);
+std::string_view lapRemarkText(std::uint8_t flags);
+inline std::string lapRemark(std::uint8_t flags) { return std::string(lapRemarkText(flags)); }
 
 // The remark of a race result: "DNF" for a retired car.
 inline const char* raceRemark(const RaceResult& r) { return r.retired ? "DNF" : ""; }

@@ -30,7 +30,12 @@ ArchiveCounts readArchiveLines(std::span<const std::string> paths, const Archive
                                const RowLineOut& out) {
     std::vector<ArchiveInput> inputs;
     inputs.reserve(paths.size());
-    for (const std::string& path : paths) inputs.push_back(ArchiveInput{path, false});
+    for (const std::string& path : paths) inputs.push_back(ArchiveInput{path, false, {}});
+    return readArchiveLines(inputs, options, out);
+}
+
+ArchiveCounts readArchiveLines(std::span<const ArchiveInput> inputs, const ArchiveOptions& options,
+                               const RowLineOut& out) {
     LineSink sink(out);
     return readArchive(inputs, options, sink);
 }

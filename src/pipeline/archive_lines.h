@@ -17,3 +17,7 @@ using RowLineOut = std::function<void(ArchiveTable table, std::string_view line)
 // exception from out stops the run and propagates.
 ArchiveCounts readArchiveLines(std::span<const std::string> paths, const ArchiveOptions& options,
                                const RowLineOut& out);
+// The same for replays given one by one, in their order: files, or bytes in
+// memory named by their paths.
+ArchiveCounts readArchiveLines(std::span<const ArchiveInput> inputs, const ArchiveOptions& options,
+                               const RowLineOut& out);

@@ -66,18 +66,20 @@ const Column<RaceRow> race[] = {
 
 TimedLap lapOf(const CrossingRow& r) { return r.car.laps[r.lap]; }
 
+// CSV's lap rows; semikv and JSON write theirs by hand (semikv_writer.cpp,
+// json_writer.cpp).
 const Column<CrossingRow> crossing[] = {
-    {"lap", "lap", "lap", [](const CrossingRow& r) { return C::integer(static_cast<std::int64_t>(r.lap)); }},
-    {"lapTime", "lap_time", "laptime", [](const CrossingRow& r) { return C::time(lapTimeAt(r.car, r.lap)); }},
-    {"clock", "clock", "clock", [](const CrossingRow& r) { return C::time(lapOf(r).clock); }},
-    {"remark", "remark", "remark", [](const CrossingRow& r) { return C::string(lapRemark(lapOf(r).flags)); }},
-    {"lapTimeMs", "lap_time_ms", nullptr,
+    {nullptr, "lap", nullptr, [](const CrossingRow& r) { return C::integer(static_cast<std::int64_t>(r.lap)); }},
+    {nullptr, "lap_time", nullptr, [](const CrossingRow& r) { return C::time(lapTimeAt(r.car, r.lap)); }},
+    {nullptr, "clock", nullptr, [](const CrossingRow& r) { return C::time(lapOf(r).clock); }},
+    {nullptr, "remark", nullptr, [](const CrossingRow& r) { return C::string(lapRemark(lapOf(r).flags)); }},
+    {nullptr, "lap_time_ms", nullptr,
      [](const CrossingRow& r) { return C::milliseconds(lapTimeAt(r.car, r.lap)); }},
-    {"clockMs", "clock_ms", nullptr, [](const CrossingRow& r) { return C::milliseconds(lapOf(r).clock); }},
-    {"position", "position", nullptr, [](const CrossingRow& r) { return C::integer(r.position); }},
-    {"offTrack", "off_track", nullptr,
+    {nullptr, "clock_ms", nullptr, [](const CrossingRow& r) { return C::milliseconds(lapOf(r).clock); }},
+    {nullptr, "position", nullptr, [](const CrossingRow& r) { return C::integer(r.position); }},
+    {nullptr, "off_track", nullptr,
      [](const CrossingRow& r) { return C::boolean(lapOf(r).flags & LapFlag::offTrack); }},
-    {"invalid", "invalid", nullptr,
+    {nullptr, "invalid", nullptr,
      [](const CrossingRow& r) { return C::boolean(lapOf(r).flags & LapFlag::invalid); }},
 };
 

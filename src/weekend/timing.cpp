@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <mutex>
 #include <stdexcept>
 #include <utility>
 
@@ -40,6 +41,15 @@ BestLapResult bestLap(const TimingEntry& entry) {
     return best;
 }
 
+// One car's crossing in a row of the per-lap table: rows are sorted by
+// clock, cars crossing together by number, then in replay order.
+struct RowCrossing {
+    std::uint32_t clock;
+    std::int16_t number;
+    std::uint32_t car;
+    auto operator<=>(const RowCrossing&) const = default;
+};
+
 } // namespace
 
 struct TimingTable {
@@ -54,13 +64,16 @@ struct TimingTable {
     std::vector<Car> cars;
     std::vector<std::uint32_t> clocks;
     std::vector<std::uint8_t> flags;
-    // The per-lap table, row after row, as indexes of cars.
-    std::vector<std::uint32_t> cells;
+    // The per-lap table, placed when first asked for: only the lap places
+    // and the charts need it, and it costs a sort of every row.
+    mutable std::once_flag placed;
+    // The table, row after row, as indexes of cars.
+    mutable std::vector<std::uint32_t> cells;
     // The cars' crossing counts in ascending order, and the sums of those
     // before each: enough to find any row, where a start for every row
     // would cost as much as the cells when one car holds all crossings.
-    std::vector<std::size_t> sortedCounts;
-    std::vector<std::size_t> countSums;
+    mutable std::vector<std::size_t> sortedCounts;
+    mutable std::vector<std::size_t> countSums;
 
     std::size_t rows() const { return sortedCounts.empty() ? 0 : sortedCounts.back(); }
     // The crossings before row lap: of each car, at most lap.
@@ -76,11 +89,17 @@ struct TimingTable {
     }
     std::uint32_t clockOf(std::size_t car, std::size_t lap) const { return clocks[cars[car].first + lap]; }
 
-    // Fills cells and the row lookup once every crossing is in.
-    void placeCells();
+    // The table with its cells placed.
+    const TimingTable& withCells() const {
+        std::call_once(placed, [this] { placeCells(); });
+        return *this;
+    }
+
+private:
+    void placeCells() const;
 };
 
-void TimingTable::placeCells() {
+void TimingTable::placeCells() const {
     sortedCounts.reserve(cars.size());
     for (const Car& car : cars) sortedCounts.push_back(car.count);
     std::sort(sortedCounts.begin(), sortedCounts.end());
@@ -93,21 +112,15 @@ void TimingTable::placeCells() {
     std::vector<std::uint32_t> active;
     for (std::size_t c = 0; c < cars.size(); ++c)
         if (cars[c].count != 0) active.push_back(static_cast<std::uint32_t>(c));
-    struct Crossing {
-        std::uint32_t clock;
-        std::int16_t number;
-        std::uint32_t car;
-        auto operator<=>(const Crossing&) const = default;
-    };
-    std::vector<Crossing> row;
+    std::vector<RowCrossing> row;
     cells.reserve(clocks.size());
     for (std::size_t lap = 0; lap < rows(); ++lap) {
         if (active.size() != rowSize(lap))
             std::erase_if(active, [&](std::uint32_t c) { return cars[c].count <= lap; });
         row.clear();
-        for (std::uint32_t c : active) row.push_back(Crossing{clockOf(c, lap), cars[c].number, c});
+        for (std::uint32_t c : active) row.push_back(RowCrossing{clockOf(c, lap), cars[c].number, c});
         std::sort(row.begin(), row.end());
-        for (const Crossing& cell : row) cells.push_back(cell.car);
+        for (const RowCrossing& cell : row) cells.push_back(cell.car);
     }
 }
 
@@ -127,10 +140,11 @@ TimingCell TimingRow::operator[](std::size_t position) const {
                       c.number, car};
 }
 
-std::size_t TimingCells::size() const { return table_ ? table_->rows() : 0; }
+std::size_t TimingCells::size() const { return table_ ? table_->withCells().rows() : 0; }
 
 TimingRow TimingCells::operator[](std::size_t lap) const {
-    return TimingRow(table_.get(), lap, table_->rowStart(lap), table_->rowSize(lap));
+    const TimingTable& table = table_->withCells();
+    return TimingRow(&table, lap, table.rowStart(lap), table.rowSize(lap));
 }
 
 SessionTimingBuilder::SessionTimingBuilder() : table_(std::make_shared<TimingTable>()) {}
@@ -154,7 +168,6 @@ void SessionTimingBuilder::addLap(TimedLap lap) {
 }
 
 SessionTiming SessionTimingBuilder::build() {
-    table_->placeCells();
     std::shared_ptr<const TimingTable> table = std::move(table_);
     return SessionTiming{TimingCars(table), TimingCells(table)};
 }
@@ -196,20 +209,36 @@ std::vector<BestLapResult> carsWithoutTime(const SessionTiming& timing) {
 }
 
 std::vector<RaceResult> raceResults(const SessionTiming& timing) {
-    const TimingCells& cells = timing.cells;
+    const TimingCars& cars = timing.cars;
     std::vector<RaceResult> results;
-    if (cells.empty() || cells.front().empty()) return results;
+    // The cars by crossing count, most first: the cars of row j of the
+    // per-lap table (those with more than j crossings) are a prefix. Only
+    // the rows where some car crossed for the last time are laid out,
+    // without the whole table.
+    std::vector<std::uint32_t> byCount;
+    std::vector<std::size_t> counts(cars.size());
+    for (std::size_t c = 0; c < cars.size(); ++c) {
+        counts[c] = cars[c].laps.size();
+        if (counts[c] != 0) byCount.push_back(static_cast<std::uint32_t>(c));
+    }
+    if (byCount.empty()) return results;
+    std::stable_sort(byCount.begin(), byCount.end(),
+                     [&](std::uint32_t a, std::uint32_t b) { return counts[a] > counts[b]; });
+    auto clockAt = [&](std::uint32_t car, std::size_t j) { return cars[car].laps[j].clock; };
 
-    const std::uint32_t startClock = cells.front().front().clock;
-    const std::size_t winnerRow = cells.size() - 1;
-    const std::uint32_t winnerClock = cells[winnerRow].front().clock;
+    std::uint32_t startClock = clockAt(byCount.front(), 0);
+    for (std::uint32_t c : byCount) startClock = std::min(startClock, clockAt(c, 0));
+    const std::size_t winnerRow = counts[byCount.front()] - 1;
+    std::uint32_t winnerClock = clockAt(byCount.front(), winnerRow);
+    for (std::size_t k = 0; k < byCount.size() && counts[byCount[k]] > winnerRow; ++k)
+        winnerClock = std::min(winnerClock, clockAt(byCount[k], winnerRow));
 
     // A car is classified once per car id, which several cars may share.
     // Ids are ranked through a sorted list: a hostile replay may hold many
     // thousands of cars, with ids chosen to collide in a hash table.
     std::vector<std::int32_t> ids;
-    ids.reserve(timing.cars.size());
-    for (const TimingEntry& car : timing.cars) ids.push_back(car.carId);
+    ids.reserve(cars.size());
+    for (const TimingEntry& car : cars) ids.push_back(car.carId);
     std::vector<std::int32_t> sortedIds = ids;
     std::sort(sortedIds.begin(), sortedIds.end());
     sortedIds.erase(std::unique(sortedIds.begin(), sortedIds.end()), sortedIds.end());
@@ -219,20 +248,29 @@ std::vector<RaceResult> raceResults(const SessionTiming& timing) {
                                              sortedIds.begin());
     std::vector<bool> classified(sortedIds.size());
 
-    for (std::size_t j = cells.size(); j-- > 0;) {
-        const TimingRow row = cells[j];
+    // Most crossings first, then earliest crossing: each car is met in the
+    // row of its last crossing, where only the ids not classified yet count.
+    std::vector<RowCrossing> row;
+    for (std::size_t end = 0; end < byCount.size();) {
+        const std::size_t j = counts[byCount[end]] - 1;
+        while (end < byCount.size() && counts[byCount[end]] == j + 1) ++end;
+        row.clear();
+        for (std::size_t k = 0; k < end; ++k)
+            row.push_back(RowCrossing{clockAt(byCount[k], j), cars[byCount[k]].number, byCount[k]});
+        std::sort(row.begin(), row.end());
         for (std::size_t p = 0; p < row.size(); ++p) {
-            const TimingCell cell = row[p];
+            const RowCrossing& cell = row[p];
             if (classified[idRank[cell.car]]) continue;
+            const TimingEntry car = cars[cell.car];
 
             RaceResult r;
-            r.carId = cell.carId;
-            r.driverId = cell.driverId;
+            r.carId = car.carId;
+            r.driverId = car.driverId;
             r.laps = static_cast<std::uint32_t>(j);
             r.lapsBehind = static_cast<std::uint32_t>(winnerRow - j);
             // The car met first for its id: the one with the most crossings,
             // then the one its last row places first.
-            r.bestLapTime = bestLap(timing.cars[cell.car]).lapTime;
+            r.bestLapTime = bestLap(car).lapTime;
             r.clock = cell.clock - startClock;
             r.gap = signedDiff(cell.clock, winnerClock);
             if (j == winnerRow) {

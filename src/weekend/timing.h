@@ -152,9 +152,9 @@ struct SessionTiming {
     TimingCells cells; // of these cars
 };
 
-// Collects a session's crossings car by car straight into the flat arrays,
-// then places them in the per-lap table: about 9 bytes per crossing, and no
-// copy of them on the way.
+// Collects a session's crossings car by car straight into the flat arrays;
+// the per-lap table is placed from them when first read. About 9 bytes per
+// crossing, and no copy of them on the way.
 class SessionTimingBuilder {
 public:
     SessionTimingBuilder();
