@@ -114,6 +114,7 @@ ExitStatus runArchive(const CommandLine& cl, ConsoleOutput& out, MessageOutput& 
     options.carset = CarsetChoice{cl.carset(), cl.carsetAuto};
     const std::vector<std::string> paths = archivePaths(cl, in);
     MessageOutput* progress = platform::isTerminal(err.stream()) ? &err : nullptr;
+    platform::keepFreedMemory();
 
     ArchiveCounts counts;
     std::size_t knownBroken = 0;

@@ -123,6 +123,11 @@ std::vector<std::string> listDirectory(const std::string& path);
 
 bool isTerminal(std::FILE* stream);
 
+// For a process that reads many replays one after the other: memory freed
+// after one is kept for the next rather than handed back to the system and
+// asked for again each time.
+void keepFreedMemory();
+
 // The program's arguments (argument 0 first) as UTF-8. Windows takes them
 // from the wide command line and ignores argv.
 std::vector<std::string> commandLineArguments(int argc, char** argv);

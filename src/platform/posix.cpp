@@ -11,6 +11,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <langinfo.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <strings.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -532,6 +535,15 @@ bool isTerminal(std::FILE* stream) {
     if (!stream) return false;
     int fd = ::fileno(stream);
     return fd >= 0 && ::isatty(fd) == 1;
+}
+
+// glibc gives the top of its heap back whenever 128 KiB of it are free, and
+// a replay's rows take a little more than that: one brk (and a TLB flush)
+// to shrink and one to grow again for every replay.
+void keepFreedMemory() {
+#ifdef __GLIBC__
+    ::mallopt(M_TRIM_THRESHOLD, 64 << 20);
+#endif
 }
 
 std::string decodeCodePage(std::string_view bytes, unsigned codePage) {
