@@ -39,6 +39,9 @@ std::vector<RaceTrace> raceTraces(const SessionTiming& timing, const std::vector
     for (const RaceResult& r : classification) {
         if (!byCar.emplace(r.carId, traces.size()).second) continue;
         traces.push_back(RaceTrace{r.carId, 0, r.retired, {}, {}, 0});
+        // One point for each of the car's crossings, the start's included.
+        traces.back().positions.reserve(std::size_t(r.laps) + 1);
+        traces.back().gaps.reserve(std::size_t(r.laps) + 1);
     }
 
     const TimingCells& rows = timing.cells;
