@@ -49,31 +49,31 @@ platform::ReadOnlyFile openReplay(const std::string& path) {
     }
 }
 
-// Reads ahead stop at the end of a page, which the system reads whole anyway.
+// Reads run on to the end of a page, which the system reads whole anyway.
 constexpr std::uint64_t pageSize = 4096;
-// Records beyond this are no replay's: such a file is mapped instead.
-constexpr std::uint64_t maxRecordBytes = std::uint64_t(16) << 20;
+// Most replays' records fit. Larger ones are mapped instead: copying them
+// into fresh memory costs more than mapping the file.
+constexpr std::uint64_t maxReadBytes = std::uint64_t(64) << 10;
 
-// The front of a replay file, read on demand.
+// The front of a replay file, read into one buffer that never moves.
 class FrontReader {
 public:
-    explicit FrontReader(const platform::ReadOnlyFile& file) : file_(file) {}
+    explicit FrontReader(const platform::ReadOnlyFile& file) : file_(file) { bytes_.reserve(maxReadBytes); }
 
-    // The 12-byte header at offset, read first if need be.
-    Chunk chunkAt(std::uint64_t offset) {
-        need(offset + Chunk::headerSize);
-        return Chunk{nullptr, offset, ByteReader(ChunkFile::Bytes(bytes_).subspan(offset, Chunk::headerSize))};
-    }
     // Makes the bytes before to available, reading on to the end of its page
-    // where the file goes on.
-    void need(std::uint64_t to) {
-        if (to <= bytes_.size()) return;
-        const std::uint64_t pageEnd = (to + pageSize - 1) / pageSize * pageSize;
-        // The capacity follows the records alone, not the file's length.
-        if (pageEnd > bytes_.capacity()) bytes_.reserve(std::max<std::uint64_t>(pageEnd, 2 * bytes_.capacity()));
+    // where the file goes on; false when they lie past maxReadBytes.
+    bool need(std::uint64_t to) {
+        if (to <= bytes_.size()) return true;
+        if (to > maxReadBytes) return false;
         const std::size_t have = bytes_.size();
-        bytes_.resize(std::min(pageEnd, file_.size()));
+        bytes_.resize(static_cast<std::size_t>(std::min((to + pageSize - 1) / pageSize * pageSize, file_.size())));
         file_.readAt(have, bytes_.data() + have, bytes_.size() - have);
+        return true;
+    }
+    // The 12-byte header at offset, which need has brought in.
+    Chunk chunkAt(std::uint64_t offset) const {
+        if (offset + Chunk::headerSize > bytes_.size()) throw std::logic_error("chunk header not read");
+        return Chunk{nullptr, offset, ByteReader(ChunkFile::Bytes(bytes_).subspan(offset, Chunk::headerSize))};
     }
     std::vector<std::uint8_t> take() { return std::move(bytes_); }
 
@@ -86,22 +86,24 @@ private:
 // walks them: the root's header, the header, weekend and driver list, the
 // sessions, and the header of the chunk after them (or up to the root's
 // end), whose label ends the sessions. Nothing when the layout is anything
-// but the usual one, where the reader's own checks are to speak.
+// but the usual one, where the reader's own checks are to speak, or when
+// the records are too large to copy.
 std::optional<std::vector<std::uint8_t>> readRecords(const platform::ReadOnlyFile& file) {
     if (file.size() < Chunk::headerSize) return std::nullopt;
     FrontReader front(file);
+    front.need(Chunk::headerSize);
     const Chunk root = front.chunkAt(0);
     if (root.label() != "YLPR" || root.totalSize() != file.size()) return std::nullopt;
     const std::uint64_t end = root.endOffset();
     std::uint64_t at = root.dataOffset();
-    // Reads the chunk at at and the next chunk's header with it; false when
-    // the chunk does not fit.
+    // Reads the chunk and the next one's header with it; false when it does
+    // not fit in the root or in memory.
     const auto readChunk = [&](const Chunk& chunk) {
-        if (chunk.dataSize() > end - chunk.dataOffset() || chunk.endOffset() > maxRecordBytes) return false;
+        if (chunk.dataSize() > end - chunk.dataOffset()) return false;
         at = chunk.endOffset();
-        front.need(std::min(at + Chunk::headerSize, end));
-        return true;
+        return front.need(std::min(at + Chunk::headerSize, end));
     };
+    if (!front.need(std::min(at + Chunk::headerSize, end))) return std::nullopt;
     for (const char* label : {"DHPR", "FNKW", "SLRD"}) {
         if (end - at < Chunk::headerSize) return std::nullopt;
         const Chunk chunk = front.chunkAt(at);
