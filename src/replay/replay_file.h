@@ -43,9 +43,10 @@ public:
     // std::runtime_error with the message.
     ReplayFile(std::string fileName, ChunkFile::Bytes bytes);
     // The same for the file at a path. Only the record chunks are read,
-    // into memory owned by the object; a file laid out otherwise is mapped
-    // whole, so that its faults read as ever. Throws ReplayAccessError when
-    // the path cannot be examined at all.
+    // into memory owned by the object; a file laid out otherwise, or whose
+    // records are too large to copy, is mapped whole, so that its faults
+    // read as ever. Throws ReplayAccessError when the path cannot be
+    // examined at all.
     explicit ReplayFile(const std::string& path);
     // The same for a file opened already; path names it in messages.
     ReplayFile(const std::string& path, const platform::ReadOnlyFile& opened);
