@@ -5,6 +5,12 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "archive/archive_inputs.h"
 #include "archive/sha256.h"
@@ -230,6 +236,33 @@ TEST(Archive, ARerunReadsOnlyNewOrChangedReplays) {
     EXPECT_EQ(runGridtally({"--archive", "-o", "out", "league"}, in(dir)).status, 1);
     EXPECT_FALSE(testutil::fileExists(dir.file("out/laps.jsonl")));
     EXPECT_EQ(readFile(dir.file("out/results.jsonl")), readFile(dir.file("fresh/results.jsonl")));
+}
+
+// A listed path that cannot be read gets a row of its own: no size where
+// the system tells none, and the error worded for what the path names.
+TEST(Archive, PathsThatCannotBeReadGetRowsOfTheirOwn) {
+    TempDir dir;
+    put(dir, "good.rpy", raceReplay(2, 3));
+    std::vector<std::pair<std::string, std::string>> cases = {
+        {"missing.rpy", "cannot read missing.rpy: no such file"},
+        {"nodir/x.rpy", "cannot read nodir/x.rpy: no such file"},
+    };
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo(dir.file("fifo.rpy").c_str(), 0600), 0);
+    cases.emplace_back("fifo.rpy", "fifo.rpy: not a regular file");
+#endif
+    std::vector<std::string> args = {"--archive", "good.rpy"};
+    for (const auto& [path, error] : cases) args.push_back(path);
+    const std::string out = runGridtally(args, in(dir)).out;
+    for (const auto& [path, error] : cases) {
+        const std::size_t at = out.find("\"path\":\"" + path + "\"");
+        ASSERT_NE(at, std::string::npos) << path;
+        const std::string row = out.substr(at, out.find('\n', at) - at);
+        EXPECT_NE(row.find("\"size\":null,"), std::string::npos) << row;
+        EXPECT_NE(row.find("\"error\":\"" + error + "\""), std::string::npos) << row;
+    }
+    EXPECT_NE(out.find("\"path\":\"good.rpy\",\"size\":" + std::to_string(buildReplay(raceReplay(2, 3)).size())),
+              std::string::npos);
 }
 
 TEST(Archive, ExitStatuses) {

@@ -90,6 +90,18 @@ TEST_F(ChunkFileTest, ByteAccessStaysInsideTheFile) {
     EXPECT_THROW(f.chunkAt(0xFFFFFFFFFFFFFFF8u), std::runtime_error);
 }
 
+TEST_F(ChunkFileTest, AFrontReadIntoMemoryAnswersForTheWholeFile) {
+    const std::string whole = chunk("YLPR", 0, chunk("AAAA", 0, "1234") + std::string(100, 'x'));
+    const std::string front = whole.substr(0, 28); // the root's header and the first child
+    const ChunkFile f("f.rpy", rpybuilder::byteSpan(front), whole.size());
+    EXPECT_EQ(f.length(), whole.size());
+    const Chunk root = f.checkedRoot(anyLabel); // the length checked is the file's
+    EXPECT_EQ(chunkBytes(subChunk(root, ChunkLabel("AAAA"), 0)).text(0, 4), "1234");
+    EXPECT_EQ(errorOf([&] { f.slice(24, 29); }), "Error reading file f.rpy: bytes 24 to 29 were not read into memory");
+    EXPECT_EQ(errorOf([&] { f.slice(24, 129); }),
+              "Error reading file f.rpy: bytes 24 to 129 lie outside the file (length 128)");
+}
+
 TEST(ByteReaderTest, LittleEndianFieldsInsideTheRange) {
     const std::string s("\x01\x82\x03\xF4\x45\x00" "ab\0c", 10);
     const ByteReader r(ByteReader::Bytes(reinterpret_cast<const std::uint8_t*>(s.data()), s.size()));

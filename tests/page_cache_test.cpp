@@ -5,7 +5,6 @@
 
 #include <fcntl.h>
 #include <linux/magic.h>
-#include <sys/mman.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
@@ -44,31 +43,13 @@ private:
     std::string path_;
 };
 
-// Which pages of the file are in the page cache, seen through a mapping of
-// its own that touches none of them. Empty when the system cannot tell.
-std::vector<bool> residentPages(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    const auto size = static_cast<std::size_t>(std::filesystem::file_size(path));
-    void* map = fd < 0 ? MAP_FAILED : ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
-    std::vector<bool> resident;
-    if (map != MAP_FAILED) {
-        const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-        std::vector<unsigned char> bits((size + page - 1) / page);
-        if (::mincore(map, size, bits.data()) == 0)
-            for (unsigned char b : bits) resident.push_back(b & 1);
-        ::munmap(map, size);
-    }
-    if (fd >= 0) ::close(fd);
-    return resident;
-}
-
 // Drops the file's pages from the page cache; false when some stay.
 bool evict(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     const bool done = ::fsync(fd) == 0 && ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) == 0;
     ::close(fd);
-    const std::vector<bool> pages = residentPages(path);
+    const std::vector<bool> pages = testutil::residentPages(path);
     return done && !pages.empty() && std::find(pages.begin(), pages.end(), true) == pages.end();
 }
 
@@ -98,7 +79,7 @@ TEST(PageCache, RunsReadNothingPastTheRecords) {
         const testutil::RunResult r = testutil::runGridtally(args);
         ASSERT_EQ(r.status, 0) << name << ": " << r.err;
 
-        const std::vector<bool> pages = residentPages(path);
+        const std::vector<bool> pages = testutil::residentPages(path);
         if (pages.empty() || !pages.front()) GTEST_SKIP() << "mincore does not show the pages the run read";
         std::size_t extra = 0;
         for (std::size_t i = firstUnread; i < pages.size(); ++i) extra += pages[i];

@@ -7,6 +7,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -57,12 +58,6 @@ TEST(PlatformFilesTest, ExistenceAndDirectories) {
     EXPECT_TRUE(platform::isDirectory(dir.path()));
     EXPECT_FALSE(platform::exists(dir.file("missing")));
     EXPECT_FALSE(platform::isDirectory(dir.file("missing")));
-
-    EXPECT_TRUE(platform::examineIsDirectory(dir.path()));
-    EXPECT_FALSE(platform::examineIsDirectory(file));
-    std::string missing = dir.file("missing");
-    EXPECT_EQ(fileErrorOf([&] { platform::examineIsDirectory(missing); }),
-              missing + ": " + reason(ENOENT, fileNotFound));
 }
 
 #ifndef _WIN32
@@ -81,23 +76,58 @@ TEST(PlatformFilesTest, ExistenceFollowsSymlinks) {
 }
 #endif
 
-TEST(PlatformFilesTest, MappingShowsTheWholeFile) {
+TEST(PlatformFilesTest, FilesReadAtAnyOffsetOrMappedWhole) {
     testutil::TempDir dir;
     std::string bytes("YLPR\0\x01\xFF", 7);
-    platform::FileMapping map(dir.write("r.rpy", bytes));
+    const platform::ReadOnlyFile file(dir.write("r.rpy", bytes));
+    ASSERT_EQ(file.size(), 7u);
+    std::uint8_t read[3] = {};
+    file.readAt(4, read, 3);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(read), 3), bytes.substr(4));
+    EXPECT_EQ(fileErrorOf([&] { file.readAt(5, read, 3); }), file.path() + ": unexpected end of file");
+
+    platform::FileMapping map(file);
     ASSERT_EQ(map.size(), 7u);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(map.data()), 7), bytes);
 
-    platform::FileMapping empty(dir.write("empty.rpy", ""));
+    platform::FileMapping empty(platform::ReadOnlyFile(dir.write("empty.rpy", "")));
     EXPECT_EQ(empty.size(), 0u);
     EXPECT_NE(empty.data(), nullptr);
 }
 
-TEST(PlatformFilesTest, MappingErrorsNameThePathAndReason) {
+// Callers word the first two causes their own way, so each must be told
+// apart from a file that exists but cannot be read.
+TEST(PlatformFilesTest, OpenErrorsTellWhatThePathNames) {
+    using Cause = platform::OpenError::Cause;
     testutil::TempDir dir;
-    std::string missing = dir.file("none.rpy");
-    EXPECT_EQ(fileErrorOf([&] { platform::FileMapping m(missing); }), missing + ": " + reason(ENOENT, fileNotFound));
-    EXPECT_EQ(fileErrorOf([&] { platform::FileMapping m(dir.path()); }), dir.path() + ": Is a directory");
+    struct Case {
+        std::string path;
+        Cause cause;
+        std::string message;
+    };
+    const std::string missing = dir.file("none.rpy"), inMissing = dir.file("nodir/x.rpy");
+    std::vector<Case> cases = {
+        {missing, Cause::UNEXAMINABLE, missing + ": " + reason(ENOENT, fileNotFound)},
+        {inMissing, Cause::UNEXAMINABLE, inMissing + ": " + reason(ENOENT, pathNotFound)},
+        {dir.path(), Cause::DIRECTORY, dir.path() + ": Is a directory"},
+    };
+#ifndef _WIN32
+    const std::string fifo = dir.file("fifo.rpy");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    cases.push_back({fifo, Cause::UNREADABLE, fifo + ": not a regular file"});
+    const std::string file = dir.write("f.rpy", "x");
+    const std::string throughFile = file + "/x.rpy";
+    cases.push_back({throughFile, Cause::UNEXAMINABLE, throughFile + ": " + reason(ENOTDIR, 0)});
+#endif
+    for (const Case& c : cases) {
+        try {
+            platform::ReadOnlyFile f(c.path);
+            ADD_FAILURE() << c.path << " opened";
+        } catch (const platform::OpenError& e) {
+            EXPECT_EQ(e.cause(), c.cause) << c.path;
+            EXPECT_EQ(e.what(), c.message);
+        }
+    }
 }
 
 TEST(PlatformFilesTest, ReadWriteAndList) {

@@ -30,11 +30,28 @@ private:
     std::vector<std::string>& warnings_;
 };
 
+// The size of a file that could not be opened, where the system tells it.
 std::optional<std::uint64_t> fileSize(const std::string& path) {
     std::error_code error;
     const std::uintmax_t size = std::filesystem::file_size(fsPath(path), error);
     if (error) return std::nullopt;
     return size;
+}
+
+// Opens the replay at path and notes its size. A path that names nothing or
+// a folder has "no such file"; one that cannot be opened keeps the system's
+// word, and its size where the system tells it.
+platform::ReadOnlyFile openReplay(const std::string& path, ReplayFacts& facts) {
+    try {
+        platform::ReadOnlyFile file(path);
+        facts.size = file.size();
+        return file;
+    } catch (const platform::OpenError& e) {
+        if (e.cause() != platform::OpenError::Cause::UNREADABLE)
+            throw std::runtime_error(formatText("cannot read %s: no such file", path));
+        facts.size = fileSize(path);
+        throw;
+    }
 }
 
 // The end of the record chunks: header, weekend, drivers and the sessions
@@ -71,24 +88,18 @@ void ArchiveSink::take(ReplayRows& rows, ArchiveTable table, const ArchiveRow& r
 ReplayRows readReplayRows(const ArchiveInput& input, const ArchiveOptions& options, const ArchiveSink& sink) {
     const std::string& path = input.path;
     ReplayRows rows;
-    ReplayFacts facts{path, input.bytes ? std::optional<std::uint64_t>(input.bytes->size()) : fileSize(path), {}};
+    ReplayFacts facts{path, {}, {}};
     WarningList warnings(facts.warnings);
     std::optional<ReplayFile> file;
     std::optional<Weekend> weekend;
     try {
         if (input.bytes) {
+            facts.size = input.bytes->size();
             file.emplace(path, *input.bytes);
         } else {
-            if (!platform::exists(path) || platform::isDirectory(path))
-                throw std::runtime_error(formatText("cannot read %s: no such file", path));
-            file.emplace(path);
+            file.emplace(path, openReplay(path, facts));
         }
         weekend = buildWeekend(*file, options.carset, warnings);
-    } catch (const ReplayAccessError& e) {
-        // Worded as the single-replay run words it.
-        rows.broken = true;
-        sink.take(rows, ArchiveTable::REPLAYS, brokenReplayRow(facts, formatText(" accessing file %s", e.what())));
-        return rows;
     } catch (const std::exception& e) {
         rows.broken = true;
         sink.take(rows, ArchiveTable::REPLAYS, brokenReplayRow(facts, e.what()));

@@ -37,7 +37,16 @@ void ChunkFile::outOfFile(std::uint64_t from, std::uint64_t to) const {
 
 ChunkFile::Bytes ChunkFile::slice(std::uint64_t from, std::uint64_t to) const {
     if (from > to || to > length()) outOfFile(from, to);
-    return bytes().subspan(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from));
+    // Whoever read the front of the file read all that its readers look at;
+    // should that ever fail, no memory past it is handed out.
+    if (to > bytes_.size())
+        throw std::runtime_error(
+            formatText("Error reading file %s: bytes %d to %d were not read into memory", fileName_, from, to));
+    return bytes_.subspan(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from));
+}
+
+void ChunkFile::willRead(Bytes part) const {
+    if (!readIn_) platform::willRead(part.data(), part.size());
 }
 
 Chunk ChunkFile::chunkAt(std::uint64_t offset) const {
@@ -93,8 +102,7 @@ std::uint64_t subChunkList(const Chunk& parent, const ChunkLabel& requested, con
                            std::vector<Chunk>& items, std::uint64_t relOffset) {
     const Chunk list = subChunk(parent, requested, relOffset);
     // The items are read next: in one go, not a page at a time.
-    const ChunkFile::Bytes data = chunkBytes(list).bytes();
-    platform::willRead(data.data(), data.size());
+    list.file->willRead(chunkBytes(list).bytes());
     for (std::uint64_t pos = 0; pos < list.dataSize();) {
         Chunk item = subChunk(list, itemLabel, pos);
         pos += item.totalSize();

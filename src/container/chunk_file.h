@@ -1,6 +1,6 @@
 // Chunk container files: a tree of labelled, sized chunks in one byte range
-// (a mapped file, a buffer). Everything handed out is a view into those
-// bytes; nothing is copied.
+// (a mapped file, a buffer, or the front of a file read into memory).
+// Everything handed out is a view into those bytes; nothing is copied.
 #pragma once
 
 #include <array>
@@ -57,15 +57,25 @@ public:
 
     // The chunks in bytes, which must outlive the object; fileName names
     // them in messages. Chunks point back at the object, so it stays put.
-    ChunkFile(std::string fileName, Bytes bytes) : fileName_(std::move(fileName)), bytes_(bytes) {}
+    ChunkFile(std::string fileName, Bytes bytes) : fileName_(std::move(fileName)), bytes_(bytes), length_(bytes.size()) {}
+    // The first bytes of a file of length bytes, read into memory: offsets,
+    // checks and messages are the whole file's, and only what lies in
+    // prefix can be sliced.
+    ChunkFile(std::string fileName, Bytes prefix, std::uint64_t length)
+        : fileName_(std::move(fileName)), bytes_(prefix), length_(length), readIn_(true) {}
     ChunkFile(const ChunkFile&) = delete;
     ChunkFile& operator=(const ChunkFile&) = delete;
 
     const std::string& fileName() const { return fileName_; }
+    // The bytes in memory: the whole file, or its front.
     Bytes bytes() const { return bytes_; }
-    std::uint64_t length() const { return bytes().size(); }
-    // The file bytes [from, to); throws when the range leaves the file.
+    std::uint64_t length() const { return length_; }
+    // The file bytes [from, to); throws when the range leaves the file, or
+    // the bytes in memory.
     Bytes slice(std::uint64_t from, std::uint64_t to) const;
+    // A hint that part (of bytes()) is read next, so that bytes still on
+    // disk come in large reads rather than page by page.
+    void willRead(Bytes part) const;
     // Chunk whose 12-byte header starts at offset; throws when it leaves the file.
     Chunk chunkAt(std::uint64_t offset) const;
     // The chunk at offset 0; nothing when the file is too short for one.
@@ -90,6 +100,8 @@ private:
 
     std::string fileName_;
     Bytes bytes_;
+    std::uint64_t length_;
+    bool readIn_ = false; // bytes_ was read into memory, none of it is left on disk
 };
 
 // ---- Walking from a parent to its children ---------------------------------

@@ -31,17 +31,58 @@ public:
 bool exists(const std::string& path);
 bool isDirectory(const std::string& path);
 
-// Throws FileError when the path cannot be examined (stat fails).
-// Returns true for a directory.
-bool examineIsDirectory(const std::string& path);
+// A file that could not be opened for reading, and what the path names as
+// far as the system tells afterwards. Callers word the first two their own
+// way; the message of the last is the system's.
+class OpenError : public FileError {
+public:
+    enum class Cause {
+        UNEXAMINABLE, // not even its attributes can be read: no such file, a folder on the way without permission
+        DIRECTORY,
+        UNREADABLE, // it exists but cannot be read as a file: permissions, a socket, a FIFO
+    };
+    OpenError(const std::string& message, Cause cause) : FileError(message), cause_(cause) {}
+    Cause cause() const { return cause_; }
 
-// Read-only mapping of a whole file. The bytes stay valid and in place for
-// the life of the object. A 0-byte file gives size() 0 and a non-null data().
-// On POSIX systems only the pages touched, or named by willRead, are read
-// from the file: none of what lies around them.
+private:
+    Cause cause_;
+};
+
+// A regular file open for reading at any offset; its size is taken once, on
+// opening. The system is told that the reads are random, so that it reads
+// nothing ahead of the bytes asked for.
+class ReadOnlyFile {
+public:
+    explicit ReadOnlyFile(const std::string& path); // throws OpenError
+    ~ReadOnlyFile();
+    ReadOnlyFile(ReadOnlyFile&& other) noexcept;
+    ReadOnlyFile& operator=(ReadOnlyFile&&) = delete;
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::uint64_t size() const { return size_; }
+    // Reads the n bytes at offset into dest. Throws FileError with the path
+    // and the system's reason, or "unexpected end of file" when the file has
+    // shrunk since it was opened.
+    void readAt(std::uint64_t offset, std::uint8_t* dest, std::size_t n) const;
+
+private:
+    friend class FileMapping;
+
+    std::string path_;
+    std::uint64_t size_ = 0;
+    std::intptr_t handle_ = -1; // a descriptor, or a HANDLE on Windows
+};
+
+// Read-only mapping of a whole open file. The bytes stay valid and in place
+// for the life of the object, also after the file is closed. A 0-byte file
+// gives size() 0 and a non-null data(). On POSIX systems only the pages
+// touched, or named by willRead, are read from the file: none of what lies
+// around them.
 class FileMapping {
 public:
-    explicit FileMapping(const std::string& path); // throws FileError
+    explicit FileMapping(const ReadOnlyFile& file); // throws FileError
     ~FileMapping();
     FileMapping(const FileMapping&) = delete;
     FileMapping& operator=(const FileMapping&) = delete;

@@ -54,15 +54,6 @@ private:
     int fd_;
 };
 
-int openOrThrow(const std::string& path, int flags, mode_t mode = 0) {
-    int fd;
-    do {
-        fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) throw FileError(pathError(path));
-    return fd;
-}
-
 // A byte that stands for itself when its page does not define it.
 bool isUndefined(const detail::SingleBytePage& page, unsigned index) {
     return (page.undefinedBits[index / 8] >> (index % 8)) & 1u;
@@ -97,46 +88,86 @@ bool isDirectory(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool examineIsDirectory(const std::string& path) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) throw FileError(pathError(path));
-    return S_ISDIR(st.st_mode);
-}
-
 namespace {
+
+// Throws the OpenError for a failed open, which errno describes: stat tells
+// whether the path can be examined at all (then the message is its own) and
+// whether it is a folder.
+[[noreturn]] void throwOpenError(const std::string& path) {
+    const int openErrno = errno;
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) throw OpenError(pathError(path), OpenError::Cause::UNEXAMINABLE);
+    errno = openErrno;
+    throw OpenError(pathError(path), S_ISDIR(st.st_mode) ? OpenError::Cause::DIRECTORY : OpenError::Cause::UNREADABLE);
+}
 
 // Opens a file for reading only when it is a regular file: a FIFO or a
 // device named like a replay or carset would block or never end. O_NONBLOCK
-// keeps the open itself from waiting for a FIFO's writer.
+// keeps the open itself from waiting for a FIFO's writer. Throws OpenError.
 int openRegularFile(const std::string& path, struct stat& st) {
-    Fd fd(openOrThrow(path, O_RDONLY | O_NONBLOCK));
-    if (::fstat(fd.get(), &st) != 0) throw FileError(pathError(path));
+    int raw;
+    do {
+        raw = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    } while (raw < 0 && errno == EINTR);
+    if (raw < 0) throwOpenError(path);
+    Fd fd(raw);
+    if (::fstat(fd.get(), &st) != 0) throw OpenError(pathError(path), OpenError::Cause::UNREADABLE);
     if (S_ISDIR(st.st_mode)) {
         errno = EISDIR;
-        throw FileError(pathError(path));
+        throw OpenError(pathError(path), OpenError::Cause::DIRECTORY);
     }
-    if (!S_ISREG(st.st_mode)) throw FileError(path + ": not a regular file");
+    if (!S_ISREG(st.st_mode)) throw OpenError(path + ": not a regular file", OpenError::Cause::UNREADABLE);
     return fd.release();
 }
 
 } // namespace
 
-FileMapping::FileMapping(const std::string& path) {
+ReadOnlyFile::ReadOnlyFile(const std::string& path) : path_(path) {
     struct stat st;
-    Fd fd(openRegularFile(path, st));
-    if (st.st_size < 0 || static_cast<std::uint64_t>(st.st_size) > SIZE_MAX) {
-        errno = EFBIG;
-        throw FileError(pathError(path));
-    }
+    handle_ = openRegularFile(path, st);
     size_ = static_cast<std::uint64_t>(st.st_size);
+    // Without read-ahead, the megabytes after a replay's records stay out
+    // of the page cache. A failure just leaves the default.
+    ::posix_fadvise(static_cast<int>(handle_), 0, 0, POSIX_FADV_RANDOM);
+}
+
+ReadOnlyFile::ReadOnlyFile(ReadOnlyFile&& other) noexcept
+    : path_(std::move(other.path_)), size_(other.size_), handle_(other.handle_) {
+    other.handle_ = -1;
+}
+
+ReadOnlyFile::~ReadOnlyFile() {
+    if (handle_ >= 0) ::close(static_cast<int>(handle_));
+}
+
+void ReadOnlyFile::readAt(std::uint64_t offset, std::uint8_t* dest, std::size_t n) const {
+    while (n > 0) {
+        const ssize_t got = ::pread(static_cast<int>(handle_), dest, n, static_cast<off_t>(offset));
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            throw FileError(pathError(path_));
+        }
+        if (got == 0) throw FileError(path_ + ": unexpected end of file");
+        dest += got;
+        offset += static_cast<std::uint64_t>(got);
+        n -= static_cast<std::size_t>(got);
+    }
+}
+
+FileMapping::FileMapping(const ReadOnlyFile& file) {
+    if (file.size() > SIZE_MAX) {
+        errno = EFBIG;
+        throw FileError(pathError(file.path()));
+    }
+    size_ = file.size();
     if (size_ == 0) {
         // mmap refuses a length of 0; an empty file still gets a valid pointer.
         static const std::uint8_t empty[1] = {0};
         data_ = empty;
         return;
     }
-    void* p = ::mmap(nullptr, static_cast<std::size_t>(size_), PROT_READ, MAP_PRIVATE, fd.get(), 0);
-    if (p == MAP_FAILED) throw FileError(pathError(path));
+    void* p = ::mmap(nullptr, static_cast<std::size_t>(size_), PROT_READ, MAP_PRIVATE, static_cast<int>(file.handle_), 0);
+    if (p == MAP_FAILED) throw FileError(pathError(file.path()));
     // Replays keep their records in front of megabytes of other data, which
     // the system's read-around would bring into memory with the first page.
     // Only the pages touched are read; a failure just leaves the default.

@@ -86,16 +86,26 @@ private:
 
 DWORD attributes(const std::string& path) { return ::GetFileAttributesW(widen(path).c_str()); }
 
-// Opens a file for reading only when it is a regular disk file: a pipe or a
-// device named like a replay or carset would block or never end.
-HANDLE openRegularFile(const std::string& path) {
+// Throws the OpenError for a failed open, whose error code is given: the
+// attributes tell whether the path can be examined at all (then the message
+// is theirs) and whether it is a folder.
+[[noreturn]] void throwOpenError(const std::string& path, DWORD openError) {
     const DWORD attrs = attributes(path);
-    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY))
-        throw FileError(path + ": Is a directory");
+    if (attrs == INVALID_FILE_ATTRIBUTES)
+        throw OpenError(path + ": " + errorText(::GetLastError()), OpenError::Cause::UNEXAMINABLE);
+    if (attrs & FILE_ATTRIBUTE_DIRECTORY) throw OpenError(path + ": Is a directory", OpenError::Cause::DIRECTORY);
+    throw OpenError(path + ": " + errorText(openError), OpenError::Cause::UNREADABLE);
+}
+
+// Opens a file for reading only when it is a regular disk file: a pipe or a
+// device named like a replay or carset would block or never end. Throws
+// OpenError.
+HANDLE openRegularFile(const std::string& path, DWORD flags = FILE_ATTRIBUTE_NORMAL) {
     Handle h(::CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!h.valid()) throwPathError(path);
-    if (::GetFileType(h.get()) != FILE_TYPE_DISK) throw FileError(path + ": not a regular file");
+                           OPEN_EXISTING, flags, nullptr));
+    if (!h.valid()) throwOpenError(path, ::GetLastError());
+    if (::GetFileType(h.get()) != FILE_TYPE_DISK)
+        throw OpenError(path + ": not a regular file", OpenError::Cause::UNREADABLE);
     return h.release();
 }
 
@@ -140,15 +150,48 @@ bool isDirectory(const std::string& path) {
     return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool examineIsDirectory(const std::string& path) {
-    const DWORD attrs = attributes(path);
-    if (attrs == INVALID_FILE_ATTRIBUTES) throwPathError(path);
-    return attrs & FILE_ATTRIBUTE_DIRECTORY;
+ReadOnlyFile::ReadOnlyFile(const std::string& path) : path_(path) {
+    // Without read-ahead the data after a replay's records stays out of the
+    // cache.
+    Handle file(openRegularFile(path, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS));
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(file.get(), &size))
+        throw OpenError(path + ": " + errorText(::GetLastError()), OpenError::Cause::UNREADABLE);
+    size_ = static_cast<std::uint64_t>(size.QuadPart);
+    handle_ = reinterpret_cast<std::intptr_t>(file.release());
 }
 
-FileMapping::FileMapping(const std::string& path) {
-    Handle file(openRegularFile(path));
-    size_ = fileSize(file.get(), path);
+ReadOnlyFile::ReadOnlyFile(ReadOnlyFile&& other) noexcept
+    : path_(std::move(other.path_)), size_(other.size_), handle_(other.handle_) {
+    other.handle_ = -1;
+}
+
+ReadOnlyFile::~ReadOnlyFile() {
+    if (handle_ != -1) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+void ReadOnlyFile::readAt(std::uint64_t offset, std::uint8_t* dest, std::size_t n) const {
+    while (n > 0) {
+        // The offset travels with the call: no file pointer is shared.
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        DWORD got = 0;
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30));
+        if (!::ReadFile(reinterpret_cast<HANDLE>(handle_), dest, want, &got, &at)) {
+            const DWORD code = ::GetLastError();
+            if (code != ERROR_HANDLE_EOF) throwPathError(path_, code);
+        }
+        if (got == 0) throw FileError(path_ + ": unexpected end of file");
+        dest += got;
+        offset += got;
+        n -= got;
+    }
+}
+
+FileMapping::FileMapping(const ReadOnlyFile& file) {
+    const std::string& path = file.path();
+    size_ = file.size();
     if (size_ > SIZE_MAX) throw FileError(path + ": file too large");
     if (size_ == 0) {
         // A mapping of 0 bytes is refused; an empty file still gets a valid pointer.
@@ -156,7 +199,8 @@ FileMapping::FileMapping(const std::string& path) {
         data_ = empty;
         return;
     }
-    Handle mapping(::CreateFileMappingW(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    Handle mapping(
+        ::CreateFileMappingW(reinterpret_cast<HANDLE>(file.handle_), nullptr, PAGE_READONLY, 0, 0, nullptr));
     if (!mapping.valid()) throwPathError(path);
     void* p = ::MapViewOfFileEx(mapping.get(), FILE_MAP_READ, 0, 0, static_cast<SIZE_T>(size_), nullptr);
     if (!p) throwPathError(path);

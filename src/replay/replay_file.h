@@ -6,12 +6,14 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "container/chunk_file.h"
 
 namespace platform {
 class FileMapping;
-}
+class ReadOnlyFile;
+} // namespace platform
 
 // The game that saved a replay.
 enum class Game : std::uint8_t { UNK = 0, GPL = 1, N4 = 2, N2K2 = 3, N2K3 = 4, IRAC = 5 };
@@ -40,9 +42,14 @@ public:
     // must outlive the object; fileName names them in messages. Throws
     // std::runtime_error with the message.
     ReplayFile(std::string fileName, ChunkFile::Bytes bytes);
-    // The same for the file at a path, mapped for the life of the object.
-    // Throws ReplayAccessError when the path cannot be examined at all.
+    // The same for the file at a path. Only the record chunks are read,
+    // into memory owned by the object; a file laid out otherwise, or whose
+    // records are too large to copy, is mapped whole, so that its faults
+    // read as ever. Throws ReplayAccessError when the path cannot be
+    // examined at all.
     explicit ReplayFile(const std::string& path);
+    // The same for a file opened already; path names it in messages.
+    ReplayFile(const std::string& path, const platform::ReadOnlyFile& opened);
     ~ReplayFile();
 
     const ChunkFile& chunks() const { return file_; }
@@ -51,9 +58,11 @@ public:
     std::uint32_t version() const { return replayVersion(root_.version()); }
 
 private:
-    ReplayFile(std::unique_ptr<platform::FileMapping> mapping, const std::string& path);
+    struct Contents; // what a path's file was read into
+    ReplayFile(const std::string& path, Contents contents);
 
-    std::unique_ptr<platform::FileMapping> mapping_; // when read from a path
+    std::unique_ptr<platform::FileMapping> mapping_; // a file mapped whole
+    std::vector<std::uint8_t> records_;              // or its record chunks read
     ChunkFile file_;
     Chunk root_;
 };

@@ -12,6 +12,7 @@
 #include <random>
 #else
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -132,6 +133,24 @@ void writeFile(const std::string& path, std::string_view bytes, bool text) {
 }
 
 bool fileExists(const std::string& path) { return platform::exists(path); }
+
+#ifndef _WIN32
+std::vector<bool> residentPages(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const auto size = static_cast<std::size_t>(std::filesystem::file_size(path));
+    void* map = fd < 0 ? MAP_FAILED : ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+    std::vector<bool> resident;
+    if (map != MAP_FAILED) {
+        const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+        std::vector<unsigned char> bits((size + page - 1) / page);
+        if (::mincore(map, size, bits.data()) == 0)
+            for (unsigned char b : bits) resident.push_back(b & 1);
+        ::munmap(map, size);
+    }
+    if (fd >= 0) ::close(fd);
+    return resident;
+}
+#endif
 
 #ifdef _WIN32
 namespace {

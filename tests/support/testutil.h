@@ -45,6 +45,12 @@ std::string readFile(const std::string& path);
 void writeFile(const std::string& path, std::string_view bytes, bool text = false);
 bool fileExists(const std::string& path);
 
+#ifndef _WIN32
+// Which pages of the file are in the page cache, seen through a mapping of
+// its own that touches none of them. Empty when the system cannot tell.
+std::vector<bool> residentPages(const std::string& path);
+#endif
+
 // A temporary file standing in for a standard stream: consoles and the run
 // driver write to it, tests read back what it holds.
 class TempStream {
