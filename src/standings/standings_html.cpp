@@ -80,6 +80,15 @@ std::vector<std::string> roundLabels(const Standings& standings) {
 
 // The rounds the chart draws: all of them, or, when they are more than its
 // width can show, the last of each stretch that shares a column.
+// The start of a standings row: position, name and points, the round cells
+// after them.
+void openStandingsRow(std::string& line, int pos, std::string_view name, std::int64_t points) {
+    line += "<tr>";
+    numberCell(line, pos);
+    cell(line, name);
+    numberCell(line, points);
+}
+
 std::vector<std::size_t> chartRounds(std::size_t rounds) {
     std::vector<std::size_t> picked;
     for (std::size_t i = 0; i < rounds; ++i)
@@ -172,10 +181,7 @@ void StandingsHtmlWriter::drivers(const Standings& standings) {
     int pos = 0;
     for (const DriverStanding& d : standings.drivers) {
         std::string& line = out_.buffer();
-        line += "<tr>";
-        numberCell(line, ++pos);
-        cell(line, d.driver);
-        numberCell(line, d.points);
+        openStandingsRow(line, ++pos, d.driver, d.points);
         for (std::size_t i = 0; i < standings.rounds.size(); ++i) {
             const RoundResult r = d.in(i);
             const bool absent = r.status == RoundStatus::ABSENT;
@@ -204,10 +210,7 @@ void StandingsHtmlWriter::teams(const Standings& standings) {
     int pos = 0;
     for (const TeamStanding& t : standings.teams) {
         std::string& line = out_.buffer();
-        line += "<tr>";
-        numberCell(line, ++pos);
-        cell(line, t.team);
-        numberCell(line, t.points);
+        openStandingsRow(line, ++pos, t.team, t.points);
         for (std::size_t i = 0; i < standings.rounds.size(); ++i) {
             const std::optional<std::int64_t> points = t.in(i);
             if (points) {
